@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs every test program under Wine in a fresh private prefix on a private display.
+# Usage: scripts/test.sh BUILD_DIR [extra ctest arguments]
+set -euo pipefail
+BUILD_DIR=${1:-build}
+shift || true
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/scripts/wine-env.sh"
+. "$ROOT/scripts/wine-prefix.sh"
+. "$ROOT/scripts/xvfb.sh"
+
+finish() {
+  wine_prefix_stop
+  xvfb_stop
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+start=$(date +%s)
+xvfb_start
+wine_prefix_start
+echo "test: prefix ready in $(( $(date +%s) - start )) s (display $DISPLAY)"
+
+rm -rf "$BUILD_DIR_ABS/test-results"
+mkdir -p "$BUILD_DIR_ABS/test-results"
+status=0
+ctest --test-dir "$BUILD_DIR_ABS" --output-on-failure -j "$(nproc)" "$@" || status=$?
+
+# CTest counts test programs; list every skipped case inside them with its reason.
+python3 "$ROOT/scripts/test-summary.py" "$BUILD_DIR_ABS/test-results" || status=1
+echo "test: finished in $(( $(date +%s) - start )) s"
+exit $status
