@@ -1,0 +1,33 @@
+#pragma once
+// The data and reports folders, atomic JSON documents and the list of backups.
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// %LOCALAPPDATA%\Corvane. Not created here.
+std::wstring app_data_folder();
+
+// The data folder's "Backups" folder. Not created here.
+std::wstring backups_folder();
+
+// "Reports" beside the executable. Not created here.
+std::wstring reports_folder();
+
+// Indent 2, LF only, no final line break, keys in byte order, UTF-8; through a temporary
+// file beside the target that is flushed and then moved over it in one replace.
+void write_json_atomic(const std::wstring& path, const nlohmann::json& document);
+
+// The text write_json_atomic writes for a document.
+std::string dump_json_document(const nlohmann::json& document);
+
+// Throws "Cannot read backup" when the file cannot be opened, else the parser's error.
+nlohmann::json read_json_file(const std::wstring& path);
+
+// Every .json document in the Backups folder, newest first.
+std::vector<std::wstring> list_backups();
+
+}  // namespace corvane

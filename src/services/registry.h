@@ -1,0 +1,30 @@
+#pragma once
+// Registry access in the 64-bit view: read, write with read-back verification, enumerate.
+
+#include "services/handles.h"
+#include "services/registry_value.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// Root key of a hive number: 0 HKEY_CURRENT_USER, 1 HKEY_LOCAL_MACHINE, any other HKEY_USERS.
+HKEY hive_root(std::uint32_t hive);
+
+// The value named by target (its value field is ignored). Absent is {false, 0, {}}.
+// view32 is kept for callers that name the view; Corvane always passes false (64-bit view).
+ValueState read_registry_value(const RegistryValue& target, bool view32 = false);
+
+// Sets or deletes target's value, then reads it back; throws on failure or a differing read-back.
+void write_registry_value(const RegistryValue& target);
+
+// Subkey names (subkeys true) or value names of an open key. The caller owns the key.
+std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys);
+
+// Tells the shell and every top-level window that settings changed.
+void broadcast_settings_change();
+
+}  // namespace corvane
