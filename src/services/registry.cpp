@@ -1,0 +1,114 @@
+#include "services/registry.h"
+
+#include "services/text.h"
+
+#include <shlobj.h>
+
+#include <stdexcept>
+
+namespace corvane {
+
+namespace {
+
+constexpr DWORD kMaxValueBytes = 16u * 1024u * 1024u;
+constexpr DWORD kNameBufferChars = 16384;
+
+ValueState absent_state() { return ValueState{}; }
+
+}  // namespace
+
+HKEY hive_root(std::uint32_t hive) {
+  if (hive == kHiveCurrentUser) return HKEY_CURRENT_USER;
+  if (hive == kHiveLocalMachine) return HKEY_LOCAL_MACHINE;
+  return HKEY_USERS;
+}
+
+ValueState read_registry_value(const RegistryValue& target, bool /*view32*/) {
+  // Corvane reads only the 64-bit view; the 32-bit registry is named by its WOW6432Node path.
+  HKEY raw = nullptr;
+  LSTATUS status = RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw);
+  if (status == ERROR_FILE_NOT_FOUND) return absent_state();
+  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+  const UniqueRegKey key(raw);
+
+  DWORD type = 0;
+  DWORD size = 0;
+  status = RegQueryValueExW(key.get(), target.name.c_str(), nullptr, &type, nullptr, &size);
+  if (status == ERROR_FILE_NOT_FOUND) return absent_state();
+  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+  if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
+
+  ValueState state;
+  state.exists = true;
+  state.bytes.resize(size);
+  DWORD filled = size;
+  status = RegQueryValueExW(key.get(), target.name.c_str(), nullptr, &type, size == 0 ? nullptr : state.bytes.data(),
+                            &filled);
+  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+  state.type = type;
+  state.bytes.resize(filled);
+  return state;
+}
+
+void write_registry_value(const RegistryValue& target) {
+  HKEY raw = nullptr;
+  LSTATUS status = ERROR_SUCCESS;
+  if (target.value.exists) {
+    status = RegCreateKeyExW(hive_root(target.hive), target.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &raw, nullptr);
+  } else {
+    status = RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &raw);
+    if (status == ERROR_FILE_NOT_FOUND) return;  // no key, so no value to delete
+  }
+  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+  const UniqueRegKey key(raw);
+
+  if (target.value.exists) {
+    const std::vector<std::uint8_t>& bytes = target.value.bytes;
+    if (bytes.size() > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
+    // Some registry implementations append a terminator to string data whose size lacks one
+    // when the memory after the data happens to be zero. Follow the data with non-zero bytes
+    // so that exactly the given bytes are stored.
+    std::vector<std::uint8_t> buffer(bytes);
+    buffer.insert(buffer.end(), {0xFF, 0xFF, 0xFF, 0xFF});
+    status = RegSetValueExW(key.get(), target.name.c_str(), 0, target.value.type, buffer.data(),
+                            static_cast<DWORD>(bytes.size()));
+  } else {
+    status = RegDeleteValueW(key.get(), target.name.c_str());
+  }
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+    throw_windows_error(static_cast<std::uint32_t>(status));
+  }
+
+  if (read_registry_value(target) != target.value) throw std::runtime_error("Registry verification failed");
+}
+
+std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys) {
+  std::vector<std::wstring> names;
+  std::wstring buffer(kNameBufferChars, L'\0');
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameBufferChars;
+    const LSTATUS status =
+        subkeys ? RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                : RegEnumValueW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) {
+      names.emplace_back(buffer.data(), length);
+    } else if (status != ERROR_MORE_DATA) {
+      // The end of the list, or a key that became unusable (deleted while listed, handle
+      // closed): going on would walk billions of indexes that all fail the same way.
+      break;
+    }
+    // ERROR_MORE_DATA: a name that does not fit; skip it and go on.
+  }
+  return names;
+}
+
+void broadcast_settings_change() {
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  static const wchar_t kArea[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(kArea), SMTO_ABORTIFHUNG, 1000,
+                      &result);
+}
+
+}  // namespace corvane
