@@ -1,0 +1,30 @@
+#include "ui/control_subclass.h"
+
+#include "ui/controls.h"
+
+namespace corvane {
+
+bool mark_hot(HWND control) {
+  if (control_property(control, kPropHot) != 0) return false;
+  set_control_property(control, kPropHot, 1);
+  TRACKMOUSEEVENT track{};
+  track.cbSize = sizeof(track);
+  track.dwFlags = TME_LEAVE;
+  track.hwndTrack = control;
+  TrackMouseEvent(&track);
+  return true;
+}
+
+bool clear_hot(HWND control) {
+  const bool was_hot = control_property(control, kPropHot) != 0;
+  RemovePropW(control, kPropHot);
+  return was_hot;
+}
+
+bool set_hand_cursor(HWND control) {
+  if (!IsWindowEnabled(control)) return false;
+  SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  return true;
+}
+
+}  // namespace corvane
