@@ -10,4 +10,7 @@ namespace corvane {
 // Never throws; a failed append is lost silently.
 void append_activity(const std::string& operation, const Outcome& outcome);
 
+// The compact line append_activity writes, ending in CR LF, stamped now; throws on bad text.
+std::string activity_line(const std::string& operation, const Outcome& outcome);
+
 }  // namespace corvane

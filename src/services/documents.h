@@ -30,4 +30,7 @@ nlohmann::json read_json_file(const std::wstring& path);
 // Every .json document in the Backups folder, newest first.
 std::vector<std::wstring> list_backups();
 
+// Every .json document in the given folder, newest first; a missing folder gives none.
+std::vector<std::wstring> list_backups_in(const std::wstring& folder);
+
 }  // namespace corvane

@@ -1,0 +1,53 @@
+#include "services/activity_log.h"
+
+#include "services/documents.h"
+#include "services/handles.h"
+#include "services/text.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <mutex>
+
+namespace corvane {
+
+namespace {
+
+std::mutex& activity_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+}  // namespace
+
+std::string activity_line(const std::string& operation, const Outcome& outcome) {
+  nlohmann::json line = nlohmann::json::object();
+  line["affected"] = outcome.affected;
+  line["bytes"] = outcome.bytes;
+  line["message"] = wide_to_utf8(outcome.message);
+  line["ok"] = outcome.ok;
+  line["operation"] = operation;
+  line["skipped"] = outcome.skipped;
+  line["time"] = make_stamp();
+  return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict) + "\r\n";
+}
+
+void append_activity(const std::string& operation, const Outcome& outcome) {
+  const std::lock_guard<std::mutex> lock(activity_mutex());
+  try {
+    const std::filesystem::path folder(reports_folder());
+    std::filesystem::create_directories(folder);
+    const std::string text = activity_line(operation, outcome);
+    // Append-only access: every write lands at the current end, also between processes.
+    const UniqueHandle file(CreateFileW((folder / L"activity.jsonl").c_str(), FILE_APPEND_DATA,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    DWORD written = 0;
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } catch (...) {
+    // The log never affects the operation that logs.
+  }
+}
+
+}  // namespace corvane

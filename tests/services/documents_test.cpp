@@ -1,0 +1,207 @@
+// ctest-resource-lock: data_folder
+#include "services/documents.h"
+
+#include "services/handles.h"
+#include "services/shell.h"
+#include "services/text.h"
+#include "support/scratch.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <stdexcept>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file_bytes;
+using testing::ScratchFolder;
+using testing::write_file_bytes;
+
+std::vector<std::wstring> folder_names(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(JsonDump, LayoutKeyOrderAndUtf8) {
+  nlohmann::json document = nlohmann::json::object();
+  document["schema"] = 1;
+  document["kind"] = "registry";
+  document["after"] = nlohmann::json::array({1, "x"});
+  document["Zeta"] = nlohmann::json::object();
+  document["empty"] = nlohmann::json::array();
+  document["text"] = "Vi\xe1\xbb\x87t \"q\" \\ /\n";
+  document["nested"] = {{"b", false}, {"a", nullptr}};
+  EXPECT_EQ(dump_json_document(document),
+            "{\n"
+            "  \"Zeta\": {},\n"
+            "  \"after\": [\n"
+            "    1,\n"
+            "    \"x\"\n"
+            "  ],\n"
+            "  \"empty\": [],\n"
+            "  \"kind\": \"registry\",\n"
+            "  \"nested\": {\n"
+            "    \"a\": null,\n"
+            "    \"b\": false\n"
+            "  },\n"
+            "  \"schema\": 1,\n"
+            "  \"text\": \"Vi\xe1\xbb\x87t \\\"q\\\" \\\\ /\\n\"\n"
+            "}");
+}
+
+TEST(JsonDump, KeysSortByUtf8Bytes) {
+  nlohmann::json document = nlohmann::json::object();
+  document["\xc3\xa9"] = 1;  // U+00E9 sorts after every ASCII key
+  document["z"] = 2;
+  document["A"] = 3;
+  EXPECT_EQ(dump_json_document(document), "{\n  \"A\": 3,\n  \"z\": 2,\n  \"\xc3\xa9\": 1\n}");
+}
+
+TEST(JsonDump, InvalidUtf8Fails) {
+  EXPECT_THROW(dump_json_document(nlohmann::json{{"bad", "\xff"}}), nlohmann::json::type_error);
+}
+
+TEST(WriteJsonAtomic, CreatesFoldersAndWritesExactBytesWithNoTemporaryLeft) {
+  ScratchFolder scratch;
+  const std::wstring target = scratch.file(L"a\\b\\doc.json");
+  const nlohmann::json document = {{"k", "v\xc3\xa9"}, {"n", 2}};
+  write_json_atomic(target, document);
+  EXPECT_EQ(read_file_bytes(target), "{\n  \"k\": \"v\xc3\xa9\",\n  \"n\": 2\n}");
+  EXPECT_EQ(folder_names(scratch.file(L"a\\b")), std::vector<std::wstring>{L"doc.json"});
+
+  write_json_atomic(target, nlohmann::json::array());
+  EXPECT_EQ(read_file_bytes(target), "[]");
+  EXPECT_EQ(folder_names(scratch.file(L"a\\b")), std::vector<std::wstring>{L"doc.json"});
+}
+
+TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
+  ScratchFolder scratch;
+  const std::wstring target = scratch.file(L"doc.json");
+  const std::string original = "{\n  \"old\": true\n}";
+  write_file_bytes(target, original);
+
+  // A document that cannot be dumped: nothing is created at all.
+  EXPECT_THROW(write_json_atomic(target, nlohmann::json{{"bad", "\xc3"}}), nlohmann::json::type_error);
+  EXPECT_EQ(read_file_bytes(target), original);
+  EXPECT_EQ(folder_names(scratch.path()), std::vector<std::wstring>{L"doc.json"});
+
+  // A target held open by someone who allows no replacement: the move fails.
+  {
+    const UniqueHandle holder(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    try {
+      write_json_atomic(target, nlohmann::json{{"new", true}});
+      FAIL() << "the replace succeeded";
+    } catch (const std::runtime_error& error) {
+      const std::string text = error.what();
+      EXPECT_TRUE(text == wide_to_utf8(windows_error_text(ERROR_ACCESS_DENIED)) ||
+                  text == wide_to_utf8(windows_error_text(ERROR_SHARING_VIOLATION)))
+          << text;
+    }
+  }
+  EXPECT_EQ(read_file_bytes(target), original);
+}
+
+TEST(WriteJsonAtomic, ParentThatIsAFileFails) {
+  ScratchFolder scratch;
+  write_file_bytes(scratch.file(L"plain"), "x");
+  EXPECT_THROW(write_json_atomic(scratch.file(L"plain\\doc.json"), nlohmann::json::object()), fs::filesystem_error);
+  EXPECT_EQ(read_file_bytes(scratch.file(L"plain")), "x");
+}
+
+TEST(WriteJsonAtomic, DocumentsNamedByStampInOneMillisecondNeverCollide) {
+  ScratchFolder scratch;
+  std::set<std::wstring> names;
+  for (int i = 0; i < 40; ++i) {
+    const std::wstring name = utf8_to_wide(make_stamp()) + L"-registry.json";
+    names.insert(name);
+    write_json_atomic(scratch.file(name), nlohmann::json{{"i", i}});
+  }
+  EXPECT_EQ(names.size(), 40u);
+  EXPECT_EQ(folder_names(scratch.path()).size(), 40u);
+  // Rapid rewrites of one target: every temporary name is fresh.
+  for (int i = 0; i < 40; ++i) write_json_atomic(scratch.file(L"same.json"), nlohmann::json{{"i", i}});
+  EXPECT_EQ(read_file_bytes(scratch.file(L"same.json")), "{\n  \"i\": 39\n}");
+}
+
+TEST(ReadJsonFile, ParsesWholeDocumentsOnly) {
+  ScratchFolder scratch;
+  EXPECT_THROW(
+      {
+        try {
+          read_json_file(scratch.file(L"missing.json"));
+        } catch (const std::runtime_error& error) {
+          EXPECT_STREQ(error.what(), "Cannot read backup");
+          throw;
+        }
+      },
+      std::runtime_error);
+  write_file_bytes(scratch.file(L"ok.json"), "\xef\xbb\xbf{\"a\": [1, 2]}\r\n  ");
+  EXPECT_EQ(read_json_file(scratch.file(L"ok.json")), (nlohmann::json{{"a", {1, 2}}}));
+  write_file_bytes(scratch.file(L"trailing.json"), "{} x");
+  EXPECT_THROW(read_json_file(scratch.file(L"trailing.json")), nlohmann::json::parse_error);
+  write_file_bytes(scratch.file(L"comment.json"), "{} // note");
+  EXPECT_THROW(read_json_file(scratch.file(L"comment.json")), nlohmann::json::parse_error);
+  write_file_bytes(scratch.file(L"empty.json"), "");
+  EXPECT_THROW(read_json_file(scratch.file(L"empty.json")), nlohmann::json::parse_error);
+}
+
+TEST(ReadJsonFile, ReadsAFileThatIsOpenForWriting) {
+  ScratchFolder scratch;
+  const std::wstring path = scratch.file(L"open.json");
+  write_file_bytes(path, "{\"x\": 1}");
+  const UniqueHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer);
+  EXPECT_EQ(read_json_file(path), (nlohmann::json{{"x", 1}}));
+}
+
+TEST(ListBackups, JsonFilesOnlyNewestFirst) {
+  ScratchFolder scratch;
+  EXPECT_TRUE(list_backups_in(scratch.file(L"none")).empty());
+  const std::wstring folder = scratch.path();
+  for (const wchar_t* name : {L"20250101-100000-000-1-1-registry.json", L"20250101-100000-000-1-1-registry.reg",
+                              L"20260301-090000-000-1-1-power.json", L"20251231-235959-999-1-1-owner.json",
+                              L"20260101-000000-000-1-1-startup.json", L"20270101-000000-000-1-1-upper.JSON",
+                              L"20270101-000000-000-1-1-x.json.tmp"}) {
+    write_file_bytes(scratch.file(name), "{}");
+  }
+  fs::create_directories(scratch.file(L"20990101-000000-000-1-1-folder.json"));
+  EXPECT_EQ(list_backups_in(folder), (std::vector<std::wstring>{
+                                         scratch.file(L"20260301-090000-000-1-1-power.json"),
+                                         scratch.file(L"20260101-000000-000-1-1-startup.json"),
+                                         scratch.file(L"20251231-235959-999-1-1-owner.json"),
+                                         scratch.file(L"20250101-100000-000-1-1-registry.json"),
+                                     }));
+}
+
+TEST(Folders, DataBackupsAndReportsFolders) {
+  EXPECT_EQ(app_data_folder(), (fs::path(known_folder_path(FOLDERID_LocalAppData)) / L"Corvane").wstring());
+  EXPECT_EQ(backups_folder(), app_data_folder() + L"\\Backups");
+  EXPECT_EQ(reports_folder(), (fs::path(executable_path()).parent_path() / L"Reports").wstring());
+}
+
+TEST(ListBackups, ReadsTheDataFoldersBackups) {
+  const std::wstring name = utf8_to_wide(make_stamp()) + L"-registry.json";
+  const std::wstring path = backups_folder() + L"\\" + name;
+  write_json_atomic(path, nlohmann::json::object());
+  const std::vector<std::wstring> listed = list_backups();
+  const std::vector<std::wstring> direct = list_backups_in(backups_folder());
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  EXPECT_NE(std::find(listed.begin(), listed.end(), path), listed.end());
+  EXPECT_EQ(listed, direct);
+}
+
+}  // namespace
+}  // namespace corvane
