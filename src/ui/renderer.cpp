@@ -133,9 +133,7 @@ void Renderer::draw_info_badge(HDC dc, const RECT& cell, bool hot) {
     SelectionScope pen(dc, GetStockObject(NULL_PEN));
     SelectionScope brush(dc, GetStockObject(DC_BRUSH));
     SetDCBrushColor(dc, hot ? kBadgeHotColor : kBadgeColor);
-    // Without a pen the ellipse's right and bottom edges are exclusive: one more pixel
-    // makes the disc exactly `diameter` wide.
-    Ellipse(dc, left, top, left + diameter + 1, top + diameter + 1);
+    Ellipse(dc, left, top, left + diameter, top + diameter);
   }
   const int lift = scale(1);
   const RECT letter{left, top - lift, left + diameter, top + diameter - lift};
