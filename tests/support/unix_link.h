@@ -1,0 +1,13 @@
+#pragma once
+// Symbolic links for tests under Wine, where CreateSymbolicLinkW creates nothing: the link is
+// made on the Unix side by running ln through Wine's process start.
+
+#include <string>
+
+namespace corvane::testing {
+
+// Makes link (a Windows path) a Unix symbolic link to target (a Windows path). Returns false
+// when not under Wine or when ln failed.
+bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
+
+}  // namespace corvane::testing
