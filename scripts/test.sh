@@ -8,8 +8,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/wine-env.sh"
 . "$ROOT/scripts/wine-prefix.sh"
 . "$ROOT/scripts/xvfb.sh"
+. "$ROOT/scripts/https-test-server.sh"
 
 finish() {
+  https_test_server_stop
   wine_prefix_stop
   xvfb_stop
 }
@@ -17,8 +19,10 @@ trap finish EXIT
 trap 'exit 130' INT TERM
 
 start=$(date +%s)
+https_test_server_start
 xvfb_start
 wine_prefix_start
+https_test_server_wait
 echo "test: prefix ready in $(( $(date +%s) - start )) s (display $DISPLAY)"
 
 rm -rf "$BUILD_DIR_ABS/test-results"
