@@ -1,5 +1,53 @@
-#include <windows.h>
+#include "services/handles.h"
+#include "services/text.h"
+#include "ui/app.h"
+#include "ui/start_options.h"
+#include "ui/take_ownership_mode.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  return 0;
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+  using namespace corvane;
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                       nullptr, EOAC_NONE, nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  CommandLine command_line;
+  {
+    int argc = 0;
+    std::unique_ptr<LPWSTR, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (argv) command_line = parse_command_line(argc, argv.get());
+  }
+  if (command_line.take_ownership_path) {
+    const int code = take_ownership_command(*command_line.take_ownership_path);
+    CoUninitialize();
+    return code;
+  }
+
+  int exit_code = 1;
+  try {
+    App app(command_line.options);
+    exit_code = app.run(instance, show_command);
+  } catch (const std::exception& error) {
+    const std::wstring message = utf8_to_wide_lenient(error.what());
+    if (command_line.options.smoke) {
+      // A test run never waits on a message box.
+      std::fwprintf(stderr, L"Corvane: %ls\n", message.c_str());
+    } else {
+      MessageBoxW(nullptr, message.c_str(), L"Corvane", MB_ICONERROR);
+    }
+    exit_code = 1;
+  }
+  CoUninitialize();
+  return exit_code;
 }

@@ -1,0 +1,356 @@
+#pragma once
+// The App: the one object that holds the state of Corvane's user interface. Its methods are
+// spread over the files of src/ui by concern (main_window, sidebar, jobs, dialogs, ...); this
+// declaration is the single list of its state.
+
+#include "services/progress.h"
+#include "services/registry_value.h"
+#include "services/system_info.h"
+#include "ui/renderer.h"
+#include "ui/start_options.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace corvane {
+
+// Pages, in sidebar order of their numbers.
+enum Page : int {
+  PAGE_OVERVIEW = 0,
+  PAGE_CLEANUP = 1,
+  PAGE_CUSTOMIZATION = 2,
+  PAGE_PRIVACY = 3,
+  PAGE_STARTUP = 4,
+  PAGE_PERFORMANCE = 5,
+  PAGE_ADVANCED = 6,
+  PAGE_BACKUPS = 7,
+  PAGE_OPTIONS = 8,
+  PAGE_ADMIN = 9,
+  PAGE_DONATE = 10,
+  PAGE_LICENSES = 11,
+  PAGE_ABOUT = 12,
+  PAGE_UPDATES = 13,
+  PAGE_COUNT = 14,
+};
+
+// Command and control ids of the main window.
+enum CommandId : int {
+  CMD_PAGE_BASE = 100,
+  ID_SEARCH_EDIT = 200,
+  ID_PRIMARY_BUTTON = 201,
+  ID_SECONDARY_BUTTON = 202,
+  ID_TERTIARY_BUTTON = 203,
+  CMD_REFRESH = 300,
+  CMD_SCAN = 301,
+  CMD_PAGE_BACKUPS = 302,
+  CMD_PAGE_DONATE = 303,
+  CMD_PAGE_ABOUT = 304,
+  CMD_PAGE_LICENSES = 305,
+  CMD_CLOSE = 306,
+  CMD_LANGUAGE_ENGLISH = 307,
+  CMD_LANGUAGE_VIETNAMESE = 308,
+  CMD_THEME_DARK = 309,
+  CMD_THEME_LIGHT = 310,
+  CMD_RESTART_ELEVATED = 311,
+  CMD_OPEN_DATA_FOLDER = 312,
+  CMD_REGISTRY_REVIEW = 314,
+  CMD_PAGE_OPTIONS = 317,
+  CMD_THEME_SYSTEM = 320,
+  CMD_PAGE_ADMIN = 321,
+  ID_VALUE_COMBO = 322,
+  ID_THEME_COMBO = 323,
+  ID_LANGUAGE_COMBO = 324,
+  CMD_OPEN_REPORTS_FOLDER = 325,
+  CMD_OPEN_MAKER_LINK = 327,
+  ID_STOP_BUTTON = 328,
+  ID_PROGRESS_PANEL = 329,
+  ID_PROGRESS_BAR = 330,
+  CMD_OPEN_PRODUCT_LINK = 331,
+  CMD_PAGE_UPDATES = 333,
+  ID_PAGE_LIST = 400,
+};
+
+constexpr UINT WM_JOB_DONE = WM_APP + 71;
+constexpr UINT WM_JOB_PROGRESS = WM_APP + 72;
+constexpr UINT_PTR TIMER_SMOKE_STEP = 70;
+constexpr UINT_PTR TIMER_PROGRESS_ANIMATION = 90;
+
+constexpr const wchar_t* kMainClass = L"Corvane.Main";
+constexpr const wchar_t* kDialogClass = L"Corvane.Dialog";
+constexpr const wchar_t* kMainTitle = L"Corvane 1.0";
+constexpr const wchar_t* kVersion = L"1.0";
+
+// A user-interface text in both languages.
+struct Bilingual {
+  std::wstring vi;
+  std::wstring en;
+};
+
+// Page titles, index = page number.
+extern const Bilingual kPageTitles[PAGE_COUNT];
+
+// One page button of the sidebar.
+struct NavItem {
+  HWND button = nullptr;
+  int id = 0;
+  int level = 0;
+  std::wstring label_vi;
+  std::wstring label_en;
+  int glyph = 0;
+};
+
+enum WorkKind : std::uint32_t {
+  WORK_SCAN = 0,
+  WORK_REFRESH = 1,
+  WORK_ACTION = 2,
+  WORK_CLEAN = 3,
+  WORK_RESTORE = 4,
+  WORK_AUDIT = 5,
+  WORK_STARTUP_SAVE = 6,
+  WORK_UPDATE_CHECK = 7,
+  WORK_ERROR = 8,
+};
+
+// An icon handle shared between the job that loaded it and the list that shows it.
+using SharedIcon = std::shared_ptr<std::remove_pointer_t<HICON>>;
+
+// The result of one background job; each kind fills what it needs.
+struct Work {
+  std::uint32_t kind = WORK_ACTION;
+  std::string update_error;
+  Outcome outcome;
+  std::map<std::wstring, SharedIcon> startup_icons;
+  std::vector<std::wstring> saved_startup_keys;
+};
+
+using Job = std::function<std::unique_ptr<Work>()>;
+
+struct ProgressReport {
+  std::uint64_t done = 0;
+  std::uint64_t total = 0;  // 0: indeterminate
+  std::wstring item;
+};
+
+// True when a progress report made at `now` must be posted: at least 80 ms after the last
+// posted one, or the report that completes a determinate total.
+bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64_t done, std::uint64_t total);
+
+// Text of a window, cut to the count copied.
+std::wstring window_text(HWND window);
+
+// Keeps the result of one CoInitializeEx and undoes it on destruction when it succeeded.
+class ComScope {
+ public:
+  explicit ComScope(DWORD apartment);
+  ~ComScope();
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
+// Windows' "AppsUseLightTheme" is 0.
+bool system_uses_dark_theme();
+
+// Queues child-window moves and applies them in one deferred batch, repainting only what moved.
+class DeferredLayout {
+ public:
+  explicit DeferredLayout(HWND parent, int capacity = 20);
+  void add(HWND window, int x, int y, int width, int height);
+  void apply();
+
+ private:
+  struct Move {
+    HWND window;
+    RECT target;
+    RECT old;
+  };
+  HWND parent_;
+  std::vector<Move> moves_;
+};
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+class App {
+ public:
+  explicit App(const StartOptions& start_options);
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Lifecycle (app.cpp).
+  int run(HINSTANCE instance, int show_command);
+  static void register_window_classes(HINSTANCE instance);
+  bool create_main_window(HINSTANCE instance);  // false when the window cannot be made
+  int message_loop();
+  void apply_theme();
+  void save_preferences();
+  const std::wstring& text(const Bilingual& pair) const { return options.vietnamese ? pair.vi : pair.en; }
+  std::wstring text(const wchar_t* vi, const wchar_t* en) const { return options.vietnamese ? vi : en; }
+
+  // Main window (main_window.cpp).
+  LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+  void create_controls();
+  void layout();
+  void paint(HDC dc);
+  void paint_window();
+  void set_status(const std::wstring& status);
+  std::wstring page_title() const;
+  std::wstring page_subtitle() const;
+  void show_page(int new_page);
+  void update_control_states();
+  void update_action_buttons();
+  int selected_index() const;
+  void add_list_row(int model_index, const std::wstring& name, const std::wstring& second,
+                    const std::wstring& third, bool checked);
+  void on_command_message(WPARAM wparam, LPARAM lparam);
+  LRESULT on_notify(const NMHDR& header, LPARAM lparam);
+  void on_close();
+  void on_dpi_changed(UINT dpi, const RECT& suggested);
+  void make_row_height_list();
+  void set_search_text_quietly(const std::wstring& value);
+  // Runs an action the way a message handler runs: an escaping exception becomes the status line.
+  void run_guarded(const std::function<void()>& action);
+
+  // Sidebar (sidebar.cpp).
+  void create_sidebar();
+  void add_nav_button(int id, const Bilingual& label, int glyph, int level);
+  void update_nav_selection();
+  void update_nav_texts();
+  void layout_sidebar();
+  void redraw_content();
+  LRESULT sidebar_message(HWND sidebar, UINT message, WPARAM wparam, LPARAM lparam);
+
+  // Commands (commands.cpp).
+  void command(int id);
+  void request_stop();
+  void switch_language(bool vietnamese);
+  void refresh();
+
+  // Page content (page_lists.cpp).
+  void populate_page();
+  void hide_list_tip();
+  bool is_info_page() const { return page >= PAGE_OPTIONS; }
+  void paint_info_page(HDC dc, const RECT& client);
+
+  // Background jobs (jobs.cpp).
+  void start_work(Job job);
+  void run_job(Job& job);
+  void on_job_done(std::unique_ptr<Work> work);
+  ProgressFn progress_callback();
+  void post_progress(std::uint64_t done, std::uint64_t total, const std::wstring& item);
+  void on_progress(const ProgressReport& report);
+  void set_busy(bool on);
+  void create_progress_panel();
+  void layout_progress_panel();
+  void repaint_progress_bar() const;
+  void paint_progress_bar(HWND bar, HDC dc);
+
+  // Dialogs (dialogs.cpp).
+  int show_dialog(const std::wstring& title, const std::wstring& body, const std::vector<std::wstring>& labels);
+  void show_outcome(const Outcome& outcome);
+  bool confirm(const std::wstring& title, const std::wstring& body, const std::wstring& ok_label);
+
+  // Self-tests (smoke_test.cpp, render_test.cpp).
+  void smoke();
+  bool render_test();
+
+  // --- State -----------------------------------------------------------------------------
+
+  // Options and appearance.
+  StartOptions options;
+  Renderer renderer;
+  ThemeMode theme_mode = THEME_SYSTEM;
+
+  // Window handles, all owned by the main window.
+  HWND main_window = nullptr;
+  HWND sidebar = nullptr;
+  HWND admin_button = nullptr;
+  HWND list_tip = nullptr;
+  HWND page_list = nullptr;
+  HWND search_edit = nullptr;
+  HWND primary_button = nullptr;
+  HWND secondary_button = nullptr;
+  HWND tertiary_button = nullptr;
+  HWND progress_panel = nullptr;
+  HWND progress_bar = nullptr;
+  HWND progress_title = nullptr;
+  HWND progress_item_label = nullptr;
+  HWND progress_count_label = nullptr;
+  HWND stop_button = nullptr;
+  std::vector<HWND> nav_buttons;
+  HIMAGELIST row_height_images = nullptr;
+  std::vector<NavItem> nav_items;
+  int sidebar_offset = 0;
+  int sidebar_max = 0;
+  bool thumb_hot = false;
+  SIZE sidebar_size{0, 0};
+
+  // Update check.
+  std::uint32_t update_state = 0;
+  std::string update_error;
+
+  // Progress.
+  std::uint64_t progress_done = 0;
+  std::uint64_t progress_total = 0;
+  std::wstring progress_item;
+  std::atomic<std::uint64_t> last_progress_tick{0};  // written by the worker's progress function
+
+  // Page state.
+  int page = PAGE_OVERVIEW;
+  int page_at_job_start = PAGE_OVERVIEW;
+  bool review_view = false;
+  std::map<std::string, int> chosen_values;
+  std::map<std::string, int> current_values;
+  int hot_row = -1;
+  int hot_subitem = -1;
+  std::wstring tip_text;
+  std::vector<int> row_map;
+  std::set<std::string> checked_features;
+  std::set<std::string> selected_cleanup_areas;
+  std::map<std::string, std::wstring> status_text_cache;
+  std::wstring search_text;
+  std::wstring status_text;
+  bool notify_guard = false;
+
+  // Data of the pages.
+  SystemInfo system_info;
+  bool scan_usable = false;
+  bool startup_loaded = false;
+  std::map<std::wstring, SharedIcon> startup_icons;
+  std::vector<std::wstring> backups;
+
+  // Painting.
+  HDC back_dc = nullptr;
+  HBITMAP back_bitmap = nullptr;
+  HGDIOBJ back_original = nullptr;
+  int back_width = 0;
+  int back_height = 0;
+
+  // Job runner.
+  std::thread worker;
+  CancelFlag cancel{0};
+  bool busy = false;
+  bool close_requested = false;
+
+  // Self-tests.
+  int smoke_step = 0;
+  bool smoke_failed = false;
+  std::vector<double> paint_timings;
+  std::vector<int> failed_lines;
+};
+
+}  // namespace corvane

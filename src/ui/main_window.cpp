@@ -1,0 +1,405 @@
+// The main window: its procedure, message dispatch, child controls and layout.
+#include "ui/app.h"
+
+#include "services/text.h"
+#include "ui/controls.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+std::wstring window_text(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring result(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
+  const int copied = GetWindowTextW(window, result.data(), static_cast<int>(result.size()));
+  result.resize(static_cast<size_t>(std::max(copied, 0)));
+  return result;
+}
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    auto* app = static_cast<App*>(create->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+    if (app != nullptr) app->main_window = window;
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+  auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (app == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  try {
+    return app->handle_message(message, wparam, lparam);
+  } catch (const std::exception& error) {
+    app->set_status(utf8_to_wide_lenient(error.what()));
+    return 0;
+  }
+}
+
+void App::run_guarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    set_status(utf8_to_wide_lenient(error.what()));
+  }
+}
+
+LRESULT App::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      create_controls();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+      if (wparam == SIZE_MINIMIZED) return 0;
+      layout();
+      RedrawWindow(main_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
+      return 0;
+    case WM_PAINT:
+      paint_window();
+      return 0;
+    case WM_CLOSE:
+      on_close();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+      if (theme_mode == THEME_SYSTEM && system_uses_dark_theme() != options.dark) apply_theme();
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      info->ptMinTrackSize = POINT{renderer.scale(1080), renderer.scale(790)};
+      return 0;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (item->CtlType == ODT_COMBOBOX) {
+        renderer.draw_combo_item(*item);
+      } else {
+        renderer.draw_button(*item, item->CtlID == ID_PRIMARY_BUTTON || item->CtlID == ID_STOP_BUTTON);
+      }
+      return 1;
+    }
+    case WM_MEASUREITEM:
+      reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight = static_cast<UINT>(renderer.scale(32));
+      return 1;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+      if (header->hwndFrom != page_list || page_list == nullptr) return 0;
+      return on_notify(*header, lparam);
+    }
+    case WM_COMMAND:
+      on_command_message(wparam, lparam);
+      return 0;
+    case WM_TIMER:
+      if (wparam == TIMER_PROGRESS_ANIMATION) {
+        if (busy && progress_total == 0) repaint_progress_bar();
+      } else if (wparam == TIMER_SMOKE_STEP) {
+        smoke();
+      }
+      return 0;
+    case WM_CTLCOLOREDIT: {
+      const HDC dc = reinterpret_cast<HDC>(wparam);
+      SetTextColor(dc, renderer.colors[kColorText]);
+      SetBkColor(dc, renderer.colors[kColorField]);
+      return reinterpret_cast<LRESULT>(renderer.brushes[kBrushField]);
+    }
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC: {
+      const HDC dc = reinterpret_cast<HDC>(wparam);
+      SetTextColor(dc, renderer.colors[kColorText]);
+      SetBkColor(dc, renderer.colors[kColorSurface]);
+      return reinterpret_cast<LRESULT>(renderer.brushes[kBrushSurface]);
+    }
+    case WM_EXITSIZEMOVE:
+      RedrawWindow(main_window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+      return 0;
+    case WM_DPICHANGED:
+      on_dpi_changed(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    case WM_JOB_DONE:
+      on_job_done(std::unique_ptr<Work>(reinterpret_cast<Work*>(lparam)));
+      return 0;
+    case WM_JOB_PROGRESS: {
+      const std::unique_ptr<ProgressReport> report(reinterpret_cast<ProgressReport*>(lparam));
+      if (busy && report) on_progress(*report);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(main_window, message, wparam, lparam);
+  }
+}
+
+void App::on_close() {
+  if (!busy) {
+    DestroyWindow(main_window);
+    return;
+  }
+  close_requested = true;
+  cancel.exchange(1);
+  set_status(text(L"Đang dừng để đóng ứng dụng...", L"Stopping before closing..."));
+}
+
+void App::on_command_message(WPARAM wparam, LPARAM lparam) {
+  const int id = LOWORD(wparam);
+  const int code = HIWORD(wparam);
+  const HWND control = reinterpret_cast<HWND>(lparam);
+  if (control != nullptr) {
+    if (code == CBN_SELCHANGE) {
+      if (busy) return;
+      const auto selection = SendMessageW(control, CB_GETCURSEL, 0, 0);
+      if (id == ID_THEME_COMBO) {
+        command(selection == 0 ? CMD_THEME_SYSTEM : selection == 1 ? CMD_THEME_LIGHT : CMD_THEME_DARK);
+      } else if (id == ID_LANGUAGE_COMBO) {
+        command(selection == 0 ? CMD_LANGUAGE_VIETNAMESE : CMD_LANGUAGE_ENGLISH);
+      }
+      return;
+    }
+    if (id == ID_SEARCH_EDIT) {
+      if (code == EN_CHANGE && !notify_guard && !busy) {
+        search_text = window_text(search_edit);
+        populate_page();
+      }
+      return;
+    }
+    // Owner-drawn buttons also report double clicks; a command runs once per click.
+    if (code != BN_CLICKED) return;
+  }
+  command(id);
+}
+
+LRESULT App::on_notify(const NMHDR& header, LPARAM) {
+  if (header.code == LVN_ITEMCHANGING) return busy ? 1 : 0;
+  return 0;
+}
+
+void App::set_search_text_quietly(const std::wstring& value) {
+  search_text = value;
+  if (search_edit == nullptr) return;
+  notify_guard = true;
+  SetWindowTextW(search_edit, value.c_str());
+  notify_guard = false;
+}
+
+void App::make_row_height_list() {
+  const HIMAGELIST fresh = ImageList_Create(1, renderer.scale(40), ILC_COLOR32, 1, 0);
+  // The list view shares the image list (LVS_SHAREIMAGELISTS): the App alone destroys it,
+  // and only after the list holds the new one.
+  if (page_list != nullptr) ListView_SetImageList(page_list, fresh, LVSIL_SMALL);
+  if (row_height_images != nullptr) ImageList_Destroy(row_height_images);
+  row_height_images = fresh;
+}
+
+void App::create_controls() {
+  const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main_window, GWLP_HINSTANCE));
+  renderer.set_theme(options.dark, GetDpiForWindow(main_window));
+  renderer.style_control(main_window);
+  create_sidebar();
+
+  const auto child = [&](const wchar_t* cls, DWORD style, int id, DWORD ex_style = 0) {
+    const HWND control = CreateWindowExW(ex_style, cls, L"", WS_CHILD | style, 0, 0, 1, 1, main_window,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    return control;
+  };
+  search_edit = child(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, ID_SEARCH_EDIT);
+  SendMessageW(search_edit, EM_SETLIMITTEXT, 120, 0);
+  SendMessageW(search_edit, EM_SETCUEBANNER, TRUE,
+               reinterpret_cast<LPARAM>(text(L"Tìm trong danh sách...", L"Search this list...").c_str()));
+  renderer.style_control(search_edit);
+
+  page_list = child(WC_LISTVIEWW,
+                    WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER |
+                        LVS_SHAREIMAGELISTS,
+                    ID_PAGE_LIST);
+  ListView_SetExtendedListViewStyle(page_list, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+  renderer.style_control(page_list);
+
+  list_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, L"", WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0,
+                             0, main_window, nullptr, instance, nullptr);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = page_list;
+  tool.uId = 1;
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(list_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(list_tip, TTM_SETMAXTIPWIDTH, 0, renderer.scale(460));
+  renderer.style_control(list_tip);
+
+  make_row_height_list();
+
+  primary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_PRIMARY_BUTTON);
+  secondary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_SECONDARY_BUTTON);
+  tertiary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_TERTIARY_BUTTON);
+  for (HWND button : {primary_button, secondary_button, tertiary_button}) renderer.style_control(button);
+
+  create_progress_panel();
+
+  if (!busy) {
+    hide_list_tip();
+    review_view = false;
+    page = PAGE_OVERVIEW;
+    update_nav_selection();
+    set_search_text_quietly(L"");
+    populate_page();
+    redraw_content();
+  }
+}
+
+DeferredLayout::DeferredLayout(HWND parent, int capacity) : parent_(parent) {
+  moves_.reserve(static_cast<size_t>(capacity));
+}
+
+void DeferredLayout::add(HWND window, int x, int y, int width, int height) {
+  if (window == nullptr) return;
+  RECT current{};
+  GetWindowRect(window, &current);
+  MapWindowPoints(HWND_DESKTOP, parent_, reinterpret_cast<POINT*>(&current), 2);
+  const RECT target{x, y, x + width, y + height};
+  if (EqualRect(&current, &target)) return;
+  moves_.push_back(Move{window, target, current});
+}
+
+void DeferredLayout::apply() {
+  if (moves_.empty()) return;
+  constexpr UINT flags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS;
+  bool deferred = false;
+  if (HDWP batch = BeginDeferWindowPos(static_cast<int>(moves_.size())); batch != nullptr) {
+    for (const Move& move : moves_) {
+      batch = DeferWindowPos(batch, move.window, nullptr, move.target.left, move.target.top,
+                             move.target.right - move.target.left, move.target.bottom - move.target.top, flags);
+      if (batch == nullptr) break;
+    }
+    deferred = batch != nullptr && EndDeferWindowPos(batch);
+  }
+  if (!deferred) {
+    for (const Move& move : moves_) {
+      SetWindowPos(move.window, nullptr, move.target.left, move.target.top, move.target.right - move.target.left,
+                   move.target.bottom - move.target.top, flags);
+    }
+  }
+  for (const Move& move : moves_) {
+    if (!IsWindowVisible(move.window)) continue;
+    RECT both{};
+    UnionRect(&both, &move.old, &move.target);
+    RedrawWindow(parent_, &both, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  }
+  moves_.clear();
+}
+
+void App::layout() {
+  if (page_list == nullptr) return;
+  RECT client{};
+  GetClientRect(main_window, &client);
+  const int W = client.right;
+  const int H = client.bottom;
+  const int L = renderer.scale(272);
+  const int R = W - renderer.scale(32);
+  const auto s = [this](int px) { return renderer.scale(px); };
+
+  DeferredLayout moves(main_window);
+  const int sidebar_height = std::max(s(250), H - s(186));
+  moves.add(sidebar, 0, s(104), s(240), sidebar_height);
+  moves.add(admin_button, s(10), H - s(70), s(220), s(38));
+  moves.add(search_edit, L, s(107), R - L, s(36));
+  moves.add(page_list, L, s(156), R - L, std::max(s(80), H - s(250)));
+  moves.add(primary_button, R - s(190), H - s(78), s(190), s(36));
+  moves.add(secondary_button, R - s(390), H - s(78), s(190), s(36));
+  moves.add(tertiary_button, L, H - s(78), s(190), s(36));
+  moves.apply();
+
+  if (sidebar_size.cx != s(240) || sidebar_size.cy != sidebar_height) {
+    sidebar_size = SIZE{s(240), sidebar_height};
+    layout_sidebar();
+  }
+
+  const HWND header = ListView_GetHeader(page_list);
+  if (header != nullptr && Header_GetItemCount(header) == 4) {
+    const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + 4);
+    const int rest = avail - 96;
+    ListView_SetColumnWidth(page_list, 0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
+    ListView_SetColumnWidth(page_list, 2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
+    ListView_SetColumnWidth(page_list, 3,
+                            rest - ListView_GetColumnWidth(page_list, 0) - ListView_GetColumnWidth(page_list, 2));
+    ListView_SetColumnWidth(page_list, 1, 96);
+  }
+  if (busy) layout_progress_panel();
+}
+
+void App::on_dpi_changed(UINT dpi, const RECT& suggested) {
+  renderer.set_theme(options.dark, dpi);
+  SetWindowPos(main_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  apply_theme();
+  make_row_height_list();
+  layout();
+}
+
+void App::set_status(const std::wstring& status) {
+  status_text = status;
+  if (main_window == nullptr) return;
+  RECT client{};
+  GetClientRect(main_window, &client);
+  const RECT strip{renderer.scale(240), client.bottom - renderer.scale(30), client.right, client.bottom};
+  InvalidateRect(main_window, &strip, FALSE);
+}
+
+void App::show_page(int new_page) {
+  if (busy) return;
+  hide_list_tip();
+  review_view = false;
+  page = new_page;
+  update_nav_selection();
+  set_search_text_quietly(L"");
+  populate_page();
+  redraw_content();
+  if (page == PAGE_STARTUP && !options.smoke && !startup_loaded) refresh();
+}
+
+int App::selected_index() const {
+  if (page_list == nullptr) return -1;
+  const int row = ListView_GetNextItem(page_list, -1, LVNI_SELECTED);
+  if (row < 0 || row >= static_cast<int>(row_map.size())) return -1;
+  return row_map[static_cast<size_t>(row)];
+}
+
+void App::update_control_states() {
+  const BOOL idle = busy ? FALSE : TRUE;
+  for (HWND button : nav_buttons) EnableWindow(button, idle);
+  for (HWND control : {sidebar, admin_button, search_edit, page_list, primary_button, secondary_button,
+                       tertiary_button}) {
+    if (control != nullptr) EnableWindow(control, idle);
+  }
+  if (stop_button != nullptr) EnableWindow(stop_button, busy && cancel.load() == 0);
+}
+
+void App::update_action_buttons() {
+  update_control_states();
+}
+
+void App::add_list_row(int model_index, const std::wstring& name, const std::wstring& second,
+                       const std::wstring& third, bool checked) {
+  if (!search_text.empty()) {
+    std::wstring haystack = name + L" " + second + L" " + third;
+    std::wstring needle = search_text;
+    for (auto& c : haystack) c = static_cast<wchar_t>(towlower(c));
+    for (auto& c : needle) c = static_cast<wchar_t>(towlower(c));
+    if (haystack.find(needle) == std::wstring::npos) return;
+  }
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListView_GetItemCount(page_list);
+  item.pszText = const_cast<wchar_t*>(name.c_str());
+  const int row = ListView_InsertItem(page_list, &item);
+  if (row < 0) return;
+  ListView_SetItemText(page_list, row, 2, const_cast<wchar_t*>(second.c_str()));
+  ListView_SetItemText(page_list, row, 3, const_cast<wchar_t*>(third.c_str()));
+  if ((ListView_GetExtendedListViewStyle(page_list) & LVS_EX_CHECKBOXES) != 0) {
+    ListView_SetItemState(page_list, row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+  }
+  row_map.push_back(model_index);
+}
+
+}  // namespace corvane

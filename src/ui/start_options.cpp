@@ -1,0 +1,32 @@
+#include "ui/start_options.h"
+
+#include <string_view>
+
+namespace corvane {
+
+CommandLine parse_command_line(int argc, const wchar_t* const* argv) {
+  CommandLine result;
+  StartOptions& options = result.options;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring_view argument = argv[i] != nullptr ? argv[i] : L"";
+    const bool has_value = i + 1 < argc && argv[i + 1] != nullptr;
+    if (argument == L"--smoke-test") {
+      options.smoke = true;
+    } else if (argument == L"--render-test") {
+      options.smoke = true;
+      options.render_test = true;
+    } else if (argument == L"--language" && has_value) {
+      options.vietnamese = std::wstring_view(argv[++i]) == L"vi";
+      options.language_given = true;
+    } else if (argument == L"--theme" && has_value) {
+      options.dark = std::wstring_view(argv[++i]) == L"dark";
+      options.theme_given = true;
+    } else if (argument == L"--take-ownership" && has_value) {
+      result.take_ownership_path = std::wstring(argv[i + 1]);
+      return result;
+    }
+  }
+  return result;
+}
+
+}  // namespace corvane
