@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Starts Corvane under Wine in the build tree's own run prefix (made once, kept between runs;
+# never ~/.wine). With a display: on $DISPLAY, until the window is closed. Without one: on a
+# private Xvfb, saves a screenshot to BUILD_DIR/screenshots/ once the window has painted, then
+# closes the window.
+# Usage: scripts/run.sh BUILD_DIR [Corvane arguments...]
+set -euo pipefail
+BUILD_DIR=${1:-build}
+shift || true
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/scripts/wine-env.sh"
+# A prefix of its own, so a run never disturbs the tests' prefix (which each test run remakes).
+export WINEPREFIX="$BUILD_DIR_ABS/wine/run-prefix"
+export HOME="$BUILD_DIR_ABS/wine/run-home"
+. "$ROOT/scripts/wine-prefix.sh"
+. "$ROOT/scripts/xvfb.sh"
+
+EXE="$BUILD_DIR_ABS/Corvane.exe"
+[ -f "$EXE" ] || { echo "run: $EXE not built" >&2; exit 1; }
+
+headless=0
+finish() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ "$headless" -eq 1 ] && xvfb_stop
+  return 0
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  xvfb_start
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
+  echo "run: preparing the run prefix $WINEPREFIX (once)"
+  wine_prefix_start
+  touch "$WINEPREFIX/.corvane-ready"
+else
+  wineserver -p
+fi
+
+if [ "$headless" -eq 0 ]; then
+  echo "run: Corvane on $DISPLAY"
+  status=0
+  wine "$EXE" "$@" || status=$?
+  echo "run: Corvane ended with exit code $status"
+  exit $status
+fi
+
+echo "run: no display; Corvane on a private Xvfb ($DISPLAY)"
+wine "$EXE" "$@" &
+app=$!
+
+window=
+for _ in $(seq 1 200); do
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Corvane 1.0"/ {print $1; exit}')
+  [ -n "$window" ] && break
+  if ! kill -0 "$app" 2>/dev/null; then break; fi
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  status=0
+  wait "$app" || status=$?
+  echo "run: the main window did not appear (exit code $status)" >&2
+  exit 1
+fi
+# The first paint follows the window's appearance; give it a moment to settle.
+sleep 1.5
+
+mkdir -p "$BUILD_DIR_ABS/screenshots"
+shot="$BUILD_DIR_ABS/screenshots/run-$(date +%Y%m%d-%H%M%S).png"
+import -window "$window" "$shot"
+echo "run: screenshot saved to $shot"
+
+# Close it as a user would: WM_CLOSE to its windows.
+wine taskkill /im Corvane.exe >/dev/null 2>&1 || true
+status=0
+for _ in $(seq 1 100); do
+  kill -0 "$app" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$app" 2>/dev/null; then
+  echo "run: Corvane did not close; ending it" >&2
+  kill "$app" 2>/dev/null || true
+  status=1
+fi
+wait "$app" || status=$?
+echo "run: Corvane ended with exit code $status"
+exit $status
