@@ -1,6 +1,7 @@
 # Corvane: Windows x64 build with mingw-w64, tests under Wine.
 BUILD_DIR ?= build
 CTEST_ARGS ?=
+RUN_ARGS ?=
 
 .PHONY: all deps configure build test run bench clean
 
@@ -17,6 +18,9 @@ build: configure
 
 test: build
 	@scripts/test.sh $(BUILD_DIR) $(CTEST_ARGS)
+
+run: build
+	@scripts/run.sh $(BUILD_DIR) $(RUN_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -4,7 +4,8 @@
 set -euo pipefail
 BUILD_DIR=${1:-build}
 PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 xvfb
-          nlohmann-json3-dev googletest fonts-dejavu-core openssl python3 xz-utils)
+          nlohmann-json3-dev googletest fonts-dejavu-core openssl python3 xz-utils
+          imagemagick x11-utils)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
