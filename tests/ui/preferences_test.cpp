@@ -1,0 +1,162 @@
+// ctest-resource-lock: data_folder
+#include "ui/preferences.h"
+
+#include "services/documents.h"
+#include "support/scratch.h"
+#include "support/ui_app.h"
+#include "ui/app.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace corvane {
+namespace {
+
+using nlohmann::json;
+
+struct Taken {
+  StartOptions options;
+  ThemeMode mode = THEME_SYSTEM;
+  bool threw = false;
+};
+
+Taken take(const json& document, StartOptions options = {}) {
+  Taken taken;
+  taken.options = options;
+  taken.mode = options.theme_given ? (options.dark ? THEME_DARK : THEME_LIGHT) : THEME_SYSTEM;
+  try {
+    apply_preferences(document, taken.options, taken.mode);
+  } catch (const std::exception&) {
+    taken.threw = true;
+  }
+  return taken;
+}
+
+TEST(Preferences, ValidDocument) {
+  const Taken taken = take(json{{"language", "vi"}, {"theme", "light"}});
+  EXPECT_FALSE(taken.threw);
+  EXPECT_TRUE(taken.options.vietnamese);
+  EXPECT_EQ(taken.mode, THEME_LIGHT);
+  EXPECT_EQ(take(json{{"theme", "dark"}}).mode, THEME_DARK);
+}
+
+TEST(Preferences, MissingKeysAndUnknownTextsGiveDefaults) {
+  const Taken empty = take(json::object());
+  EXPECT_FALSE(empty.options.vietnamese);
+  EXPECT_EQ(empty.mode, THEME_SYSTEM);
+  const Taken odd = take(json{{"language", "fr"}, {"theme", "purple"}});
+  EXPECT_FALSE(odd.options.vietnamese);
+  EXPECT_EQ(odd.mode, THEME_SYSTEM);
+}
+
+TEST(Preferences, MistypedLanguageStopsBeforeTheTheme) {
+  const Taken taken = take(json{{"language", 1}, {"theme", "dark"}});
+  EXPECT_TRUE(taken.threw);
+  EXPECT_EQ(taken.mode, THEME_SYSTEM);
+  // A mistyped theme after a good language keeps the language.
+  const Taken later = take(json{{"language", "vi"}, {"theme", true}});
+  EXPECT_TRUE(later.threw);
+  EXPECT_TRUE(later.options.vietnamese);
+  EXPECT_EQ(later.mode, THEME_SYSTEM);
+  EXPECT_TRUE(take(json::array({1, 2})).threw);
+}
+
+TEST(Preferences, CommandLineWins) {
+  StartOptions given;
+  given.language_given = true;
+  given.vietnamese = false;
+  given.theme_given = true;
+  given.dark = true;
+  const Taken taken = take(json{{"language", "vi"}, {"theme", "light"}}, given);
+  EXPECT_FALSE(taken.options.vietnamese);
+  EXPECT_EQ(taken.mode, THEME_DARK);
+}
+
+TEST(Preferences, DocumentTexts) {
+  EXPECT_EQ(preferences_document(true, THEME_SYSTEM), (json{{"language", "vi"}, {"theme", "system"}}));
+  EXPECT_EQ(preferences_document(false, THEME_DARK), (json{{"language", "en"}, {"theme", "dark"}}));
+  EXPECT_EQ(preferences_document(false, THEME_LIGHT), (json{{"language", "en"}, {"theme", "light"}}));
+}
+
+// The real file in the data folder, read by App construction and written by save_preferences.
+class PreferencesFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(std::filesystem::path(app_data_folder()));
+    saved_ = testing::read_file_bytes(preferences_path());
+    had_file_ = std::filesystem::exists(std::filesystem::path(preferences_path()));
+  }
+  void TearDown() override {
+    if (had_file_) {
+      testing::write_file_bytes(preferences_path(), saved_);
+    } else {
+      std::error_code ignored;
+      std::filesystem::remove(std::filesystem::path(preferences_path()), ignored);
+    }
+  }
+  static void write(const std::string& text) { testing::write_file_bytes(preferences_path(), text); }
+
+ private:
+  std::string saved_;
+  bool had_file_ = false;
+};
+
+TEST_F(PreferencesFile, AppTakesTheFileAndTheCommandLineFirst) {
+  write(R"({"language": "vi", "theme": "light"})");
+  {
+    App app(StartOptions{});
+    EXPECT_TRUE(app.options.vietnamese);
+    EXPECT_EQ(app.theme_mode, THEME_LIGHT);
+    EXPECT_FALSE(app.options.dark);
+    EXPECT_EQ(app.status_text, L"Sẵn sàng - Chưa thay đổi hệ thống");
+  }
+  StartOptions given;
+  given.language_given = true;
+  given.theme_given = true;
+  given.dark = true;
+  App app(given);
+  EXPECT_FALSE(app.options.vietnamese);
+  EXPECT_EQ(app.theme_mode, THEME_DARK);
+  EXPECT_TRUE(app.options.dark);
+  EXPECT_EQ(app.status_text, L"Ready - No system changes made");
+}
+
+TEST_F(PreferencesFile, BrokenOrMissingFileLeavesTheDefaults) {
+  write("{ not json");
+  App broken(StartOptions{});
+  EXPECT_FALSE(broken.options.vietnamese);
+  EXPECT_EQ(broken.theme_mode, THEME_SYSTEM);
+
+  write(R"({"language": 7, "theme": "dark"})");
+  App mistyped(StartOptions{});
+  EXPECT_EQ(mistyped.theme_mode, THEME_SYSTEM);
+
+  std::filesystem::remove(std::filesystem::path(preferences_path()));
+  App missing(StartOptions{});
+  EXPECT_FALSE(missing.options.vietnamese);
+  EXPECT_EQ(missing.theme_mode, THEME_SYSTEM);
+}
+
+TEST_F(PreferencesFile, TestModesNeitherReadNorWrite) {
+  write(R"({"language": "vi", "theme": "dark"})");
+  StartOptions smoke;
+  smoke.smoke = true;
+  App app(smoke);
+  EXPECT_FALSE(app.options.vietnamese);
+  EXPECT_EQ(app.theme_mode, THEME_SYSTEM);
+  app.theme_mode = THEME_LIGHT;
+  app.save_preferences();
+  EXPECT_EQ(testing::read_file_bytes(preferences_path()), R"({"language": "vi", "theme": "dark"})");
+}
+
+TEST_F(PreferencesFile, SaveWritesTheDocument) {
+  App app(StartOptions{});
+  app.options.vietnamese = true;
+  app.theme_mode = THEME_DARK;
+  app.save_preferences();
+  EXPECT_EQ(testing::read_file_bytes(preferences_path()), "{\n  \"language\": \"vi\",\n  \"theme\": \"dark\"\n}");
+}
+
+}  // namespace
+}  // namespace corvane
