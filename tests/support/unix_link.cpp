@@ -21,17 +21,14 @@ std::wstring unix_name(UnixNameFn convert, const std::wstring& path) {
   return text;
 }
 
-}  // namespace
+bool path_listed(const std::wstring& path) {
+  WIN32_FIND_DATAW data{};
+  const UniqueFindHandle found(FindFirstFileW(path.c_str(), &data));
+  return found.get() != INVALID_HANDLE_VALUE;
+}
 
-bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
-  if (!running_under_wine()) return false;
-  const auto convert = reinterpret_cast<UnixNameFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (convert == nullptr) return false;
-  const std::wstring unix_target = unix_name(convert, target);
-  const std::wstring unix_link = unix_name(convert, link);
-  if (unix_target.empty() || unix_link.empty()) return false;
-  std::wstring command = L"/bin/ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"";
+// Starts a Unix command through Wine, which cannot wait for it: the caller polls for its effect.
+bool start_unix_command(std::wstring command) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -40,9 +37,38 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
   }
   const UniqueHandle process_handle(process.hProcess);
   const UniqueHandle thread_handle(process.hThread);
-  if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) return false;
-  DWORD code = 1;
-  return GetExitCodeProcess(process.hProcess, &code) && code == 0;
+  return true;
+}
+
+bool wait_until_listed(const std::wstring& path, bool listed) {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    if (path_listed(path) == listed) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+std::wstring unix_path_of(const std::wstring& path) {
+  const auto convert = reinterpret_cast<UnixNameFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  return convert == nullptr ? std::wstring() : unix_name(convert, path);
+}
+
+}  // namespace
+
+bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
+  if (!running_under_wine()) return false;
+  const std::wstring unix_target = unix_path_of(target);
+  const std::wstring unix_link = unix_path_of(link);
+  if (unix_target.empty() || unix_link.empty()) return false;
+  if (!start_unix_command(L"/bin/ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"")) return false;
+  return wait_until_listed(link, true);
+}
+
+void remove_unix_symlink(const std::wstring& link) {
+  const std::wstring unix_link = unix_path_of(link);
+  if (unix_link.empty() || !start_unix_command(L"/bin/rm -f \"" + unix_link + L"\"")) return;
+  wait_until_listed(link, false);
 }
 
 }  // namespace corvane::testing

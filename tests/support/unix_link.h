@@ -10,4 +10,7 @@ namespace corvane::testing {
 // when not under Wine or when ln failed.
 bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 
+// Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
+void remove_unix_symlink(const std::wstring& link);
+
 }  // namespace corvane::testing

@@ -1,0 +1,168 @@
+#include "engines/startup_list.h"
+
+#include "engines/com_ptr.h"
+#include "engines/task_scheduler.h"
+#include "services/documents.h"
+#include "services/handles.h"
+#include "services/registry.h"
+#include "services/shell.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace corvane {
+namespace {
+
+constexpr wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+
+// One Run key or its DisabledStartup twin, in listing order.
+struct RunSource {
+  std::uint32_t hive;
+  bool view32;
+  bool disabled;
+  const wchar_t* location;
+};
+
+constexpr RunSource kRunSources[] = {
+    {kHiveCurrentUser, false, false, L"Run - User"},
+    {kHiveCurrentUser, false, true, L"Run - User"},
+    {kHiveLocalMachine, false, false, L"Run - System"},
+    {kHiveLocalMachine, false, true, L"Run - System"},
+    {kHiveLocalMachine, true, false, L"Run - System (32-bit)"},
+    {kHiveLocalMachine, true, true, L"Run - System (32-bit)"},
+};
+
+constexpr DWORD kNameBufferLength = 16384;
+
+std::vector<std::wstring> run_value_names(HKEY root, const std::wstring& key_path, const CancelFlag* cancel) {
+  std::vector<std::wstring> names;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key_path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) return names;
+  const UniqueRegKey key(opened);
+  if (is_cancelled(cancel)) return names;
+  std::wstring buffer(kNameBufferLength, L'\0');
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kNameBufferLength;
+    const LSTATUS status =
+        RegEnumValueW(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_SUCCESS) names.emplace_back(buffer.data(), length);
+    if (is_cancelled(cancel)) break;
+  }
+  return names;
+}
+
+void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries, const CancelFlag* cancel) {
+  const std::wstring key_path = source.disabled ? disabled_run_key(source.view32) : run_key(source.view32);
+  for (const std::wstring& name : run_value_names(hive_root(source.hive), key_path, cancel)) {
+    const ValueState value = read_registry_value({source.hive, key_path, name, {}}, false);
+    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // also a value gone meanwhile
+    StartupEntry entry;
+    entry.name = name;
+    entry.source_name = name;
+    entry.target = describe_value(value);
+    entry.location = source.location;
+    entry.enabled = !source.disabled;
+    entry.key_path = key_path;
+    entry.kind = STARTUP_KIND_RUN;
+    entry.hive = static_cast<std::int32_t>(source.hive);
+    entry.needs_admin = source.hive == kHiveLocalMachine;
+    entry.view32 = source.view32;
+    attach_startup_approval(entry);
+    entries.push_back(std::move(entry));
+  }
+}
+
+void list_startup_folder(const std::wstring& folder, bool enabled, std::vector<StartupEntry>& entries,
+                         const CancelFlag* cancel) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  if (error) return;
+  for (; it != fs::directory_iterator(); it.increment(error)) {
+    if (error) throw fs::filesystem_error("directory_iterator::operator++", fs::path(folder), error);
+    if (is_cancelled(cancel)) return;
+    const fs::directory_entry& item = *it;
+    std::error_code status_error;
+    if (!item.is_regular_file(status_error) || status_error) continue;
+    if (item.path().filename().native() == L"desktop.ini") continue;
+    const std::wstring path = item.path().wstring();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) continue;
+    StartupEntry entry;
+    entry.name = item.path().filename().wstring();
+    entry.target = path;
+    entry.key_path = path;
+    entry.location = L"Startup folder - User";
+    entry.enabled = enabled;
+    entry.kind = STARTUP_KIND_FOLDER;
+    attach_startup_approval(entry);
+    entries.push_back(std::move(entry));
+  }
+  if (error) throw fs::filesystem_error("directory_iterator::operator++", fs::path(folder), error);
+}
+
+void list_tasks(std::vector<StartupEntry>& entries, const CancelFlag* cancel) {
+  const ComInitScope com(COINIT_MULTITHREADED);
+  const ComPtr<ITaskService> service = connect_task_service();
+  const Bstr root_path(L"\\");
+  ComPtr<ITaskFolder> root;
+  throw_if_failed(service->GetFolder(root_path.get(), root.put()));
+  if (!root) throw_if_failed(E_POINTER);
+  walk_task_folder(root.get(), entries, cancel, 0);
+}
+
+}  // namespace
+
+std::wstring run_key(bool view32) {
+  return view32 ? L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
+                : L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+}
+
+std::wstring disabled_run_key(bool view32) {
+  return view32 ? L"Software\\Corvane\\DisabledStartup\\Run32" : L"Software\\Corvane\\DisabledStartup\\Run64";
+}
+
+std::wstring disabled_startup_folder() {
+  return (std::filesystem::path(app_data_folder()) / L"DisabledStartup").wstring();
+}
+
+std::wstring startup_approved_key(const StartupEntry& entry) {
+  if (entry.kind == STARTUP_KIND_FOLDER) return std::wstring(kApprovedKey) + L"StartupFolder";
+  if (entry.kind == STARTUP_KIND_RUN && entry.view32) return std::wstring(kApprovedKey) + L"Run32";
+  return std::wstring(kApprovedKey) + L"Run";
+}
+
+void attach_startup_approval(StartupEntry& entry) {
+  const std::wstring key = startup_approved_key(entry);
+  std::vector<std::uint32_t> hives{kHiveCurrentUser};
+  // A per-user value or file is judged by the user's switch alone, a machine value by both.
+  if (entry.hive == static_cast<std::int32_t>(kHiveLocalMachine)) hives.push_back(kHiveLocalMachine);
+  for (const std::uint32_t hive : hives) {
+    RegistryValue approval{hive, key, entry.name, {}};
+    approval.value = read_registry_value(approval, false);
+    const int state = startup_approved_state(approval.value);
+    if (state != 1) entry.enabled = false;
+    if (state < 0) entry.approval_known = false;
+    entry.approvals.push_back(std::move(approval));
+  }
+}
+
+std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel) {
+  std::vector<StartupEntry> entries;
+  for (const RunSource& source : kRunSources) list_run_source(source, entries, cancel);
+  list_startup_folder(known_folder_path(FOLDERID_Startup), true, entries, cancel);
+  list_startup_folder(disabled_startup_folder(), false, entries, cancel);
+  list_tasks(entries, cancel);
+  std::stable_sort(entries.begin(), entries.end(), [](const StartupEntry& a, const StartupEntry& b) {
+    if (a.kind != b.kind) return a.kind < b.kind;
+    return a.name < b.name;
+  });
+  return entries;
+}
+
+}  // namespace corvane
