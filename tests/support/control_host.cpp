@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/common_controls.h"
 #include "ui/controls.h"
 #include "ui/renderer.h"
 
@@ -47,6 +48,7 @@ ControlHost& ControlHost::shared(Renderer& renderer) {
 }
 
 ControlHost::ControlHost() {
+  EXPECT_TRUE(activate_common_controls_v6());
   WNDCLASSW window_class{};
   window_class.lpfnWndProc = proc;
   window_class.hInstance = GetModuleHandleW(nullptr);
@@ -64,7 +66,7 @@ void ControlHost::clear() {
   std::vector<HWND> children;
   for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
   for (HWND c : children) DestroyWindow(c);
-  pump_messages();
+  dispatch_pending_messages();
   draws.clear();
   nav_focused.clear();
   wheels = 0;
@@ -78,7 +80,7 @@ HWND ControlHost::child(const wchar_t* class_name, const wchar_t* text, DWORD st
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
-void pump_messages() {
+void dispatch_pending_messages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
@@ -88,7 +90,7 @@ void pump_messages() {
 
 std::unique_ptr<DibCanvas> capture_window(HWND control, bool whole_window) {
   RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  pump_messages();
+  dispatch_pending_messages();
   RECT r{};
   if (whole_window) {
     GetWindowRect(control, &r);
@@ -106,7 +108,10 @@ std::unique_ptr<DibCanvas> capture_window(HWND control, bool whole_window) {
 bool has_subclass(HWND window, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* reference) {
   using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
   static const auto get_window_subclass = [] {
+    // Under the version 6 activation context the name may resolve to the other copy of the
+    // library; both keep their subclass records in the same window property.
     HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+    if (comctl == nullptr) comctl = LoadLibraryW(L"comctl32.dll");
     FARPROC address = GetProcAddress(comctl, "GetWindowSubclass");
     if (address == nullptr) address = GetProcAddress(comctl, MAKEINTRESOURCEA(411));
     return reinterpret_cast<GetWindowSubclassFn>(reinterpret_cast<void*>(address));

@@ -43,7 +43,7 @@ struct ControlHost {
 };
 
 // Dispatches every queued message of this thread.
-void pump_messages();
+void dispatch_pending_messages();
 
 // What the control shows on screen after a full repaint: its client area, or the whole
 // window with the non-client frame. Unpainted pixels read as kCanvasBlank.

@@ -16,7 +16,7 @@ namespace {
 using testing::ControlHost;
 using testing::DibCanvas;
 
-void pump_messages_and_settle() { testing::pump_messages(); }
+void pump_messages_and_settle() { testing::dispatch_pending_messages(); }
 
 // ---------------------------------------------------------------------------------------------
 // Owner-drawn buttons, painted directly into a DIB
