@@ -69,6 +69,7 @@ bool is_numeric_zone(std::string_view text, std::size_t position) {
 }  // namespace
 
 int parse_two_digits(std::string_view text, std::size_t position, std::size_t count) {
+  if (count == 0) return 0;
   if (position > text.size() || count > text.size() - position) return -1;
   int value = 0;
   for (std::size_t i = 0; i < count; ++i) {
@@ -184,6 +185,8 @@ std::string manifest_string_field(const nlohmann::json& document, const std::str
 
 UpdateInfo parse_update_manifest(std::string_view body) {
   if (body.size() > MAX_MANIFEST_BYTES) throw std::runtime_error("Update manifest is too large");
+  // The JSON library stops at a NUL byte as if the input ended there; no JSON text contains one.
+  if (body.find('\0') != std::string_view::npos) throw_invalid_manifest();
   const nlohmann::json document =
       nlohmann::json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false,
                             /*ignore_comments=*/false);
