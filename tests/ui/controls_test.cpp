@@ -101,5 +101,85 @@ TEST(StyleControl, GivesEachClassItsFontSubclassAndColours) {
   DestroyWindow(tooltip);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Clean-up on destruction
+
+// Attached before the program's own subclass, so it sees WM_NCDESTROY after it.
+LRESULT CALLBACK property_witness(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                  DWORD_PTR reference) {
+  if (message == WM_NCDESTROY) {
+    int left = 0;
+    for (const wchar_t* name : kControlProperties) {
+      if (GetPropW(window, name) != nullptr) ++left;
+    }
+    *reinterpret_cast<int*>(reference) = left;
+    RemoveWindowSubclass(window, property_witness, id);
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+TEST(StyleControl, EveryPropertyIsRemovedWhenTheControlIsDestroyed) {
+  Renderer renderer;
+  ControlHost& host = ControlHost::shared(renderer);
+  HWND button = host.child(L"BUTTON", L"OK", BS_PUSHBUTTON, 1, {10, 10, 130, 42});
+  HWND edit = host.child(L"EDIT", L"", ES_AUTOHSCROLL, 2, {10, 50, 210, 82});
+  HWND combo = host.child(L"COMBOBOX", L"", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, 3,
+                          {10, 90, 210, 300});
+  HWND list = host.child(WC_LISTVIEWW, L"", LVS_REPORT, 4, {220, 10, 520, 200});
+  ASSERT_TRUE(button && edit && combo && list);
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  ASSERT_NE(header, nullptr);
+
+  const HWND controls[] = {button, edit, combo, info.hwndList, header};
+  int left[5] = {-1, -1, -1, -1, -1};
+  for (int i = 0; i < 5; ++i) {
+    SetWindowSubclass(controls[i], property_witness, 99, reinterpret_cast<DWORD_PTR>(&left[i]));
+  }
+  for (HWND control : {button, edit, combo, list}) renderer.style_control(control);
+  for (HWND control : controls) {
+    for (const wchar_t* name : kControlProperties) set_control_property(control, name, 1);
+    SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));  // hover state of its own
+  }
+  DestroyWindow(button);
+  DestroyWindow(edit);
+  DestroyWindow(combo);
+  DestroyWindow(list);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(left[i], 0) << "control " << i;
+}
+
+TEST(StyleControl, PaintingControlsKeepsTheProcessGdiObjectCount) {
+  Renderer renderer;
+  ControlHost& host = ControlHost::shared(renderer);
+  HWND button = host.child(L"BUTTON", L"OK", BS_PUSHBUTTON, testing::kPrimaryButtonId, {10, 10, 130, 42});
+  HWND edit = host.child(L"EDIT", L"", ES_AUTOHSCROLL, 2, {10, 50, 210, 82});
+  HWND combo = host.child(L"COMBOBOX", L"", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, 3,
+                          {10, 90, 210, 300});
+  HWND list = host.child(WC_LISTVIEWW, L"", LVS_REPORT, 4, {220, 10, 520, 200});
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.cx = 120;
+  column.pszText = const_cast<wchar_t*>(L"Name");
+  SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+  SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Cue"));
+  for (HWND control : {button, edit, combo, list}) renderer.style_control(control);
+  RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  testing::dispatch_pending_messages();
+
+  const long before = testing::gdi_objects_in_use();
+  for (int i = 0; i < 40; ++i) {
+    SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    SendMessageW(combo, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    SendMessageW(button, WM_MOUSELEAVE, 0, 0);
+    SendMessageW(combo, WM_MOUSELEAVE, 0, 0);
+    RedrawWindow(host.window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+  testing::dispatch_pending_messages();
+  EXPECT_EQ(testing::gdi_objects_in_use(), before);
+}
+
 }  // namespace
 }  // namespace corvane
