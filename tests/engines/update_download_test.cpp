@@ -183,28 +183,34 @@ TEST(UpdateDownload, CancelDuringTheReadStopsAtTheNextChunk) {
 TEST(UpdateDownload, TimeLimitsBoundEveryWait) {
   // Run side by side so the suite pays for the longest one only.
   const auto& server = https_test_server();
+  CancelFlag stop{0};
   struct Case {
     std::string path;
     std::chrono::milliseconds deadline;
+    const CancelFlag* cancel;
     std::string result;
-    double seconds = 0;
+    double seconds;
   };
   Case cases[] = {
-      // A server that never answers: the response-header wait gives up after 5 s.
-      {"/stall-headers", UPDATE_READ_DEADLINE, "", 0},
+      // A server that never answers: the wait for the response headers gives up after 5 s.
+      {"/stall-headers?case=timeout", UPDATE_READ_DEADLINE, nullptr, "", 0},
       // Headers, a few bytes, then silence: the read gives up after 5 s.
-      {"/stall-body", UPDATE_READ_DEADLINE, "", 0},
+      {"/stall-body", UPDATE_READ_DEADLINE, nullptr, "", 0},
       // A steady drip that would take 12 s: the read deadline (shortened here) ends it.
-      {"/drip/1000/100/120?case=deadline", std::chrono::milliseconds(2000), "", 0},
+      {"/drip/1000/100/120?case=deadline", std::chrono::milliseconds(2000), nullptr, "", 0},
+      // Stop pressed while waiting for headers: honoured when the wait ends, within 5 s.
+      {"/stall-headers?case=cancel", UPDATE_READ_DEADLINE, &stop, "", 0},
   };
   std::vector<std::thread> workers;
   for (Case& c : cases) {
     workers.emplace_back([&server, &c] {
       const auto start = Clock::now();
-      c.result = fetch(server.url(c.path), nullptr, c.deadline);
+      c.result = fetch(server.url(c.path), c.cancel, c.deadline);
       c.seconds = seconds_since(start);
     });
   }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  stop = 1;
   for (auto& worker : workers) worker.join();
 
   EXPECT_EQ(cases[0].result, network_error(timeout_error()));
@@ -216,6 +222,9 @@ TEST(UpdateDownload, TimeLimitsBoundEveryWait) {
   EXPECT_EQ(cases[2].result, "error: Network timeout");
   EXPECT_GE(cases[2].seconds, 2.0);
   EXPECT_LT(cases[2].seconds, 4.0);
+  EXPECT_EQ(cases[3].result, "error: Cancelled");
+  EXPECT_LT(cases[3].seconds, 8.0);
+  EXPECT_EQ(https_test_server_log("/stall-headers?case=cancel").hits, 1u) << "the request was under way";
 }
 
 TEST(CheckHttpStep, CancelWinsOverSuccessAndFailureCarriesTheLastError) {
