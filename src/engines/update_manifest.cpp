@@ -1,5 +1,7 @@
 #include "engines/update_manifest.h"
 
+#include <nlohmann/json.hpp>
+
 #include <stdexcept>
 
 namespace corvane {

@@ -2,7 +2,7 @@
 // The update manifest: its validated form, the strict parser and the checks it relies on.
 // Pure functions of their input; every refusal is a std::runtime_error with a short English text.
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <cstddef>
 #include <cstdint>

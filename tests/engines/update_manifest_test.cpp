@@ -1,6 +1,7 @@
 #include "engines/update_manifest.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <cstdint>
