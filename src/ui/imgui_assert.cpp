@@ -14,4 +14,8 @@ void note_imgui_assertion(const char* expression, const char* file, int line) {
   std::fprintf(stderr, "imgui assertion failed: %s (%s:%d)\n", expression, file, line);
 }
 
+unsigned imgui_assertion_count() {
+  return g_imgui_assertions.load();
+}
+
 }  // namespace corvane

@@ -6,6 +6,8 @@
 #ifdef __cplusplus
 namespace corvane {
 void note_imgui_assertion(const char* expression, const char* file, int line);
+// Number of failed library assertions since the program started.
+unsigned imgui_assertion_count();
 }
 #define IM_ASSERT(_EXPR) ((_EXPR) ? (void)0 : corvane::note_imgui_assertion(#_EXPR, __FILE__, __LINE__))
 #endif

@@ -98,6 +98,8 @@ void Renderer::fill_rect(HDC dc, const RECT& rect, COLORREF color) const {
 }
 
 void Renderer::fill_round_rect(HDC dc, const RECT& rect, COLORREF color, int radius) {
+  // RoundRect would draw a reversed rect as if it were normalised; FillRect draws nothing.
+  if (rect.right <= rect.left || rect.bottom <= rect.top) return;
   // RoundRect without a pen leaves the last column and row unpainted, so a square corner
   // is always a plain fill of exactly the rect.
   if (radius <= 0) {

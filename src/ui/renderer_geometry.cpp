@@ -5,7 +5,7 @@
 namespace corvane {
 
 void Renderer::fill_round_rect_geometry(HDC dc, const RECT& rect, COLORREF color, int radius) {
-  if (draw_list == nullptr) return;
+  if (draw_list == nullptr || rect.right <= rect.left || rect.bottom <= rect.top) return;
   ImDrawList& list = *draw_list;
   list._ResetForNewFrame();
   // No anti-aliased fill: only the shape's own triangles, no fringe.

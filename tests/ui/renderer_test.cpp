@@ -7,6 +7,7 @@
 
 #include "support/dib_canvas.h"
 #include "support/gdi_count.h"
+#include "ui/imgui_config.h"
 
 namespace corvane {
 namespace {
@@ -135,6 +136,45 @@ TEST(Renderer, TwoRenderersLiveSideBySide) {
   DibCanvas canvas(60, 40, kBlank);
   first->fill_round_rect(canvas.dc(), RECT{0, 0, 60, 40}, 0x654321, 6);
   EXPECT_EQ(canvas.pixel(30, 20), 0x654321u);
+}
+
+TEST(Renderer, EmptyOrReversedRectsDrawNothing) {
+  for (bool dark : {false, true}) {
+    Renderer renderer;
+    renderer.set_theme(dark, 96);
+    DibCanvas canvas(60, 40, kBlank);
+    for (const RECT& rect : {RECT{50, 30, 10, 5}, RECT{10, 5, 10, 30}, RECT{10, 30, 50, 5}, RECT{10, 5, 50, 5}}) {
+      renderer.fill_round_rect(canvas.dc(), rect, 0x0000FF, 6);
+      renderer.fill_round_rect(canvas.dc(), rect, 0x0000FF, 0);
+      renderer.fill_round_rect_geometry(canvas.dc(), rect, 0x0000FF, 6);
+      renderer.draw_progress_bar(canvas.dc(), rect, 0.5f);
+    }
+    EXPECT_EQ(canvas.count(kBlank), 60 * 40) << (dark ? "dark" : "light");
+  }
+}
+
+TEST(Renderer, AFailedLibraryAssertionIsCountedAndTheProgramGoesOn) {
+  const unsigned before = imgui_assertion_count();
+  const int two = 2;
+  IM_ASSERT(two == 3);
+  EXPECT_EQ(imgui_assertion_count(), before + 1);
+}
+
+TEST(Renderer, TessellationRaisesNoLibraryAssertion) {
+  const unsigned before = imgui_assertion_count();
+  {
+    Renderer renderer;
+    DibCanvas canvas(300, 200, kBlank);
+    // Radii from none to far beyond half the rect, at two densities.
+    for (UINT dpi : {96u, 192u}) {
+      renderer.set_theme(true, dpi);
+      for (int radius = 0; radius <= 120; radius += 7) {
+        renderer.fill_round_rect(canvas.dc(), RECT{5, 5, 5 + radius + 3, 50}, 0x00FF00, radius);
+        renderer.fill_round_rect_geometry(canvas.dc(), RECT{0, 0, 300, 200}, 0x00FF00, radius);
+      }
+    }
+  }
+  EXPECT_EQ(imgui_assertion_count(), before);
 }
 
 TEST(Renderer, FillRectPaintsExactlyTheRect) {
