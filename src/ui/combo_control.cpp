@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ std::wstring combo_item_text(HWND combo, LRESULT index) {
   const LRESULT copied =
       SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
   if (copied == CB_ERR || copied < 0) return {};
-  return std::wstring(buffer.data(), static_cast<size_t>(copied) < buffer.size() ? static_cast<size_t>(copied) : length);
+  return std::wstring(buffer.data(), std::min(static_cast<size_t>(copied), static_cast<size_t>(length)));
 }
 
 void paint_combo(HWND combo, Renderer& renderer) {
@@ -33,8 +34,7 @@ void paint_combo(HWND combo, Renderer& renderer) {
     renderer.fill_round_rect(dc, client, colors[lit ? kColorSelected : kColorHover], 5);
 
     const LRESULT selection = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    std::wstring text = selection == CB_ERR ? std::wstring() : combo_item_text(combo, selection);
-    if (selection == CB_ERR) text = L"-";
+    const std::wstring text = selection == CB_ERR ? std::wstring(L"-") : combo_item_text(combo, selection);
     const RECT text_rect{client.left + renderer.scale(12), client.top, client.right - renderer.scale(32),
                          client.bottom};
     renderer.draw_text(dc, text, text_rect, colors[enabled ? kColorText : kColorSecondaryText],

@@ -30,6 +30,14 @@ constexpr FontSpec kFontSpecs[6] = {
 
 constexpr int kBrushColorRoles[4] = {kColorWindow, kColorSurface, kColorNavigation, kColorField};
 
+template <class Handles>
+void delete_all(Handles& handles) {
+  for (auto& handle : handles) {
+    if (handle != nullptr) DeleteObject(handle);
+    handle = nullptr;
+  }
+}
+
 }  // namespace
 
 Renderer::Renderer() {
@@ -50,14 +58,8 @@ Renderer::Renderer() {
 }
 
 Renderer::~Renderer() {
-  for (HFONT& font : fonts) {
-    if (font != nullptr) DeleteObject(font);
-    font = nullptr;
-  }
-  for (HBRUSH& brush : brushes) {
-    if (brush != nullptr) DeleteObject(brush);
-    brush = nullptr;
-  }
+  delete_all(fonts);
+  delete_all(brushes);
   IM_DELETE(draw_list);
   draw_list = nullptr;
   ImGui::DestroyContext(imgui_context);
@@ -69,14 +71,8 @@ void Renderer::set_theme(bool dark_theme, UINT new_dpi) {
   dark = dark_theme;
   dpi = new_dpi == 0 ? 96 : new_dpi;
   colors = dark ? kDarkPalette : kLightPalette;
-  for (HFONT& font : fonts) {
-    if (font != nullptr) DeleteObject(font);
-    font = nullptr;
-  }
-  for (HBRUSH& brush : brushes) {
-    if (brush != nullptr) DeleteObject(brush);
-    brush = nullptr;
-  }
+  delete_all(fonts);
+  delete_all(brushes);
   for (size_t i = 0; i < fonts.size(); ++i) {
     const FontSpec& spec = kFontSpecs[i];
     fonts[i] = CreateFontW(-scale(spec.size), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,

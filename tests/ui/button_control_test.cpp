@@ -30,17 +30,18 @@ class ButtonPaint : public ::testing::TestWithParam<bool> {
     ASSERT_NE(button_, nullptr);
   }
 
-  // Paints the button with the given state into a fresh canvas.
+  // Paints the button with the given state into a fresh canvas, through a WM_DRAWITEM to the
+  // host (which paints id 201 as the primary button).
   std::unique_ptr<DibCanvas> paint(UINT state, bool primary = false) {
     auto canvas = std::make_unique<DibCanvas>(kWidth, kHeight, testing::kCanvasBlank);
     DRAWITEMSTRUCT item{};
     item.CtlType = ODT_BUTTON;
-    item.CtlID = 7;
+    item.CtlID = primary ? static_cast<UINT>(testing::kPrimaryButtonId) : 7u;
     item.itemState = state;
     item.hwndItem = button_;
     item.hDC = canvas->dc();
     item.rcItem = RECT{0, 0, kWidth, kHeight};
-    renderer_.draw_button(item, primary);
+    EXPECT_EQ(SendMessageW(host_->window, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item)), TRUE);
     return canvas;
   }
 
