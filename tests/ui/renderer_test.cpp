@@ -51,15 +51,6 @@ TEST(Renderer, StartsWithTheDarkPaletteAt96Dpi) {
   EXPECT_EQ(brush_color(renderer.brushes[kBrushField]), 0x1F160Fu);
 }
 
-TEST(Renderer, PalettesHoldTheirExactColours) {
-  const Palette dark = {0x211912, 0x2C231A, 0x261D15, 0xF6F1EB, 0xB5A897, 0x41362A,
-                        0xFFAD5C, 0x361F0A, 0x58391E, 0x3D3126, 0x1F160F, 0x7A6551};
-  const Palette light = {0xF9F7F5, 0xFFFFFF, 0xF5F2ED, 0x382A19, 0x817362, 0xEBE7E0,
-                         0xC46918, 0xFFFFFF, 0xFFEDDE, 0xF2EDE7, 0xF8F1EB, 0xAD9784};
-  EXPECT_EQ(kDarkPalette, dark);
-  EXPECT_EQ(kLightPalette, light);
-}
-
 TEST(Renderer, SetThemeSwapsPaletteAndRebuildsFontsAndBrushesForTheDpi) {
   Renderer renderer;
   const auto old_fonts = renderer.fonts;
