@@ -1,0 +1,157 @@
+// Undoing a startup change from its journal.
+#include "engines/startup_change.h"
+
+#include "engines/com_ptr.h"
+#include "engines/task_scheduler.h"
+#include "services/documents.h"
+#include "services/handles.h"
+#include "services/shell.h"
+#include "services/text.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+constexpr HRESULT kTaskFileNotFound = static_cast<HRESULT>(0x80070002);
+constexpr HRESULT kTaskNotRegistered = static_cast<HRESULT>(0x8004130A);
+constexpr LONG kCreateWithoutPrincipalAce = 0x12;  // TASK_CREATE | TASK_DONT_ADD_PRINCIPAL_ACE
+
+Outcome failed(const std::wstring& message) {
+  Outcome outcome;
+  outcome.ok = false;
+  outcome.message = message;
+  return outcome;
+}
+
+Outcome succeeded() {
+  Outcome outcome;
+  outcome.affected = 1;
+  return outcome;
+}
+
+// True when path names a link or junction; a path that does not exist is not one. The
+// directory listing reports the entry's own attributes, also where opening it would follow it.
+bool is_link(const fs::path& path) {
+  WIN32_FIND_DATAW data{};
+  const UniqueFindHandle found(FindFirstFileW(path.c_str(), &data));
+  if (found.get() == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+    throw_windows_error(error);
+  }
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A journal lives in a user-writable folder and may be restored by an elevated process: both
+// of its paths must lie inside the folders a startup file is ever moved between, with no link
+// on the way from that folder's base down to the file.
+fs::path checked_journal_path(const std::string& text) {
+  const std::wstring wide = utf8_to_wide(text);
+  // Wildcards would make the link test look at other files; no startup file name holds one.
+  if (wide.find_first_of(L"*?") != std::wstring::npos) {
+    throw std::runtime_error("Startup journal path is outside the startup folders");
+  }
+  const fs::path path = fs::path(wide).lexically_normal();
+  const fs::path data_folder = fs::path(app_data_folder()).lexically_normal();
+  struct Allowed {
+    fs::path folder;
+    fs::path base;  // the highest folder whose links matter
+  };
+  const Allowed allowed[] = {
+      {fs::path(known_folder_path(FOLDERID_Startup)).lexically_normal(),
+       fs::path(known_folder_path(FOLDERID_Startup)).lexically_normal()},
+      {fs::path(disabled_startup_folder()).lexically_normal(), data_folder},
+      {fs::path(startup_files_folder()).lexically_normal(), data_folder},
+  };
+  for (const Allowed& place : allowed) {
+    if (!path_strictly_inside(place.folder.wstring(), path.wstring())) continue;
+    for (fs::path step = path;; step = step.parent_path()) {
+      if (is_link(step)) throw std::runtime_error("Startup journal path is a link");
+      if (step == place.base || step == step.parent_path()) break;
+    }
+    return path;
+  }
+  throw std::runtime_error("Startup journal path is outside the startup folders");
+}
+
+Outcome restore_folder(const json& document) {
+  const fs::path before = checked_journal_path(document.at("before").get<std::string>());
+  const fs::path after = checked_journal_path(document.at("after").get<std::string>());
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(before, error);
+  if (error && status.type() != fs::file_type::not_found) throw fs::filesystem_error("exists", before, error);
+  if (fs::exists(status)) return failed(L"The original startup file already exists");
+  if (!MoveFileExW(after.c_str(), before.c_str(), MOVEFILE_WRITE_THROUGH)) return failed(windows_error_text(GetLastError()));
+  return succeeded();
+}
+
+Outcome restore_task(const json& document) {
+  const ComInitScope com(COINIT_MULTITHREADED);
+  const ComPtr<ITaskService> service = connect_task_service();
+  const std::wstring path = utf8_to_wide(document.at("path").get<std::string>());
+  const bool removed = document.at("remove").get<bool>();
+
+  if (!removed) {
+    const ComPtr<IRegisteredTask> task = get_registered_task(service.get(), path);
+    VARIANT_BOOL state = VARIANT_FALSE;
+    throw_if_failed(task->get_Enabled(&state));
+    if ((state != VARIANT_FALSE) != document.at("after").get<bool>()) {
+      return failed(L"Task state changed after this backup");
+    }
+    Bstr xml;
+    throw_if_failed(task->get_Xml(xml.put()));
+    if (wide_to_utf8(xml.text()) != document.value("after_xml", std::string())) {
+      return failed(L"Task definition changed or the journal is incomplete. Use its XML for manual restoration.");
+    }
+    const bool wanted = document.at("before").get<bool>();
+    throw_if_failed(task->put_Enabled(wanted ? VARIANT_TRUE : VARIANT_FALSE));
+    VARIANT_BOOL now = VARIANT_FALSE;
+    throw_if_failed(task->get_Enabled(&now));
+    if ((now != VARIANT_FALSE) != wanted) return failed(L"Task state verification failed");
+    return succeeded();
+  }
+
+  const Bstr root_path(L"\\");
+  ComPtr<ITaskFolder> root;
+  throw_if_failed(service->GetFolder(root_path.get(), root.put()));
+  if (!root) throw_if_failed(E_POINTER);
+  const Bstr task_path(path);
+  ComPtr<IRegisteredTask> existing;
+  const HRESULT lookup = root->GetTask(task_path.get(), existing.put());
+  if (SUCCEEDED(lookup)) return failed(L"A task already exists at this path");
+  if (lookup != kTaskFileNotFound && lookup != kTaskNotRegistered) {
+    return failed(windows_error_text(static_cast<std::uint32_t>(lookup)));
+  }
+  const Bstr xml(utf8_to_wide(document.at("xml").get<std::string>()));
+  const Variant user = Variant::from_text(utf8_to_wide(document.value("principal", std::string())));
+  const Variant password;
+  const auto logon = static_cast<TASK_LOGON_TYPE>(document.at("logon").get<int>());
+  const Variant security = Variant::from_text(utf8_to_wide(document.value("security", std::string())));
+  ComPtr<IRegisteredTask> registered;
+  throw_if_failed(root->RegisterTask(task_path.get(), xml.get(), kCreateWithoutPrincipalAce, user.get(),
+                                     password.get(), logon, security.get(), registered.put()));
+  return succeeded();
+}
+
+}  // namespace
+
+Outcome restore_startup_journal(const nlohmann::json& document) {
+  try {
+    if (document.at("source") == "folder") return restore_folder(document);
+    return restore_task(document);
+  } catch (const std::exception& error) {
+    return failed(utf8_to_wide_lenient(error.what()));
+  }
+}
+
+}  // namespace corvane
