@@ -68,7 +68,7 @@ void add_choice_setting(std::vector<Feature>& catalogue, std::string id, int gro
                         std::uint32_t win11_min_build) {
   Feature feature;
   feature.id = std::move(id);
-  feature.page = PAGE_CUSTOMIZATION;
+  feature.page = kPageCustomization;
   feature.title_vi = std::move(titles.first);
   feature.title_en = std::move(titles.second);
   feature.description_vi = std::move(descriptions.first);
@@ -87,7 +87,7 @@ void add_choice_setting(std::vector<Feature>& catalogue, std::string id, int gro
 
 void add_link_setting(std::vector<Feature>& catalogue, std::string id, int group, TextPair titles,
                       TextPair descriptions, std::wstring uri) {
-  add_action_setting(catalogue, std::move(id), PAGE_CUSTOMIZATION, std::move(titles), std::move(descriptions),
+  add_action_setting(catalogue, std::move(id), kPageCustomization, std::move(titles), std::move(descriptions),
                      std::move(uri));
   catalogue.back().group = group;
 }

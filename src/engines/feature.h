@@ -11,11 +11,12 @@
 
 namespace corvane {
 
-// Pages that list catalogue entries (numbers of the main window's page list).
-inline constexpr int PAGE_CUSTOMIZATION = 2;
-inline constexpr int PAGE_PRIVACY = 3;
-inline constexpr int PAGE_PERFORMANCE = 5;
-inline constexpr int PAGE_ADVANCED = 6;
+// The numbers of the four main-window pages that list catalogue entries (the user interface
+// names them PAGE_CUSTOMIZATION, PAGE_PRIVACY, PAGE_PERFORMANCE and PAGE_ADVANCED).
+inline constexpr int kPageCustomization = 2;
+inline constexpr int kPagePrivacy = 3;
+inline constexpr int kPagePerformance = 5;
+inline constexpr int kPageAdvanced = 6;
 
 // Groups of the customization page; entries of other pages keep kGroupOther.
 inline constexpr int kGroupDesktop = 0;
@@ -40,7 +41,7 @@ struct FeatureChoice {
 // a built-in action ("@" action), a choice setting (choices) or a plain registry setting.
 struct Feature {
   std::string id;
-  int page = PAGE_CUSTOMIZATION;
+  int page = kPageCustomization;
   std::wstring title_vi;
   std::wstring title_en;
   std::wstring description_vi;

@@ -71,7 +71,7 @@ void rework_base_entries(std::vector<Feature>& catalogue, const ChoicePresets& p
   };
 
   for (Feature& feature : catalogue) {
-    if (feature.page != PAGE_CUSTOMIZATION) continue;
+    if (feature.page != kPageCustomization) continue;
     feature.group = base_group(feature.id);
     for (const Conversion& conversion : conversions) {
       if (feature.id != conversion.id) continue;
@@ -353,7 +353,7 @@ void add_customization_features(std::vector<Feature>& catalogue) {
 
   std::stable_sort(catalogue.begin(), catalogue.end(), [](const Feature& a, const Feature& b) {
     if (a.page != b.page) return a.page < b.page;
-    return a.page == PAGE_CUSTOMIZATION && a.group < b.group;
+    return a.page == kPageCustomization && a.group < b.group;
   });
 }
 

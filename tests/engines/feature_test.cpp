@@ -55,7 +55,7 @@ TEST(FeatureCatalogue, CountsOrderAndUniqueIds) {
 TEST(FeatureCatalogue, CustomizationGroupsAreContiguousWithTheirSizes) {
   std::vector<std::pair<int, int>> groups;
   for (const Feature& f : feature_catalogue()) {
-    if (f.page != PAGE_CUSTOMIZATION) {
+    if (f.page != kPageCustomization) {
       EXPECT_EQ(f.group, kGroupOther) << f.id;
       continue;
     }
