@@ -1,6 +1,7 @@
 #include "engines/backup_restore.h"
 
 #include "engines/power_plan.h"
+#include "engines/startup_change.h"
 #include "services/activity_log.h"
 #include "services/documents.h"
 #include "services/registry.h"
@@ -73,19 +74,12 @@ bool plan_registry_restore(const json& document, CancelFlag* cancel, std::vector
   return true;
 }
 
-Outcome refuse_startup_journal(const json&) {
-  Outcome outcome;
-  outcome.ok = false;
-  outcome.message = L"Startup journals cannot be restored by this version.";
-  return outcome;
-}
-
 }  // namespace
 
 RestoreHandlers system_restore_handlers() {
   RestoreHandlers handlers;
   handlers.power = [](const json& document) { return restore_power_backup(document); };
-  handlers.startup = refuse_startup_journal;
+  handlers.startup = [](const json& document) { return restore_startup_journal(document); };
   return handlers;
 }
 
