@@ -65,6 +65,20 @@ TEST(FeatureResolution, EntriesWithoutPlaceholdersComeBackUnchanged) {
   }
 }
 
+TEST(FeatureResolution, NoPlaceholderSurvivesInAnyEntry) {
+  int replaced = 0;
+  for (const Feature& f : feature_catalogue()) {
+    const auto resolved = resolve_feature_changes(f);
+    for (std::size_t i = 0; i < resolved.size(); ++i) {
+      const std::wstring text = describe_value(resolved[i].value);
+      EXPECT_FALSE(text.size() > 1 && text.front() == L'@' && text.back() == L'@')
+          << f.id << " keeps " << wide_to_utf8(text);
+      if (i < f.changes.size() && resolved[i].value != f.changes[i].value && f.id != "telemetry") ++replaced;
+    }
+  }
+  EXPECT_EQ(replaced, 4);  // the blank icon, the Notepad command, the two ownership commands
+}
+
 TEST(FeatureResolution, BlankIconNamesThisExecutable) {
   const Feature& arrow = find("shortcut-arrow");
   const auto resolved = resolve_feature_changes(arrow);
