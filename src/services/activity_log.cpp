@@ -38,13 +38,21 @@ void append_activity(const std::string& operation, const Outcome& outcome) {
     const std::filesystem::path folder(reports_folder());
     std::filesystem::create_directories(folder);
     const std::string text = activity_line(operation, outcome);
-    // Append-only access: every write lands at the current end, also between processes.
-    const UniqueHandle file(CreateFileW((folder / L"activity.jsonl").c_str(), FILE_APPEND_DATA,
+    const UniqueHandle file(CreateFileW((folder / L"activity.jsonl").c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
+    // The mutex orders this process's lines; another process appending to the same log (a
+    // second instance, an elevated restart) is kept out by a lock on one byte far beyond any
+    // text, so that readers of the log are never blocked. Finding the end happens under it.
+    OVERLAPPED lock_place{};
+    lock_place.OffsetHigh = 0x7FFFFFFF;
+    if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_place)) return;
     DWORD written = 0;
-    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
+      WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+    UnlockFileEx(file.get(), 0, 1, 0, &lock_place);
   } catch (...) {
     // The log never affects the operation that logs.
   }

@@ -23,10 +23,12 @@ HKEY hive_root(std::uint32_t hive) {
   return HKEY_USERS;
 }
 
-ValueState read_registry_value(const RegistryValue& target, bool /*view32*/) {
-  // Corvane reads only the 64-bit view; the 32-bit registry is named by its WOW6432Node path.
+ValueState read_registry_value(const RegistryValue& target, bool view32) {
+  // Corvane itself always reads the 64-bit view and names the 32-bit registry by its
+  // WOW6432Node path; the flag is honoured so that a caller asking for the other view gets it.
+  const REGSAM view = view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
   HKEY raw = nullptr;
-  LSTATUS status = RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw);
+  LSTATUS status = RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_QUERY_VALUE | view, &raw);
   if (status == ERROR_FILE_NOT_FOUND) return absent_state();
   if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
   const UniqueRegKey key(raw);
@@ -38,13 +40,15 @@ ValueState read_registry_value(const RegistryValue& target, bool /*view32*/) {
   if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
   if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
 
+  // Never a null buffer, even for an empty value: with one, a value that grew in between
+  // would report success and its new size instead of "more data".
   ValueState state;
   state.exists = true;
-  state.bytes.resize(size);
+  state.bytes.resize(size == 0 ? 1 : size);
   DWORD filled = size;
-  status = RegQueryValueExW(key.get(), target.name.c_str(), nullptr, &type, size == 0 ? nullptr : state.bytes.data(),
-                            &filled);
+  status = RegQueryValueExW(key.get(), target.name.c_str(), nullptr, &type, state.bytes.data(), &filled);
   if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+  if (filled > size) throw_windows_error(ERROR_MORE_DATA);
   state.type = type;
   state.bytes.resize(filled);
   return state;

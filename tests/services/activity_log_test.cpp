@@ -3,6 +3,7 @@
 
 #include "services/documents.h"
 #include "services/handles.h"
+#include "services/shell.h"
 #include "support/scratch.h"
 
 #include <windows.h>
@@ -100,6 +101,36 @@ TEST(AppendActivity, ConcurrentAppendsNeverInterleave) {
   }
   EXPECT_EQ(lines, 1600u);
   EXPECT_EQ(per_thread, std::vector<int>(8, 200));
+}
+
+// Run only as a child by the next test: appends while its parent does.
+TEST(AppendActivity, DISABLED_ChildProcessPart) {
+  for (int i = 0; i < 300; ++i) append_activity("activity-test-child", Outcome{});
+}
+
+TEST(AppendActivity, TwoProcessesNeverOverwriteEachOther) {
+  const std::uint64_t before = log_size();
+  std::wstring command = L"\"" + executable_path() + L"\" --gtest_filter=AppendActivity.DISABLED_ChildProcessPart"
+                                                       L" --gtest_also_run_disabled_tests";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const BOOL started =
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+  ASSERT_TRUE(started);
+  const UniqueHandle child(process.hProcess);
+  const UniqueHandle thread(process.hThread);
+  for (int i = 0; i < 300; ++i) append_activity("activity-test-parent", Outcome{});
+  ASSERT_EQ(WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(child.get(), &code);
+  EXPECT_EQ(code, 0u);
+
+  const std::string added = log_since(before);
+  for (const std::string& line : lines_of(added, "activity-test-child")) EXPECT_NO_THROW(nlohmann::json::parse(line));
+  for (const std::string& line : lines_of(added, "activity-test-parent")) EXPECT_NO_THROW(nlohmann::json::parse(line));
+  EXPECT_EQ(lines_of(added, "activity-test-child").size(), 300u);
+  EXPECT_EQ(lines_of(added, "activity-test-parent").size(), 300u);
 }
 
 TEST(AppendActivity, FailuresAreSwallowed) {

@@ -192,6 +192,17 @@ TEST(RegistryEnum, EndsWhenTheKeyIsDeletedOrUnusable) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+TEST(RegistryRead, ThirtyTwoBitViewOnRequest) {
+  const std::wstring name = testing::random_name();
+  const std::wstring wow = L"Software\\WOW6432Node\\CorvaneTest\\" + name;
+  write_registry_value({kHiveLocalMachine, wow, L"v", make_dword_value(32)});
+  const ValueState in_32_view = read_registry_value({kHiveLocalMachine, L"Software\\CorvaneTest\\" + name, L"v", {}}, true);
+  const ValueState in_64_view = read_registry_value({kHiveLocalMachine, L"Software\\CorvaneTest\\" + name, L"v", {}});
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, wow.c_str());
+  EXPECT_EQ(in_32_view, make_dword_value(32));
+  EXPECT_EQ(in_64_view, ValueState{});
+}
+
 TEST(RegistryRoots, HiveNumbersMapToRootKeys) {
   EXPECT_EQ(hive_root(0), HKEY_CURRENT_USER);
   EXPECT_EQ(hive_root(1), HKEY_LOCAL_MACHINE);

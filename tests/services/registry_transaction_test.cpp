@@ -64,6 +64,33 @@ void raw_set_dword(const std::wstring& path, const std::wstring& name, DWORD num
 
 ValueState read(const std::wstring& path, const std::wstring& name) { return read_registry_value({0, path, name, {}}); }
 
+// Sets an access list given in SDDL on a key; the destructor opens the key up again.
+class KeyAccess {
+ public:
+  KeyAccess(const std::wstring& path, const wchar_t* sddl) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS) return;
+    key_.reset(raw);
+    set(sddl);
+  }
+  ~KeyAccess() {
+    if (key_) set(L"D:(A;;KA;;;WD)");
+  }
+  KeyAccess(const KeyAccess&) = delete;
+  KeyAccess& operator=(const KeyAccess&) = delete;
+  bool applied() const { return applied_; }
+
+ private:
+  void set(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return;
+    applied_ = RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+  }
+  UniqueRegKey key_;
+  bool applied_ = false;
+};
+
 struct ProgressCall {
   std::uint64_t done;
   std::uint64_t total;
@@ -333,28 +360,12 @@ TEST(RegistryTransaction, UnreadableExistingKeyStopsBeforeTheFirstWrite) {
   ScratchFolder scratch;
   const std::wstring locked = key.sub(L"Locked");
   raw_set_dword(locked, L"v", 1);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
   // Listing subkeys denied, everything else allowed: the value can be read, the key not opened KEY_READ.
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x0008;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
-                                                                   &descriptor, nullptr));
-  HKEY raw = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, locked.c_str(), 0, WRITE_DAC | KEY_WOW64_64KEY, &raw), ERROR_SUCCESS);
-  const UniqueRegKey dac_key(raw);
-  ASSERT_EQ(RegSetKeySecurity(dac_key.get(), DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-  LocalFree(descriptor);
+  KeyAccess access(locked, L"D:(D;;0x0008;;;WD)(A;;KA;;;WD)");
+  ASSERT_TRUE(access.applied());
   HKEY probe = nullptr;
   const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, locked.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &probe);
   if (probe != nullptr) RegCloseKey(probe);
-  struct RestoreAccess {
-    HKEY key;
-    ~RestoreAccess() {
-      PSECURITY_DESCRIPTOR open = nullptr;
-      if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KA;;;WD)", SDDL_REVISION_1, &open, nullptr)) {
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, open);
-        LocalFree(open);
-      }
-    }
-  } restore{dac_key.get()};
   if (status == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
 
   const Outcome outcome = apply_registry_changes(
@@ -365,6 +376,48 @@ TEST(RegistryTransaction, UnreadableExistingKeyStopsBeforeTheFirstWrite) {
   EXPECT_TRUE(outcome.record_path.empty());
   EXPECT_TRUE(files_in(scratch.path()).empty());
   EXPECT_EQ(read(key.path(), L"first"), ValueState{});
+}
+
+TEST(RegistryTransaction, AccessDeniedWriteEndsRolledBackWithNothingChanged) {
+  ScratchKey key;
+  ScratchFolder scratch;
+  raw_set_dword(key.path(), L"first", 1);
+  raw_set_dword(key.sub(L"Guarded"), L"v", 1);
+  const KeyTree prior = tree_of(key);
+  // Reading allowed, setting values denied: what a user without administrator rights meets
+  // under a machine-wide key.
+  KeyAccess access(key.sub(L"Guarded"), L"D:(D;;0x0002;;;WD)(A;;KA;;;WD)");
+  ASSERT_TRUE(access.applied());
+  HKEY probe = nullptr;
+  const LSTATUS status =
+      RegOpenKeyExW(HKEY_CURRENT_USER, key.sub(L"Guarded").c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &probe);
+  if (probe != nullptr) RegCloseKey(probe);
+  if (status == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
+
+  const Outcome outcome = apply_registry_changes(
+      {{0, key.path(), L"first", make_dword_value(2)}, {0, key.sub(L"Guarded"), L"v", make_dword_value(2)}}, L"denied",
+      scratch.path());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, windows_error_text(static_cast<std::uint32_t>(status)));
+  EXPECT_EQ(tree_of(key), prior);
+  const nlohmann::json document = read_json_file(outcome.record_path);
+  EXPECT_EQ(document.at("state"), "rolled-back");
+  EXPECT_EQ(document.at("attempted"), 2);
+}
+
+TEST(RegistryTransaction, ExportThatCannotBeWrittenChangesNothing) {
+  ScratchKey key;
+  ScratchFolder scratch;
+  // A key name with "]" is valid in the registry but has no .reg form.
+  const Outcome outcome = apply_registry_changes(
+      {{0, key.path(), L"a", make_dword_value(1)}, {0, key.sub(L"odd]name"), L"v", make_dword_value(1)}}, L"export",
+      scratch.path());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, L"Invalid registry key");
+  EXPECT_TRUE(tree_of(key).empty());
+  const nlohmann::json document = read_json_file(outcome.record_path);
+  EXPECT_EQ(document.at("state"), "rolled-back");
+  EXPECT_EQ(document.at("attempted"), 0);
 }
 
 TEST(CreatedKeys, CollectsMissingAncestorsBeforeDescendantsOnce) {
