@@ -1,0 +1,123 @@
+#include "engines/cleanup_delete.h"
+
+#include "services/handles.h"
+#include "services/text.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr DWORD kFinalPathCapacity = 32768;
+
+std::uint64_t combine(DWORD high, DWORD low) {
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The folders from the first one below the drive root down to the file's parent, as path
+// prefixes. False for anything but a plain drive path without "." or ".." elements.
+bool parent_prefixes(const std::wstring& path, std::vector<std::wstring>& prefixes) {
+  prefixes.clear();
+  if (path.size() < 4 || path[1] != L':' || !is_separator(path[2])) return false;
+  std::wstring prefix = path.substr(0, 2);
+  std::size_t pos = 3;
+  for (;;) {
+    std::size_t next = pos;
+    while (next < path.size() && !is_separator(path[next])) ++next;
+    if (next >= path.size()) break;  // the last element is the file itself
+    const std::wstring_view component(path.data() + pos, next - pos);
+    pos = next + 1;
+    if (component.empty()) continue;
+    if (component == L"." || component == L"..") return false;
+    prefix.push_back(L'\\');
+    prefix.append(component);
+    prefixes.push_back(prefix);
+  }
+  return pos < path.size();
+}
+
+HANDLE open_pinned_folder(const std::wstring& path) {
+  HANDLE folder = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(folder, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    CloseHandle(folder);
+    return nullptr;
+  }
+  return folder;
+}
+
+bool pin_parent_folders(const std::wstring& path, PinnedFolders& pins) {
+  std::vector<std::wstring> prefixes;
+  if (!parent_prefixes(path, prefixes)) {
+    pins.release_from(0);
+    return false;
+  }
+  std::size_t level = 0;
+  while (level < prefixes.size() && level < pins.paths.size() && pins.paths[level] == prefixes[level]) ++level;
+  pins.release_from(level);
+  for (; level < prefixes.size(); ++level) {
+    HANDLE folder = open_pinned_folder(prefixes[level]);
+    if (folder == nullptr) return false;
+    pins.handles.add(folder);
+    pins.paths.push_back(std::move(prefixes[level]));
+  }
+  return true;
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& info, const CleanupItem& item) {
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return false;
+  return combine(info.nFileIndexHigh, info.nFileIndexLow) == item.file_index &&
+         static_cast<std::uint64_t>(info.dwVolumeSerialNumber) == item.volume_serial &&
+         combine(info.nFileSizeHigh, info.nFileSizeLow) == item.size &&
+         combine(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime) == item.last_write;
+}
+
+bool final_path_inside_root(HANDLE file, const CleanupItem& item, std::wstring& buffer) {
+  buffer.resize(kFinalPathCapacity);
+  const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), kFinalPathCapacity, 0);
+  if (length < 1 || length > kFinalPathCapacity - 1) return false;
+  buffer.resize(length);
+  if (buffer.compare(0, 4, L"\\\\?\\") == 0) buffer.erase(0, 4);
+  return path_strictly_inside(item.root, buffer);
+}
+
+}  // namespace
+
+void HandleList::close_from(std::size_t keep) {
+  for (std::size_t i = keep; i < handles.size(); ++i) {
+    if (handles[i] != nullptr && handles[i] != INVALID_HANDLE_VALUE) CloseHandle(handles[i]);
+  }
+  if (keep < handles.size()) handles.resize(keep);
+}
+
+void PinnedFolders::release_from(std::size_t level) {
+  handles.close_from(level);
+  if (level < paths.size()) paths.resize(level);
+}
+
+bool delete_scanned_file(const CleanupItem& item) {
+  PinnedFolders pins;
+  return delete_scanned_file(item, pins);
+}
+
+bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins) {
+  if (!path_strictly_inside(item.root, item.path)) return false;
+  if (!is_plain_directory_chain(item.root)) return false;
+  if (!pin_parent_folders(item.path, pins)) return false;
+
+  const UniqueHandle file = adopt_handle(CreateFileW(item.path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info) || !same_identity(info, item)) return false;
+  if (!final_path_inside_root(file.get(), item, pins.final_path_buffer)) return false;
+
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+}  // namespace corvane

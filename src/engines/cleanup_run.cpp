@@ -1,0 +1,127 @@
+#include "engines/cleanup_run.h"
+
+#include "engines/cleanup_delete.h"
+#include "services/activity_log.h"
+#include "services/directory_listing.h"
+#include "services/documents.h"
+#include "services/text.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace corvane {
+
+namespace {
+
+const wchar_t* file_name_of(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return path.c_str() + (separator == std::wstring::npos ? 0 : separator + 1);
+}
+
+// The areas a run may delete from: confirmed, and their browser not running now.
+struct Eligibility {
+  const std::vector<CleanupArea>& areas;
+  std::set<std::string> allowed;
+
+  Eligibility(const std::vector<CleanupArea>& confirmed) : areas(confirmed) {
+    for (const CleanupArea& area : areas) {
+      if (!is_process_running(area.process_name)) allowed.insert(area.id);
+    }
+  }
+
+  bool admits(const CleanupItem& item) const {
+    if (allowed.count(item.area_id) == 0) return false;
+    const std::filesystem::path item_root(item.root);
+    for (const CleanupArea& area : areas) {
+      if (area.id != item.area_id) continue;
+      bool root_listed = false;
+      for (const std::wstring& root : area.roots) {
+        if (std::filesystem::path(root) == item_root) {
+          root_listed = true;
+          break;
+        }
+      }
+      if (!root_listed || !path_strictly_inside(item.root, item.path)) continue;
+      if (PathMatchSpecW(file_name_of(item.path), area.pattern.c_str())) return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+nlohmann::json prepared_cleanup_report(const ScanResult& scan) {
+  nlohmann::json files = nlohmann::json::array();
+  for (const CleanupItem& item : scan.items) {
+    files.push_back({{"bytes", item.size}, {"group", item.area_id}, {"path", wide_to_utf8(item.path)}});
+  }
+  return {{"schema", 1}, {"operation", "cleanup"}, {"state", "prepared"}, {"files", std::move(files)}};
+}
+
+Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
+                        const ProgressFn& progress) {
+  Outcome outcome;
+  if (scan.cancelled) {
+    outcome.ok = false;
+    outcome.message = L"Cancelled scan cannot be used for cleanup";
+    return outcome;
+  }
+  const Eligibility eligibility(areas);
+
+  std::wstring report_path;
+  nlohmann::json report;
+  try {
+    report_path = join_path(reports_folder(), utf8_to_wide(make_stamp()) + L"-cleanup.json");
+    report = prepared_cleanup_report(scan);
+    write_json_atomic(report_path, report);
+  } catch (const std::exception& error) {
+    outcome.ok = false;
+    outcome.message = utf8_to_wide_lenient(error.what());
+    return outcome;
+  }
+
+  const std::uint64_t total = scan.items.size();
+  report_progress(progress, 0, total, std::wstring());
+  std::vector<bool> deleted(scan.items.size(), false);
+  {
+    PinnedFolders pins;
+    for (std::size_t i = 0; i < scan.items.size(); ++i) {
+      if (is_cancelled(cancel)) {
+        outcome.ok = false;
+        outcome.message = L"Stopped; completed deletions cannot be undone.";
+        break;
+      }
+      const CleanupItem& item = scan.items[i];
+      if (eligibility.admits(item) && delete_scanned_file(item, pins)) {
+        deleted[i] = true;
+        ++outcome.affected;
+        outcome.bytes += item.size;
+      } else {
+        ++outcome.skipped;
+      }
+      report_progress(progress, i + 1, total, item.path);
+    }
+  }
+
+  try {
+    report["state"] = is_cancelled(cancel) ? "cancelled" : "complete";
+    report["deleted"] = outcome.affected;
+    report["skipped"] = outcome.skipped;
+    report["bytes"] = outcome.bytes;
+    nlohmann::json& files = report["files"];
+    for (std::size_t i = 0; i < deleted.size(); ++i) files[i]["deleted"] = deleted[i];
+    write_json_atomic(report_path, report);
+  } catch (...) {
+    outcome.ok = false;
+    outcome.message = L"Cleanup finished but its report could not be updated.";
+  }
+  outcome.record_path = report_path;
+  append_activity("cleanup", outcome);
+  return outcome;
+}
+
+}  // namespace corvane
