@@ -21,20 +21,6 @@ std::uint64_t combine(DWORD high, DWORD low) {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-// A name with a lone surrogate cannot be written to the report, which is UTF-8.
-bool is_valid_utf16(const std::wstring& text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const wchar_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
-      ++i;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool root_exists(const std::wstring& root) {
   if (root.empty()) return false;
   if (GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
@@ -145,7 +131,7 @@ class Scanner {
         }
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
           if (!area.recursive) continue;
-          if (!is_valid_utf16(listing.entry.cFileName)) {
+          if (!is_reportable_path(listing.entry.cFileName)) {
             skip_invalid_name();
             continue;
           }
@@ -170,7 +156,7 @@ class Scanner {
     if (last_write > now_) return true;
     const std::int64_t min_age = static_cast<std::int64_t>(area.min_age_days) * static_cast<std::int64_t>(kFileTimeUnitsPerDay);
     if (min_age > 0 && now_ - last_write < static_cast<std::uint64_t>(min_age)) return true;
-    if (!is_valid_utf16(path)) {
+    if (!is_reportable_path(path)) {
       skip_invalid_name();
       return true;
     }
@@ -209,6 +195,19 @@ class Scanner {
 };
 
 }  // namespace
+
+bool is_reportable_path(const std::wstring& path) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const wchar_t unit = path[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 1 >= path.size() || path[i + 1] < 0xDC00 || path[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
 
 ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
                               const ProgressFn& progress) {

@@ -37,6 +37,10 @@ struct ScanResult {
 
 constexpr std::size_t MAX_SCAN_ITEMS = 500000;
 
+// False for a path that holds a lone surrogate: it cannot be written to the UTF-8 report,
+// so the scan skips such a file (and does not enter such a folder) and counts it.
+bool is_reportable_path(const std::wstring& path);
+
 // Walks the roots of the given areas and lists the files old enough to delete. Reads only.
 // Throws when the existence of a refused root cannot be tested, or a listing fails midway.
 ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
