@@ -5,6 +5,7 @@
 #include "support/file_tree.h"
 #include "support/idle_process.h"
 #include "support/scratch.h"
+#include "support/unix_link.h"
 #include "support/unix_side.h"
 
 #include <gtest/gtest.h>

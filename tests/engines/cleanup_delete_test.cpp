@@ -3,6 +3,7 @@
 #include "services/handles.h"
 #include "support/file_tree.h"
 #include "support/scratch.h"
+#include "support/unix_link.h"
 #include "support/unix_side.h"
 
 #include <gtest/gtest.h>

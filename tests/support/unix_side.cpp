@@ -44,19 +44,6 @@ bool wait_until(bool want_present, const std::wstring& path) {
   return false;
 }
 
-// The Unix path of a place that may not exist yet: its folder's path and its own name.
-std::string unix_path_of_new(const std::wstring& windows_path) {
-  const std::size_t separator = windows_path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return {};
-  const std::string folder = unix_path_of(windows_path.substr(0, separator));
-  if (folder.empty()) return {};
-  std::string name;
-  for (wchar_t c : windows_path.substr(separator + 1)) name.push_back(static_cast<char>(c));  // ASCII test names
-  return folder + "/" + name;
-}
-
-}  // namespace
-
 std::string unix_path_of(const std::wstring& windows_path) {
   if (!running_under_wine()) return {};
   using Converter = char*(CDECL*)(LPCWSTR);
@@ -70,13 +57,18 @@ std::string unix_path_of(const std::wstring& windows_path) {
   return out;
 }
 
-bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
-  const std::string unix_target = unix_path_of(target);
-  const std::string unix_link = unix_path_of_new(link);
-  if (unix_target.empty() || unix_link.empty()) return false;
-  return start_unix_program(L"Z:\\bin\\ln", L"ln -s " + quoted(unix_target) + L" " + quoted(unix_link)) &&
-         wait_until(true, link);
+// The Unix path of a place that may not exist yet: its folder's path and its own name.
+std::string unix_path_of_new(const std::wstring& windows_path) {
+  const std::size_t separator = windows_path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return {};
+  const std::string folder = unix_path_of(windows_path.substr(0, separator));
+  if (folder.empty()) return {};
+  std::string name;
+  for (wchar_t c : windows_path.substr(separator + 1)) name.push_back(static_cast<char>(c));  // ASCII test names
+  return folder + "/" + name;
 }
+
+}  // namespace
 
 bool remove_unix_link(const std::wstring& link) {
   const std::string unix_link = unix_path_of_new(link);
