@@ -6,7 +6,6 @@
 #include "support/idle_process.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
-#include "support/unix_side.h"
 
 #include <gtest/gtest.h>
 #include <knownfolders.h>
@@ -166,7 +165,7 @@ TEST(FindBrowserCaches, LinkedProfileFolderIsPassedOver) {
   roots.clear();
   find_browser_caches(scratch.path(), roots, true);
   EXPECT_EQ(roots, std::vector<std::wstring>{scratch.file(L"Default") + L"\\cache2"});
-  testing::remove_unix_link(scratch.file(L"Profile 2"));
+  testing::remove_unix_symlink(scratch.file(L"Profile 2"));
 }
 
 TEST(IsProcessRunning, FindsProcessesByNameIgnoringCase) {
@@ -222,7 +221,7 @@ TEST(IsPlainDirectoryChain, RefusesALinkAnywhereOnThePath) {
   EXPECT_FALSE(is_plain_directory_chain(scratch.file(L"link")));
   EXPECT_FALSE(is_plain_directory_chain(scratch.file(L"link\\inner")));
   EXPECT_TRUE(is_plain_directory_chain(elsewhere.file(L"inner")));
-  testing::remove_unix_link(scratch.file(L"link"));
+  testing::remove_unix_symlink(scratch.file(L"link"));
 }
 
 }  // namespace

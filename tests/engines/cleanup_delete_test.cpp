@@ -4,7 +4,6 @@
 #include "support/file_tree.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
-#include "support/unix_side.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +104,7 @@ TEST(DeleteScannedFile, FolderSwappedForALinkToAnOutsideFolder) {
   ASSERT_TRUE(file_exists(item.path));  // reachable through the link
   EXPECT_FALSE(delete_scanned_file(item));
   EXPECT_EQ(read_file_bytes(outside.file(L"sub\\victim.tmp")), "keep me");
-  testing::remove_unix_link(root.file(L"sub"));
+  testing::remove_unix_symlink(root.file(L"sub"));
 }
 
 TEST(DeleteScannedFile, FileSwappedForALinkToItselfMovedOutside) {
@@ -119,7 +118,7 @@ TEST(DeleteScannedFile, FileSwappedForALinkToItselfMovedOutside) {
   }
   EXPECT_FALSE(delete_scanned_file(item));
   EXPECT_EQ(read_file_bytes(outside.file(L"victim.tmp")), "keep me");
-  testing::remove_unix_link(item.path);
+  testing::remove_unix_symlink(item.path);
 }
 
 TEST(DeleteScannedFile, RootThatBecameALinkIsRefused) {
@@ -134,7 +133,7 @@ TEST(DeleteScannedFile, RootThatBecameALinkIsRefused) {
   }
   EXPECT_FALSE(delete_scanned_file(item));
   EXPECT_TRUE(file_exists(outside.file(L"root\\victim.tmp")));
-  testing::remove_unix_link(root);
+  testing::remove_unix_symlink(root);
 }
 
 TEST(DeleteScannedFile, ForgedItemsAreRefused) {

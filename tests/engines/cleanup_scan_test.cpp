@@ -5,7 +5,6 @@
 #include "support/idle_process.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
-#include "support/unix_side.h"
 
 #include <gtest/gtest.h>
 
@@ -166,7 +165,7 @@ TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANote) {
   EXPECT_EQ(result.notes[0].text_vi, L"C:\\: không truy cập được hoặc là thư mục liên kết; đã bỏ qua.");
   if (linked) {
     EXPECT_EQ(result.notes[1].text_en, root.file(L"link") + L": inaccessible or linked folder; skipped.");
-    testing::remove_unix_link(root.file(L"link"));
+    testing::remove_unix_symlink(root.file(L"link"));
   } else {
     GTEST_SKIP() << "the linked-root half needs a Unix symbolic link in Wine's prefix";
   }
@@ -183,7 +182,7 @@ TEST(ScanCleanupAreas, LinkedSubfolderIsSkippedAndCounted) {
   const ScanResult result = scan({scratch_area("temp", root.path())});
   EXPECT_EQ(paths_of(result), std::vector<std::wstring>{root.file(L"plain.tmp")});
   EXPECT_EQ(result.skipped, 1u);
-  testing::remove_unix_link(root.file(L"linked-folder"));
+  testing::remove_unix_symlink(root.file(L"linked-folder"));
 }
 
 TEST(ScanCleanupAreas, RunningBrowserSkipsItsAreaWithANote) {
