@@ -44,41 +44,39 @@ enum Page : int {
 };
 
 // Command and control ids of the main window.
-enum CommandId : int {
-  CMD_PAGE_BASE = 100,
-  ID_SEARCH_EDIT = 200,
-  ID_PRIMARY_BUTTON = 201,
-  ID_SECONDARY_BUTTON = 202,
-  ID_TERTIARY_BUTTON = 203,
-  CMD_REFRESH = 300,
-  CMD_SCAN = 301,
-  CMD_PAGE_BACKUPS = 302,
-  CMD_PAGE_DONATE = 303,
-  CMD_PAGE_ABOUT = 304,
-  CMD_PAGE_LICENSES = 305,
-  CMD_CLOSE = 306,
-  CMD_LANGUAGE_ENGLISH = 307,
-  CMD_LANGUAGE_VIETNAMESE = 308,
-  CMD_THEME_DARK = 309,
-  CMD_THEME_LIGHT = 310,
-  CMD_RESTART_ELEVATED = 311,
-  CMD_OPEN_DATA_FOLDER = 312,
-  CMD_REGISTRY_REVIEW = 314,
-  CMD_PAGE_OPTIONS = 317,
-  CMD_THEME_SYSTEM = 320,
-  CMD_PAGE_ADMIN = 321,
-  ID_VALUE_COMBO = 322,
-  ID_THEME_COMBO = 323,
-  ID_LANGUAGE_COMBO = 324,
-  CMD_OPEN_REPORTS_FOLDER = 325,
-  CMD_OPEN_MAKER_LINK = 327,
-  ID_STOP_BUTTON = 328,
-  ID_PROGRESS_PANEL = 329,
-  ID_PROGRESS_BAR = 330,
-  CMD_OPEN_PRODUCT_LINK = 331,
-  CMD_PAGE_UPDATES = 333,
-  ID_PAGE_LIST = 400,
-};
+constexpr int CMD_PAGE_BASE = 100;
+constexpr int ID_SEARCH_EDIT = 200;
+constexpr int ID_PRIMARY_BUTTON = 201;
+constexpr int ID_SECONDARY_BUTTON = 202;
+constexpr int ID_TERTIARY_BUTTON = 203;
+constexpr int CMD_REFRESH = 300;
+constexpr int CMD_SCAN = 301;
+constexpr int CMD_PAGE_BACKUPS = 302;
+constexpr int CMD_PAGE_DONATE = 303;
+constexpr int CMD_PAGE_ABOUT = 304;
+constexpr int CMD_PAGE_LICENSES = 305;
+constexpr int CMD_CLOSE = 306;
+constexpr int CMD_LANGUAGE_ENGLISH = 307;
+constexpr int CMD_LANGUAGE_VIETNAMESE = 308;
+constexpr int CMD_THEME_DARK = 309;
+constexpr int CMD_THEME_LIGHT = 310;
+constexpr int CMD_RESTART_ELEVATED = 311;
+constexpr int CMD_OPEN_DATA_FOLDER = 312;
+constexpr int CMD_REGISTRY_REVIEW = 314;
+constexpr int CMD_PAGE_OPTIONS = 317;
+constexpr int CMD_THEME_SYSTEM = 320;
+constexpr int CMD_PAGE_ADMIN = 321;
+constexpr int ID_VALUE_COMBO = 322;
+constexpr int ID_THEME_COMBO = 323;
+constexpr int ID_LANGUAGE_COMBO = 324;
+constexpr int CMD_OPEN_REPORTS_FOLDER = 325;
+constexpr int CMD_OPEN_MAKER_LINK = 327;
+constexpr int ID_STOP_BUTTON = 328;
+constexpr int ID_PROGRESS_PANEL = 329;
+constexpr int ID_PROGRESS_BAR = 330;
+constexpr int CMD_OPEN_PRODUCT_LINK = 331;
+constexpr int CMD_PAGE_UPDATES = 333;
+constexpr int ID_PAGE_LIST = 400;
 
 constexpr UINT WM_JOB_DONE = WM_APP + 71;
 constexpr UINT WM_JOB_PROGRESS = WM_APP + 72;

@@ -1,0 +1,236 @@
+#include "ui/app.h"
+
+#include "support/ui_app.h"
+#include "ui/controls.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace corvane {
+namespace {
+
+using testing::child_rect;
+using testing::pump_messages;
+using testing::window_test_options;
+using testing::WindowApp;
+
+std::wstring class_name(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+TEST(MainWindow, ClassTitleSizeAndNoMenu) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  EXPECT_EQ(class_name(app->main_window), L"Corvane.Main");
+  EXPECT_EQ(window_text(app->main_window), L"Corvane 1.0");
+  EXPECT_EQ(GetMenu(app->main_window), nullptr);
+  EXPECT_FALSE(IsWindowVisible(app->main_window));
+  const UINT dpi = GetDpiForSystem();
+  RECT rect{};
+  GetWindowRect(app->main_window, &rect);
+  EXPECT_EQ(rect.right - rect.left, MulDiv(1220, static_cast<int>(dpi), 96));
+  EXPECT_EQ(rect.bottom - rect.top, MulDiv(850, static_cast<int>(dpi), 96));
+  EXPECT_EQ(app->renderer.dpi, GetDpiForWindow(app->main_window));
+  WNDCLASSEXW dialog_class{};
+  dialog_class.cbSize = sizeof(dialog_class);
+  EXPECT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"Corvane.Dialog", &dialog_class));
+}
+
+TEST(MainWindow, MinimumTrackingSizeFollowsTheDpi) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  MINMAXINFO info{};
+  SendMessageW(app->main_window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, app->renderer.scale(1080));
+  EXPECT_EQ(info.ptMinTrackSize.y, app->renderer.scale(790));
+  // Wine keeps one system DPI; the 144-dpi answer comes from the renderer's scale.
+  app->renderer.set_theme(false, 144);
+  SendMessageW(app->main_window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 1620);
+  EXPECT_EQ(info.ptMinTrackSize.y, 1185);
+}
+
+TEST(MainWindow, ResizingBelowTheMinimumIsRefused) {
+  WindowApp app(window_test_options(), true);
+  ASSERT_TRUE(app.created());
+  if (GetDpiForWindow(app->main_window) != 96) GTEST_SKIP() << "the prefix does not run at 96 dpi";
+  SetWindowPos(app->main_window, nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  RECT rect{};
+  GetWindowRect(app->main_window, &rect);
+  EXPECT_GE(rect.right - rect.left, 1080);
+  EXPECT_GE(rect.bottom - rect.top, 790);
+}
+
+TEST(MainWindow, LayoutFollowsTheClientArea) {
+  WindowApp app(window_test_options(), true);
+  ASSERT_TRUE(app.created());
+  if (GetDpiForWindow(app->main_window) != 96) GTEST_SKIP() << "the prefix does not run at 96 dpi";
+  // A client area 1300 x 900: find the window size that gives it.
+  RECT want{0, 0, 1300, 900};
+  AdjustWindowRectEx(&want, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  SetWindowPos(app->main_window, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
+               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  pump_messages();
+  RECT client{};
+  GetClientRect(app->main_window, &client);
+  const int W = client.right;
+  const int H = client.bottom;
+  app->show_page(PAGE_CLEANUP);  // a list page shows the list and its buttons
+
+  const RECT sidebar = child_rect(app->sidebar);
+  EXPECT_EQ(sidebar.left, 0);
+  EXPECT_EQ(sidebar.top, 104);
+  EXPECT_EQ(sidebar.right, 240);
+  EXPECT_EQ(sidebar.bottom - sidebar.top, std::max(250, H - 186));
+  const RECT admin = child_rect(app->admin_button);
+  EXPECT_EQ(admin.left, 10);
+  EXPECT_EQ(admin.top, H - 70);
+  EXPECT_EQ(admin.right - admin.left, 220);
+  EXPECT_EQ(admin.bottom - admin.top, 38);
+  const RECT search = child_rect(app->search_edit);
+  EXPECT_EQ(search.left, 272);
+  EXPECT_EQ(search.top, 107);
+  EXPECT_EQ(search.right, W - 32);
+  EXPECT_EQ(search.bottom, 143);
+  const RECT list = child_rect(app->page_list);
+  EXPECT_EQ(list.top, 156);
+  EXPECT_EQ(list.bottom - list.top, std::max(80, H - 250));
+  const RECT primary = child_rect(app->primary_button);
+  const RECT secondary = child_rect(app->secondary_button);
+  const RECT tertiary = child_rect(app->tertiary_button);
+  EXPECT_EQ(primary.left, W - 32 - 190);
+  EXPECT_EQ(secondary.left, W - 32 - 390);
+  EXPECT_EQ(tertiary.left, 272);
+  for (const RECT& button : {primary, secondary, tertiary}) {
+    EXPECT_EQ(button.top, H - 78);
+    EXPECT_EQ(button.right - button.left, 190);
+    EXPECT_EQ(button.bottom - button.top, 36);
+  }
+  EXPECT_GE(primary.left, secondary.right);
+  // Four columns fill the list: 96 for the information column, the rest by percentage.
+  const int rest = (W - 32 - 272) - (GetSystemMetricsForDpi(SM_CXVSCROLL, 96) + 4) - 96;
+  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 0), rest * 48 / 100);
+  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 1), 96);
+  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 2), rest * 27 / 100);
+  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 3), rest - rest * 48 / 100 - rest * 27 / 100);
+}
+
+TEST(MainWindow, TitlesAndSubtitlesInBothLanguages) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_OVERVIEW);
+  EXPECT_EQ(app->page_title(), L"Overview");
+  EXPECT_EQ(app->page_subtitle(), L"System information");
+  app->show_page(PAGE_ABOUT);
+  EXPECT_EQ(app->page_title(), L"About Corvane");
+  EXPECT_EQ(app->page_subtitle(), L"Version 1.0");
+  app->show_page(PAGE_UPDATES);
+  EXPECT_EQ(app->page_subtitle(), L"Installed version: 1.0");
+  app->command(CMD_LANGUAGE_VIETNAMESE);
+  EXPECT_EQ(app->page_title(), L"Cập nhật");
+  EXPECT_EQ(app->page_subtitle(), L"Phiên bản đang dùng: 1.0");
+  EXPECT_EQ(app->status_text, L"Đã chọn tiếng Việt");
+  app->show_page(PAGE_STARTUP);
+  EXPECT_EQ(app->page_title(), L"Khởi động");
+  EXPECT_EQ(app->page_subtitle(), L"Nhấp đúp để đổi trạng thái. Bấm Lưu cấu hình để áp dụng.");
+  app->review_view = true;
+  EXPECT_EQ(app->page_title(), L"Kiểm tra Registry");
+  app->command(CMD_LANGUAGE_ENGLISH);
+  EXPECT_EQ(app->page_title(), L"Registry review");
+  EXPECT_EQ(app->status_text, L"English selected");
+}
+
+TEST(MainWindow, PageSwitchShowsListControlsOnlyOnListPages) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  const auto visible = [](HWND window) { return (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; };
+  EXPECT_FALSE(visible(app->page_list));
+  app->command(CMD_PAGE_BASE + PAGE_BACKUPS);
+  EXPECT_EQ(app->page, PAGE_BACKUPS);
+  EXPECT_TRUE(visible(app->page_list));
+  EXPECT_TRUE(visible(app->search_edit));
+  EXPECT_EQ(window_text(app->primary_button), L"Restore selected backup");
+  EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(app->page_list)), 4);
+  app->command(CMD_PAGE_LICENSES);
+  EXPECT_EQ(app->page, PAGE_LICENSES);
+  EXPECT_FALSE(visible(app->page_list));
+  EXPECT_FALSE(visible(app->primary_button));
+}
+
+TEST(MainWindow, GuardPutsExceptionsOnTheStatusLine) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->run_guarded([] { throw std::runtime_error("Something failed"); });
+  EXPECT_EQ(app->status_text, L"Something failed");
+  EXPECT_TRUE(IsWindow(app->main_window));
+}
+
+TEST(MainWindow, F5InTheMessageLoopRefreshes) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->status_text.clear();
+  PostMessageW(app->page_list, WM_KEYDOWN, VK_F5, 0);
+  PostMessageW(app->main_window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app->message_loop(), 0);
+  EXPECT_EQ(app->status_text, L"Refreshed");
+  EXPECT_FALSE(IsWindow(app->main_window));
+}
+
+TEST(MainWindow, DoubleClicksOfOwnerDrawnButtonsDoNotRunCommands) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_OVERVIEW);
+  const HWND about = app->nav_buttons.back();
+  ASSERT_EQ(GetDlgCtrlID(about), CMD_PAGE_ABOUT);
+  SendMessageW(app->main_window, WM_COMMAND, MAKEWPARAM(CMD_PAGE_ABOUT, BN_DOUBLECLICKED),
+               reinterpret_cast<LPARAM>(about));
+  EXPECT_EQ(app->page, PAGE_OVERVIEW);
+  SendMessageW(app->main_window, WM_COMMAND, MAKEWPARAM(CMD_PAGE_ABOUT, BN_CLICKED), reinterpret_cast<LPARAM>(about));
+  EXPECT_EQ(app->page, PAGE_ABOUT);
+  // A click inside the sidebar reaches the main window too.
+  SendMessageW(app->sidebar, WM_COMMAND, MAKEWPARAM(CMD_PAGE_BASE + PAGE_PRIVACY, BN_CLICKED),
+               reinterpret_cast<LPARAM>(app->nav_buttons[PAGE_PRIVACY]));
+  EXPECT_EQ(app->page, PAGE_PRIVACY);
+}
+
+TEST(MainWindow, RowHeightImageListIsSharedAndReplacedSafely) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  EXPECT_NE(GetWindowLongPtrW(app->page_list, GWL_STYLE) & LVS_SHAREIMAGELISTS, 0);
+  const HIMAGELIST first = app->row_height_images;
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(ListView_GetImageList(app->page_list, LVSIL_SMALL), first);
+  int cx = 0;
+  int cy = 0;
+  ImageList_GetIconSize(first, &cx, &cy);
+  EXPECT_EQ(cy, app->renderer.scale(40));
+  // A DPI change: the list gets the new image list before the old one goes.
+  RECT rect{};
+  GetWindowRect(app->main_window, &rect);
+  const UINT dpi = app->renderer.dpi;
+  SendMessageW(app->main_window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
+  const HIMAGELIST second = app->row_height_images;
+  EXPECT_NE(second, nullptr);
+  EXPECT_EQ(ListView_GetImageList(app->page_list, LVSIL_SMALL), second);
+  // Destroying the window leaves the App's list alone: the App frees it once.
+  DestroyWindow(app->main_window);
+  pump_messages();
+  ImageList_GetIconSize(second, &cx, &cy);
+  EXPECT_EQ(cy, app->renderer.scale(40));
+}
+
+TEST(MainWindow, ClosingWhileIdleDestroysTheWindow) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  SendMessageW(app->main_window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(app->main_window));
+  MSG message{};
+  EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 0u);
+}
+
+}  // namespace
+}  // namespace corvane
