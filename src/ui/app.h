@@ -143,6 +143,10 @@ struct ProgressReport {
 // posted one, or the report that completes a determinate total.
 bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64_t done, std::uint64_t total);
 
+// How the job runner starts its worker thread (replaceable, so a failure to start can be tested).
+using WorkerStarter = std::thread (*)(std::function<void()> body);
+extern WorkerStarter start_worker_thread;
+
 // Text of a window, cut to the count copied.
 std::wstring window_text(HWND window);
 

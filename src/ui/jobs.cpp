@@ -15,6 +15,16 @@ bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64
 
 namespace {
 
+std::thread start_thread(std::function<void()> body) {
+  return std::thread(std::move(body));
+}
+
+}  // namespace
+
+WorkerStarter start_worker_thread = start_thread;
+
+namespace {
+
 struct JobRecord {
   App* app;
   Job job;
@@ -89,7 +99,7 @@ void App::start_work(Job job) {
   set_status(text(L"Đang tải / xử lý...", L"Loading / working..."));
   auto record = std::make_unique<JobRecord>(JobRecord{this, std::move(job)});
   try {
-    worker = std::thread([raw = record.get()] {
+    worker = start_worker_thread([raw = record.get()] {
       std::unique_ptr<JobRecord> owned(raw);
       owned->app->run_job(owned->job);
     });

@@ -1,0 +1,315 @@
+#include "ui/dialogs.h"
+
+#include "support/ui_app.h"
+#include "ui/app.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace corvane {
+namespace {
+
+using testing::pump_until;
+using testing::WindowApp;
+
+// Not the test mode (which refuses every dialog), with language and theme given so the
+// preferences are not read.
+StartOptions dialog_options(bool vietnamese = false) {
+  StartOptions options;
+  options.language_given = true;
+  options.vietnamese = vietnamese;
+  options.theme_given = true;
+  options.dark = false;
+  return options;
+}
+
+HWND find_dialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM param) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (std::wstring(name) == L"Corvane.Dialog" && IsWindowVisible(window)) {
+          *reinterpret_cast<HWND*>(param) = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Runs `action` once, from a timer, as soon as a dialog is shown on this thread.
+class DialogDriver {
+ public:
+  explicit DialogDriver(std::function<void(HWND)> action) {
+    current() = std::move(action);
+    timer_ = SetTimer(nullptr, 0, 20, &DialogDriver::tick);
+  }
+  ~DialogDriver() {
+    KillTimer(nullptr, timer_);
+    current() = nullptr;
+  }
+
+ private:
+  static std::function<void(HWND)>& current() {
+    static std::function<void(HWND)> action;
+    return action;
+  }
+  static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (!current()) return;
+    const HWND dialog = find_dialog();
+    if (dialog == nullptr) return;
+    auto action = std::move(current());
+    current() = nullptr;
+    action(dialog);
+  }
+  UINT_PTR timer_ = 0;
+};
+
+void post_key(HWND target, WPARAM key) {
+  PostMessageW(target, WM_KEYDOWN, key, 0);
+  PostMessageW(target, WM_KEYUP, key, 0);
+}
+
+TEST(DialogText, BareLineFeedsBecomeCarriageReturnLineFeeds) {
+  EXPECT_EQ(normalize_line_breaks(L"a\nb\r\nc\n"), L"a\r\nb\r\nc\r\n");
+  EXPECT_EQ(normalize_line_breaks(L"\n\n"), L"\r\n\r\n");
+  EXPECT_EQ(normalize_line_breaks(L"plain"), L"plain");
+}
+
+TEST(DialogGeometry, ButtonsAreRightAligned) {
+  const auto one = [](int px) { return px; };
+  const int cw = 734;
+  EXPECT_EQ(dialog_button_rect(0, 3, cw, 451, one).left, cw - 494);
+  EXPECT_EQ(dialog_button_rect(1, 3, cw, 451, one).left, cw - 334);
+  EXPECT_EQ(dialog_button_rect(2, 3, cw, 451, one).left, cw - 174);
+  EXPECT_EQ(dialog_button_rect(2, 3, cw, 451, one).right, cw - 24);
+  EXPECT_EQ(dialog_button_rect(0, 1, cw, 451, one).top, 451 - 60);
+  EXPECT_EQ(dialog_button_rect(0, 1, cw, 451, one).bottom, 451 - 24);
+}
+
+TEST(Dialogs, WindowLayoutTextAndButtons) {
+  WindowApp app(dialog_options(), true);
+  ASSERT_TRUE(app.created());
+  RECT owner{};
+  GetWindowRect(app->main_window, &owner);
+  bool checked = false;
+  DialogDriver driver([&](HWND dialog) {
+    const auto s = [&](int px) { return app->renderer.scale(px); };
+    wchar_t title[64] = {};
+    GetWindowTextW(dialog, title, 64);
+    EXPECT_EQ(std::wstring(title), L"Three choices");
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), app->main_window);
+    EXPECT_FALSE(IsWindowEnabled(app->main_window));
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    EXPECT_EQ(rect.right - rect.left, s(750));
+    EXPECT_EQ(rect.bottom - rect.top, s(490));
+    EXPECT_EQ(rect.left, owner.left + (owner.right - owner.left - s(750)) / 2);
+    EXPECT_EQ(rect.top, owner.top + (owner.bottom - owner.top - s(490)) / 2);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const HWND text = GetDlgItem(dialog, ID_DIALOG_TEXT);
+    EXPECT_EQ(window_text(text), L"first\r\nsecond\r\nthird");
+    EXPECT_NE(GetWindowLongPtrW(text, GWL_STYLE) & ES_READONLY, 0);
+    const RECT text_rect = testing::child_rect(text);
+    EXPECT_EQ(text_rect.left, s(24));
+    EXPECT_EQ(text_rect.top, s(24));
+    EXPECT_EQ(text_rect.right, client.right - s(24));
+    EXPECT_EQ(text_rect.bottom - text_rect.top, client.bottom - 3 * s(24) - s(36));
+    const wchar_t* labels[] = {L"Yes", L"No", L"Later"};
+    const int lefts[] = {client.right - s(160) * 3 - s(24) + s(10), client.right - s(160) * 2 - s(24) + s(10),
+                         client.right - s(160) - s(24) + s(10)};
+    for (int i = 0; i < 3; ++i) {
+      const HWND button = GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + i);
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(window_text(button), labels[i]);
+      const RECT button_rect = testing::child_rect(button);
+      EXPECT_EQ(button_rect.left, lefts[i]);
+      EXPECT_EQ(button_rect.top, client.bottom - s(36) - s(24));
+      EXPECT_EQ(button_rect.right - button_rect.left, s(150));
+    }
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE));
+    checked = true;
+    post_key(GetFocus(), VK_ESCAPE);
+  });
+  EXPECT_EQ(app->show_dialog(L"Three choices", L"first\nsecond\r\nthird", {L"Yes", L"No", L"Later"}), -1);
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(IsWindowEnabled(app->main_window));
+  EXPECT_EQ(find_dialog(), nullptr);
+}
+
+TEST(Dialogs, KeyboardAndCloseBox) {
+  WindowApp app(dialog_options(), true);
+  ASSERT_TRUE(app.created());
+  {
+    DialogDriver driver([](HWND) { post_key(GetFocus(), VK_RETURN); });
+    EXPECT_EQ(app->show_dialog(L"Enter", L"text", {L"OK", L"Cancel"}), 0);
+  }
+  {
+    // Tab moves from the first button to the second; Enter presses the focused one.
+    DialogDriver driver([](HWND dialog) {
+      post_key(GetFocus(), VK_TAB);
+      PostMessageW(dialog, WM_NULL, 0, 0);
+      post_key(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1), VK_RETURN);
+    });
+    EXPECT_EQ(app->show_dialog(L"Tab", L"text", {L"OK", L"Cancel"}), 1);
+  }
+  {
+    DialogDriver driver([](HWND dialog) { SetFocus(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1)); post_key(GetFocus(), VK_RETURN); });
+    EXPECT_EQ(app->show_dialog(L"Second", L"text", {L"OK", L"Cancel"}), 1);
+  }
+  {
+    DialogDriver driver([](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(app->show_dialog(L"Close box", L"text", {L"OK", L"Cancel"}), -1);
+  }
+  {
+    DialogDriver driver([](HWND dialog) {
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(ID_DIALOG_BUTTON_BASE + 2, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 2)));
+    });
+    EXPECT_EQ(app->show_dialog(L"Click", L"text", {L"A", L"B", L"C"}), 2);
+  }
+  {
+    // An id beyond this dialog's buttons is not a result.
+    DialogDriver driver([](HWND dialog) {
+      SendMessageW(dialog, WM_COMMAND, ID_DIALOG_BUTTON_BASE + 5, 0);
+      post_key(GetFocus(), VK_ESCAPE);
+    });
+    EXPECT_EQ(app->show_dialog(L"Stray", L"text", {L"A"}), -1);
+  }
+  // confirm: true only for the first button.
+  {
+    DialogDriver driver([](HWND) { post_key(GetFocus(), VK_RETURN); });
+    EXPECT_TRUE(app->confirm(L"Remove", L"Sure?", L"Remove entry"));
+  }
+  {
+    DialogDriver driver([](HWND) { post_key(GetFocus(), VK_ESCAPE); });
+    EXPECT_FALSE(app->confirm(L"Remove", L"Sure?", L"Remove entry"));
+  }
+}
+
+HHOOK g_hook = nullptr;
+HWND g_owner = nullptr;
+int g_owner_enabled_at_destroy = -1;
+
+LRESULT CALLBACK watch_destroy(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_DESTROYWND) {
+    wchar_t name[64] = {};
+    GetClassNameW(reinterpret_cast<HWND>(wparam), name, 64);
+    if (std::wstring(name) == L"Corvane.Dialog") g_owner_enabled_at_destroy = IsWindowEnabled(g_owner) ? 1 : 0;
+  }
+  return CallNextHookEx(g_hook, code, wparam, lparam);
+}
+
+TEST(Dialogs, OwnerIsEnabledBeforeTheDialogGoes) {
+  WindowApp app(dialog_options(), true);
+  ASSERT_TRUE(app.created());
+  g_owner = app->main_window;
+  g_hook = SetWindowsHookExW(WH_CBT, watch_destroy, nullptr, GetCurrentThreadId());
+  ASSERT_NE(g_hook, nullptr);
+  for (const WPARAM key : {static_cast<WPARAM>(VK_RETURN), static_cast<WPARAM>(VK_ESCAPE)}) {
+    g_owner_enabled_at_destroy = -1;
+    DialogDriver driver([key](HWND) { post_key(GetFocus(), key); });
+    app->show_dialog(L"Owner", L"text", {L"OK"});
+    EXPECT_EQ(g_owner_enabled_at_destroy, 1);
+  }
+  UnhookWindowsHookEx(g_hook);
+}
+
+TEST(Dialogs, QuitMessageEndsTheDialogAndReachesTheMainLoop) {
+  WindowApp app(dialog_options(), true);
+  ASSERT_TRUE(app.created());
+  DialogDriver driver([](HWND) { PostQuitMessage(7); });
+  EXPECT_EQ(app->show_dialog(L"Quit", L"text", {L"OK"}), -1);
+  EXPECT_EQ(find_dialog(), nullptr);
+  EXPECT_TRUE(IsWindowEnabled(app->main_window));
+  MSG message{};
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
+}
+
+TEST(Dialogs, TestModeRefusesAtOnce) {
+  WindowApp app(testing::window_test_options(), false);
+  ASSERT_TRUE(app.created());
+  EXPECT_EQ(app->show_dialog(L"Smoke", L"text", {L"OK"}), -1);
+  EXPECT_FALSE(app->confirm(L"Smoke", L"text", L"OK"));
+  EXPECT_EQ(find_dialog(), nullptr);
+  EXPECT_TRUE(IsWindowEnabled(app->main_window));
+}
+
+TEST(Dialogs, JobsFinishWhileADialogIsOpen) {
+  WindowApp app(dialog_options(), true);
+  ASSERT_TRUE(app.created());
+  app->start_work([] {
+    auto work = std::make_unique<Work>();
+    work->kind = WORK_SCAN;
+    return work;
+  });
+  bool finished_inside = false;
+  DialogDriver driver([&](HWND) {
+    pump_until([&] { return !app->busy; });
+    finished_inside = !app->busy;
+    post_key(GetFocus(), VK_ESCAPE);
+  });
+  app->show_dialog(L"Waiting", L"text", {L"OK"});
+  EXPECT_TRUE(finished_inside);
+}
+
+struct OutcomeCase {
+  Outcome outcome;
+  bool vietnamese;
+  std::wstring expected;
+};
+
+TEST(Dialogs, OperationResultTexts) {
+  Outcome counts;
+  counts.affected = 3;
+  counts.skipped = 1;
+  Outcome failure;
+  failure.ok = false;
+  failure.message = L"Access is denied. (5)";
+  Outcome bytes;
+  bytes.bytes = 1536;
+  Outcome full;
+  full.affected = 12;
+  full.bytes = 3565158;
+  full.message = L"Cleanup finished";
+  full.record_path = L"C:\\Reports\\x-cleanup.json";
+  Outcome plain;
+  const OutcomeCase cases[] = {
+      {counts, false, L"Completed - 3 processed, 1 skipped"},
+      {failure, false, L"Not completed\r\nAccess is denied. (5)"},
+      {bytes, false, L"Completed - 1.5 KB"},
+      {full, false, L"Completed - 12 processed, 0 skipped - 3.4 MB\r\nCleanup finished\r\nC:\\Reports\\x-cleanup.json"},
+      {plain, false, L"Completed"},
+      {counts, true, L"Hoàn tất - 3 mục xử lý, 1 mục bỏ qua"},
+      {failure, true, L"Không hoàn tất\r\nAccess is denied. (5)"},
+  };
+  for (const OutcomeCase& item : cases) {
+    WindowApp app(dialog_options(item.vietnamese), true);
+    ASSERT_TRUE(app.created());
+    std::wstring shown_title;
+    std::wstring shown_text;
+    std::wstring shown_button;
+    DialogDriver driver([&](HWND dialog) {
+      shown_title = window_text(dialog);
+      shown_text = window_text(GetDlgItem(dialog, ID_DIALOG_TEXT));
+      shown_button = window_text(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE));
+      EXPECT_EQ(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1), nullptr);
+      post_key(GetFocus(), VK_RETURN);
+    });
+    app->show_outcome(item.outcome);
+    EXPECT_EQ(app->status_text, item.expected);
+    EXPECT_EQ(shown_text, item.expected);
+    EXPECT_EQ(shown_title, item.vietnamese ? L"Kết quả thao tác" : L"Operation result");
+    EXPECT_EQ(shown_button, item.vietnamese ? L"Đóng" : L"Close");
+  }
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,290 @@
+#include "ui/app.h"
+
+#include "support/ui_app.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+namespace corvane {
+namespace {
+
+using testing::pump_messages;
+using testing::pump_until;
+using testing::window_test_options;
+using testing::WindowApp;
+
+// A latch the test opens from the user-interface thread.
+struct Latch {
+  std::atomic<bool> open{false};
+  std::atomic<bool> entered{false};
+  void wait() {
+    entered = true;
+    while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+};
+
+TEST(ProgressThrottle, EightyMillisecondsExceptTheFinalReport) {
+  EXPECT_TRUE(progress_report_due(1000, 0, 1, 10));
+  EXPECT_FALSE(progress_report_due(1079, 1000, 2, 10));
+  EXPECT_TRUE(progress_report_due(1080, 1000, 2, 10));
+  // The report that completes a determinate total always passes.
+  EXPECT_TRUE(progress_report_due(1001, 1000, 10, 10));
+  EXPECT_TRUE(progress_report_due(1001, 1000, 11, 10));
+  // Indeterminate reports are thinned like the others.
+  EXPECT_FALSE(progress_report_due(1001, 1000, 500, 0));
+}
+
+TEST(Jobs, JobRunsOnTheWorkerAndItsOutcomeIsShown) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  Latch latch;
+  std::thread::id worker_id;
+  app->start_work([&] {
+    worker_id = std::this_thread::get_id();
+    latch.wait();
+    auto work = std::make_unique<Work>();
+    work->outcome.affected = 3;
+    work->outcome.skipped = 1;
+    return work;
+  });
+  EXPECT_TRUE(app->busy);
+  EXPECT_TRUE(IsWindowVisible(app->progress_panel) || (GetWindowLongPtrW(app->progress_panel, GWL_STYLE) & WS_VISIBLE));
+  EXPECT_EQ(app->status_text, L"Loading / working...");
+  EXPECT_EQ(window_text(app->progress_title), L"Processing - Overview");
+  EXPECT_EQ(window_text(app->progress_item_label), L"Preparing...");
+  EXPECT_FALSE(IsWindowEnabled(app->nav_buttons[0]));
+  EXPECT_FALSE(IsWindowEnabled(app->admin_button));
+  EXPECT_TRUE(IsWindowEnabled(app->stop_button));
+  // Every command but Stop is refused while busy.
+  app->command(CMD_PAGE_BASE + 3);
+  EXPECT_EQ(app->page, PAGE_OVERVIEW);
+  ASSERT_TRUE(pump_until([&] { return latch.entered.load(); }));
+  EXPECT_NE(worker_id, std::this_thread::get_id());
+  latch.open = true;
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  EXPECT_FALSE(app->worker.joinable());
+  EXPECT_FALSE(GetWindowLongPtrW(app->progress_panel, GWL_STYLE) & WS_VISIBLE);
+  EXPECT_TRUE(IsWindowEnabled(app->nav_buttons[0]));
+  // The "Operation result" text also lands on the status line (the dialog is refused in test mode).
+  EXPECT_EQ(app->status_text, L"Completed - 3 processed, 1 skipped");
+}
+
+TEST(Jobs, StopSetsTheFlagAndTheJobSaysItWasCancelled) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  std::atomic<bool> started{false};
+  app->start_work([&] {
+    started = true;
+    auto work = std::make_unique<Work>();
+    for (int i = 0; i < 2000 && !is_cancelled(&app->cancel); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    work->outcome.ok = !is_cancelled(&app->cancel);
+    work->outcome.message = work->outcome.ok ? L"" : L"Operation cancelled.";
+    return work;
+  });
+  ASSERT_TRUE(pump_until([&] { return started.load(); }));
+  app->command(ID_STOP_BUTTON);
+  EXPECT_EQ(app->cancel.load(), 1);
+  EXPECT_FALSE(IsWindowEnabled(app->stop_button));
+  EXPECT_EQ(window_text(app->stop_button), L"Stopping...");
+  EXPECT_EQ(window_text(app->progress_item_label), L"Finishing the current step...");
+  EXPECT_EQ(app->status_text, L"Stopping...");
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  EXPECT_EQ(app->status_text, L"Not completed\r\nOperation cancelled.");
+  // Stop while idle does nothing.
+  app->cancel.exchange(0);
+  app->command(ID_STOP_BUTTON);
+  EXPECT_EQ(app->cancel.load(), 0);
+}
+
+TEST(Jobs, StopBeforeTheJobStartsReportsIt) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  std::atomic<bool> ran{false};
+  // Hold the user-interface thread's Stop until the worker exists; the worker checks the flag
+  // before the job, so setting it at once means the job never runs.
+  app->start_work([&] {
+    ran = true;
+    return std::make_unique<Work>();
+  });
+  app->cancel.exchange(1);
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  if (ran) GTEST_SKIP() << "the worker reached the job before the flag was set";
+  EXPECT_EQ(app->status_text, L"Not completed\r\nOperation stopped before starting.");
+}
+
+TEST(Jobs, ExceptionsBecomeErrorWork) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->start_work([]() -> std::unique_ptr<Work> { throw std::runtime_error("Disk exploded"); });
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  EXPECT_EQ(app->status_text, L"Not completed\r\nDisk exploded");
+  // An empty job and a job that returns nothing are failures too, not silent successes.
+  app->start_work(Job{});
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  EXPECT_EQ(app->status_text.rfind(L"Not completed", 0), 0u);
+  app->start_work([]() -> std::unique_ptr<Work> { return nullptr; });
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  EXPECT_EQ(app->status_text.rfind(L"Not completed", 0), 0u);
+}
+
+TEST(Jobs, SecondJobWhileBusyIsDropped) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  Latch latch;
+  std::atomic<int> second_runs{0};
+  app->start_work([&] {
+    latch.wait();
+    return std::make_unique<Work>();
+  });
+  app->start_work([&] {
+    ++second_runs;
+    return std::make_unique<Work>();
+  });
+  latch.open = true;
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  pump_until([] { return false; }, 100);
+  EXPECT_EQ(second_runs.load(), 0);
+}
+
+TEST(Jobs, ProgressReachesThePanel) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  Latch latch;
+  app->start_work([&] {
+    app->post_progress(3, 4, L"C:\\Temp\\a.tmp");
+    latch.wait();
+    return std::make_unique<Work>();
+  });
+  ASSERT_TRUE(pump_until([&] { return app->progress_total == 4; }));
+  EXPECT_EQ(window_text(app->progress_item_label), L"C:\\Temp\\a.tmp");
+  EXPECT_EQ(window_text(app->progress_count_label), L"3 / 4 items - 75%");
+  EXPECT_EQ(SendMessageW(app->progress_bar, PBM_GETPOS, 0, 0), 7500);
+  // Reports straight from the user-interface thread's handler.
+  app->on_progress(ProgressReport{1, 3, L"b"});
+  EXPECT_EQ(SendMessageW(app->progress_bar, PBM_GETPOS, 0, 0), 3333);
+  EXPECT_EQ(window_text(app->progress_count_label), L"1 / 3 items - 33%");
+  app->on_progress(ProgressReport{17, 0, L"c"});
+  EXPECT_EQ(window_text(app->progress_count_label), L"17 items checked");
+  app->options.vietnamese = true;
+  app->on_progress(ProgressReport{37, 120, L"d"});
+  EXPECT_EQ(window_text(app->progress_count_label), L"37 / 120 mục - 30%");
+  app->options.vietnamese = false;
+  latch.open = true;
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  // A report that arrives after the job is freed without effect.
+  PostMessageW(app->main_window, WM_JOB_PROGRESS, 0,
+               reinterpret_cast<LPARAM>(new ProgressReport{9, 9, L"late"}));
+  pump_messages();
+  EXPECT_NE(app->progress_item, L"late");
+  EXPECT_EQ(window_text(app->progress_count_label), L"37 / 120 mục - 30%");
+}
+
+TEST(Jobs, ProgressReportsAreThinnedOnTheWorker) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  std::atomic<int> posted{0};
+  Latch latch;
+  app->start_work([&] {
+    // A tight loop of 10000 reports within far less than 80 ms per report.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 1; i <= 10000; ++i) app->post_progress(static_cast<std::uint64_t>(i), 10000, L"x");
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    posted = static_cast<int>(elapsed / 80 + 2);  // the most that may pass: one per 80 ms, the first, the last
+    latch.wait();
+    return std::make_unique<Work>();
+  });
+  int received = 0;
+  // Wait without dispatching, so the posted reports stay queued to be counted.
+  for (int i = 0; i < 5000 && posted.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_NE(posted.load(), 0);
+  MSG message{};
+  while (PeekMessageW(&message, app->main_window, WM_JOB_PROGRESS, WM_JOB_PROGRESS, PM_REMOVE)) {
+    ++received;
+    DispatchMessageW(&message);
+  }
+  EXPECT_GE(received, 2);  // the first and the final one
+  EXPECT_LE(received, posted.load());
+  EXPECT_EQ(app->progress_done, 10000u);
+  EXPECT_EQ(window_text(app->progress_count_label), L"10000 / 10000 items - 100%");
+  latch.open = true;
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+}
+
+TEST(Jobs, ClosingDuringAJobClosesAfterItReports) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  Latch latch;
+  app->start_work([&] {
+    latch.wait();
+    auto work = std::make_unique<Work>();
+    work->outcome.message = L"done";
+    return work;
+  });
+  ASSERT_TRUE(pump_until([&] { return latch.entered.load(); }));
+  SendMessageW(app->main_window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(app->main_window));
+  EXPECT_TRUE(app->close_requested);
+  EXPECT_EQ(app->cancel.load(), 1);
+  EXPECT_EQ(app->status_text, L"Stopping before closing...");
+  latch.open = true;
+  ASSERT_TRUE(pump_until([&] { return !IsWindow(app->main_window); }));
+  EXPECT_FALSE(app->worker.joinable());
+  EXPECT_EQ(app->status_text, L"Completed\r\ndone");
+}
+
+TEST(Jobs, AWorkerThatCannotStartLeavesTheAppUsable) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  const WorkerStarter real = start_worker_thread;
+  start_worker_thread = [](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "No thread");
+  };
+  std::atomic<bool> ran{false};
+  app->start_work([&] {
+    ran = true;
+    return std::make_unique<Work>();
+  });
+  start_worker_thread = real;
+  EXPECT_FALSE(app->busy);
+  EXPECT_FALSE(ran);
+  EXPECT_FALSE(GetWindowLongPtrW(app->progress_panel, GWL_STYLE) & WS_VISIBLE);
+  EXPECT_TRUE(IsWindowEnabled(app->nav_buttons[0]));
+  EXPECT_EQ(app->status_text.rfind(L"No thread", 0), 0u);
+  // The next job runs normally, and the window can be closed.
+  app->start_work([&] {
+    ran = true;
+    return std::make_unique<Work>();
+  });
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }));
+  EXPECT_TRUE(ran);
+  SendMessageW(app->main_window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(app->main_window));
+}
+
+TEST(Jobs, DestroyingTheAppStopsAndJoinsTheWorker) {
+  std::atomic<bool> saw_cancel{false};
+  std::atomic<bool> started{false};
+  {
+    WindowApp app(window_test_options());
+    ASSERT_TRUE(app.created());
+    App* raw = &*app;
+    app->start_work([&started, &saw_cancel, raw] {
+      started = true;
+      while (!is_cancelled(&raw->cancel)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      saw_cancel = true;
+      return std::make_unique<Work>();
+    });
+    ASSERT_TRUE(pump_until([&] { return started.load(); }));
+  }
+  EXPECT_TRUE(saw_cancel);
+}
+
+}  // namespace
+}  // namespace corvane
