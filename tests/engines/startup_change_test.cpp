@@ -176,10 +176,14 @@ TEST_F(StartupChange, StartupFileDisableJournalAndRestore) {
   scratch.forget_later(parked_path(file));
   const StartupEntry entry = listed(file);
 
+  const std::string log_before = activity_log_text();
   const Outcome outcome = change_startup_entry(entry, false, false);
   ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
   EXPECT_EQ(outcome.affected, 1u);
   EXPECT_TRUE(outcome.message.empty());
+  const std::string logged = activity_log_text().substr(log_before.size());
+  EXPECT_EQ(logged.rfind("{\"affected\":1,\"bytes\":0,\"message\":\"\",\"ok\":true,\"operation\":\"startup\"", 0), 0u)
+      << logged;
   EXPECT_EQ(fs::path(outcome.record_path).parent_path(), fs::path(backups_folder()));
   EXPECT_TRUE(outcome.record_path.size() > 13 &&
               outcome.record_path.compare(outcome.record_path.size() - 13, 13, L"-startup.json") == 0);
@@ -191,6 +195,10 @@ TEST_F(StartupChange, StartupFileDisableJournalAndRestore) {
                          {"state", "applied"}, {"remove", false},    {"source", "folder"},
                          {"before", wide_to_utf8(startup_path(file))}, {"after", wide_to_utf8(parked_path(file))}};
   EXPECT_EQ(journal, expected);
+  std::ifstream stored(fs::path(outcome.record_path), std::ios::binary);
+  std::ostringstream stored_text;
+  stored_text << stored.rdbuf();
+  EXPECT_EQ(stored_text.str(), dump_json_document(expected));
 
   const Outcome restored = restore_startup_journal(journal);
   ASSERT_TRUE(restored.ok) << wide_to_utf8(restored.message);
