@@ -70,6 +70,30 @@ class DialogDriver {
   UINT_PTR timer_ = 0;
 };
 
+// Dialogs take the foreground, and keyboard tests need to keep it: this program runs on a
+// desktop of its own, so it neither steals the focus from other test programs nor loses it.
+class OwnDesktop : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const std::wstring name = L"CorvaneDialogTest" + std::to_wstring(GetCurrentProcessId());
+    desktop_ = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (desktop_ != nullptr) SetThreadDesktop(desktop_);
+  }
+  void TearDown() override {
+    if (desktop_ != nullptr) CloseDesktop(desktop_);
+  }
+
+ private:
+  HDESK desktop_ = nullptr;
+};
+const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
+
+HWND focus_button(HWND dialog, int index) {
+  const HWND button = GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + index);
+  SetFocus(button);
+  return button;
+}
+
 void post_key(HWND target, WPARAM key) {
   PostMessageW(target, WM_KEYDOWN, key, 0);
   PostMessageW(target, WM_KEYUP, key, 0);
@@ -135,7 +159,7 @@ TEST(Dialogs, WindowLayoutTextAndButtons) {
     }
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE));
     checked = true;
-    post_key(GetFocus(), VK_ESCAPE);
+    post_key(dialog, VK_ESCAPE);
   });
   EXPECT_EQ(app->show_dialog(L"Three choices", L"first\nsecond\r\nthird", {L"Yes", L"No", L"Later"}), -1);
   EXPECT_TRUE(checked);
@@ -147,20 +171,19 @@ TEST(Dialogs, KeyboardAndCloseBox) {
   WindowApp app(dialog_options(), true);
   ASSERT_TRUE(app.created());
   {
-    DialogDriver driver([](HWND) { post_key(GetFocus(), VK_RETURN); });
+    DialogDriver driver([](HWND dialog) { post_key(focus_button(dialog, 0), VK_RETURN); });
     EXPECT_EQ(app->show_dialog(L"Enter", L"text", {L"OK", L"Cancel"}), 0);
   }
   {
     // Tab moves from the first button to the second; Enter presses the focused one.
     DialogDriver driver([](HWND dialog) {
-      post_key(GetFocus(), VK_TAB);
-      PostMessageW(dialog, WM_NULL, 0, 0);
+      post_key(focus_button(dialog, 0), VK_TAB);
       post_key(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1), VK_RETURN);
     });
     EXPECT_EQ(app->show_dialog(L"Tab", L"text", {L"OK", L"Cancel"}), 1);
   }
   {
-    DialogDriver driver([](HWND dialog) { SetFocus(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1)); post_key(GetFocus(), VK_RETURN); });
+    DialogDriver driver([](HWND dialog) { post_key(focus_button(dialog, 1), VK_RETURN); });
     EXPECT_EQ(app->show_dialog(L"Second", L"text", {L"OK", L"Cancel"}), 1);
   }
   {
@@ -178,17 +201,17 @@ TEST(Dialogs, KeyboardAndCloseBox) {
     // An id beyond this dialog's buttons is not a result.
     DialogDriver driver([](HWND dialog) {
       SendMessageW(dialog, WM_COMMAND, ID_DIALOG_BUTTON_BASE + 5, 0);
-      post_key(GetFocus(), VK_ESCAPE);
+      post_key(dialog, VK_ESCAPE);
     });
     EXPECT_EQ(app->show_dialog(L"Stray", L"text", {L"A"}), -1);
   }
   // confirm: true only for the first button.
   {
-    DialogDriver driver([](HWND) { post_key(GetFocus(), VK_RETURN); });
+    DialogDriver driver([](HWND dialog) { post_key(focus_button(dialog, 0), VK_RETURN); });
     EXPECT_TRUE(app->confirm(L"Remove", L"Sure?", L"Remove entry"));
   }
   {
-    DialogDriver driver([](HWND) { post_key(GetFocus(), VK_ESCAPE); });
+    DialogDriver driver([](HWND dialog) { post_key(dialog, VK_ESCAPE); });
     EXPECT_FALSE(app->confirm(L"Remove", L"Sure?", L"Remove entry"));
   }
 }
@@ -214,7 +237,7 @@ TEST(Dialogs, OwnerIsEnabledBeforeTheDialogGoes) {
   ASSERT_NE(g_hook, nullptr);
   for (const WPARAM key : {static_cast<WPARAM>(VK_RETURN), static_cast<WPARAM>(VK_ESCAPE)}) {
     g_owner_enabled_at_destroy = -1;
-    DialogDriver driver([key](HWND) { post_key(GetFocus(), key); });
+    DialogDriver driver([key](HWND dialog) { post_key(focus_button(dialog, 0), key); });
     app->show_dialog(L"Owner", L"text", {L"OK"});
     EXPECT_EQ(g_owner_enabled_at_destroy, 1);
   }
@@ -251,10 +274,10 @@ TEST(Dialogs, JobsFinishWhileADialogIsOpen) {
     return work;
   });
   bool finished_inside = false;
-  DialogDriver driver([&](HWND) {
+  DialogDriver driver([&](HWND dialog) {
     pump_until([&] { return !app->busy; });
     finished_inside = !app->busy;
-    post_key(GetFocus(), VK_ESCAPE);
+    post_key(dialog, VK_ESCAPE);
   });
   app->show_dialog(L"Waiting", L"text", {L"OK"});
   EXPECT_TRUE(finished_inside);
@@ -301,7 +324,7 @@ TEST(Dialogs, OperationResultTexts) {
       shown_text = window_text(GetDlgItem(dialog, ID_DIALOG_TEXT));
       shown_button = window_text(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE));
       EXPECT_EQ(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1), nullptr);
-      post_key(GetFocus(), VK_RETURN);
+      post_key(focus_button(dialog, 0), VK_RETURN);
     });
     app->show_outcome(item.outcome);
     EXPECT_EQ(app->status_text, item.expected);
