@@ -38,16 +38,22 @@ void append_activity(const std::string& operation, const Outcome& outcome) {
     const std::filesystem::path folder(reports_folder());
     std::filesystem::create_directories(folder);
     const std::string text = activity_line(operation, outcome);
-    const UniqueHandle file(CreateFileW((folder / L"activity.jsonl").c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file =
+        adopt_handle(CreateFileW((folder / L"activity.jsonl").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     // The mutex orders this process's lines; another process appending to the same log (a
     // second instance, an elevated restart) is kept out by a lock on one byte far beyond any
     // text, so that readers of the log are never blocked. Finding the end happens under it.
+    // The wait is bounded: a stuck process must not hold up an operation that only logs.
     OVERLAPPED lock_place{};
     lock_place.OffsetHigh = 0x7FFFFFFF;
-    if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_place)) return;
+    bool locked = false;
+    for (int attempt = 0; attempt < 2000 && !locked; ++attempt) {
+      locked = LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lock_place) != 0;
+      if (!locked) Sleep(1);
+    }
+    if (!locked) return;
     DWORD written = 0;
     if (SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
       WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

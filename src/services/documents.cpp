@@ -36,7 +36,7 @@ void write_json_atomic(const std::wstring& path, const nlohmann::json& document)
   if (text.size() > MAXDWORD) throw std::runtime_error("Cannot persist backup");
 
   {
-    const UniqueHandle file(
+    const UniqueHandle file = adopt_handle(
         CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw_windows_error(GetLastError());
     DWORD written = 0;
@@ -51,8 +51,8 @@ void write_json_atomic(const std::wstring& path, const nlohmann::json& document)
 }
 
 nlohmann::json read_json_file(const std::wstring& path) {
-  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw std::runtime_error("Cannot read backup");
   std::string text;
   char chunk[65536];

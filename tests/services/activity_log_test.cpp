@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <thread>
@@ -26,7 +27,7 @@ std::uint64_t log_size() {
 }
 
 // The part of the log written since it had the given size.
-std::string log_since(std::uint64_t size) { return testing::read_file_bytes(log_path()).substr(size); }
+std::string log_since(std::uint64_t size) { return testing::read_file_bytes(log_path(), size); }
 
 // The lines (each with its CR LF) of one operation in a part of the log; other programs may
 // append lines of their own meanwhile.
@@ -131,6 +132,25 @@ TEST(AppendActivity, TwoProcessesNeverOverwriteEachOther) {
   for (const std::string& line : lines_of(added, "activity-test-parent")) EXPECT_NO_THROW(nlohmann::json::parse(line));
   EXPECT_EQ(lines_of(added, "activity-test-child").size(), 300u);
   EXPECT_EQ(lines_of(added, "activity-test-parent").size(), 300u);
+}
+
+TEST(AppendActivity, GivesUpWhenAnotherProcessNeverLetsGo) {
+  std::filesystem::create_directories(reports_folder());
+  const std::uint64_t before = log_size();
+  // Holds the appenders' lock as a stuck process would (a second handle behaves like one).
+  const UniqueHandle stuck(CreateFileW(log_path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(stuck);
+  OVERLAPPED place{};
+  place.OffsetHigh = 0x7FFFFFFF;
+  ASSERT_TRUE(LockFileEx(stuck.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place));
+  const auto start = std::chrono::steady_clock::now();
+  append_activity("activity-test-stuck", Outcome{});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  UnlockFileEx(stuck.get(), 0, 1, 0, &place);
+  EXPECT_TRUE(lines_of(log_since(before), "activity-test-stuck").empty());
+  append_activity("activity-test-after-stuck", Outcome{});
+  EXPECT_EQ(lines_of(log_since(before), "activity-test-after-stuck").size(), 1u);
 }
 
 TEST(AppendActivity, FailuresAreSwallowed) {

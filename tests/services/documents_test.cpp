@@ -112,6 +112,21 @@ TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
   EXPECT_EQ(read_file_bytes(target), original);
 }
 
+TEST(WriteJsonAtomic, TemporaryFileThatCannotBeCreatedGivesTheWindowsText) {
+  ScratchFolder scratch;
+  const std::wstring target = scratch.file(L"bad|name.json");
+  const HANDLE probe = CreateFileW((target + L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD expected = GetLastError();
+  ASSERT_EQ(probe, INVALID_HANDLE_VALUE);
+  try {
+    write_json_atomic(target, nlohmann::json::object());
+    FAIL() << "no error";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(error.what(), wide_to_utf8(windows_error_text(expected)));
+  }
+}
+
 TEST(WriteJsonAtomic, ParentThatIsAFileFails) {
   ScratchFolder scratch;
   write_file_bytes(scratch.file(L"plain"), "x");

@@ -14,11 +14,15 @@ namespace {
 
 std::wstring log_path() { return reports_folder() + L"\\activity.jsonl"; }
 
-std::size_t log_size() { return testing::read_file_bytes(log_path()).size(); }
+std::uint64_t log_size() {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(log_path(), error);
+  return error ? 0 : size;
+}
 
 // Registry lines appended since the log had the given size.
-std::vector<nlohmann::json> registry_lines_since(std::size_t size) {
-  const std::string part = testing::read_file_bytes(log_path()).substr(size);
+std::vector<nlohmann::json> registry_lines_since(std::uint64_t size) {
+  const std::string part = testing::read_file_bytes(log_path(), size);
   std::vector<nlohmann::json> lines;
   std::size_t start = 0;
   while (start < part.size()) {
@@ -34,7 +38,7 @@ std::vector<nlohmann::json> registry_lines_since(std::size_t size) {
 TEST(RegistryTransactionLog, RefusalsWriteNoLine) {
   testing::ScratchFolder scratch;
   testing::ScratchKey key;
-  const std::size_t before = log_size();
+  const std::uint64_t before = log_size();
   apply_registry_changes({}, L"none", scratch.path());
   CancelFlag cancel{1};
   apply_registry_changes({{0, key.path(), L"v", make_dword_value(1)}}, L"stopped", scratch.path(), &cancel);
@@ -47,7 +51,7 @@ TEST(RegistryTransactionLog, RefusalsWriteNoLine) {
 TEST(RegistryTransactionLog, SuccessAndFailureEachWriteOneLine) {
   testing::ScratchFolder scratch;
   testing::ScratchKey key;
-  std::size_t before = log_size();
+  std::uint64_t before = log_size();
   std::vector<RegistryValue> changes;
   for (int i = 0; i < 7; ++i) changes.push_back({0, key.path(), L"v" + std::to_wstring(i), make_dword_value(1)});
   ASSERT_TRUE(apply_registry_changes(changes, L"seven", scratch.path()).ok);

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -35,10 +34,17 @@ ScratchFolder::~ScratchFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string read_file_bytes(const std::wstring& path) {
+std::string read_file_bytes(const std::wstring& path, std::uint64_t offset) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<std::uint64_t>(size) <= offset) return {};
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(static_cast<std::size_t>(static_cast<std::uint64_t>(size) - offset), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
 }
 
 void write_file_bytes(const std::wstring& path, const std::string& bytes) {

@@ -2,6 +2,7 @@
 // Throw-away places for tests: a registry key under HKCU\Software\CorvaneTest and a folder
 // under the temporary folder, each with a random name and removed again with everything in it.
 
+#include <cstdint>
 #include <string>
 
 namespace corvane::testing {
@@ -41,8 +42,8 @@ class ScratchFolder {
   std::wstring path_;
 };
 
-// Whole file as bytes; empty when it cannot be read.
-std::string read_file_bytes(const std::wstring& path);
+// The file's bytes from offset to its end; empty when it cannot be read.
+std::string read_file_bytes(const std::wstring& path, std::uint64_t offset = 0);
 
 // Replaces the file with exactly these bytes; throws on failure.
 void write_file_bytes(const std::wstring& path, const std::string& bytes);
