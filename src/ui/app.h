@@ -3,6 +3,12 @@
 // spread over the files of src/ui by concern (main_window, sidebar, jobs, dialogs, ...); this
 // declaration is the single list of its state.
 
+#include "engines/cleanup_areas.h"
+#include "engines/cleanup_scan.h"
+#include "engines/feature.h"
+#include "engines/registry_review.h"
+#include "engines/startup_list.h"
+#include "engines/update_manifest.h"
 #include "services/progress.h"
 #include "services/registry_value.h"
 #include "services/system_info.h"
@@ -17,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -125,8 +132,12 @@ using SharedIcon = std::shared_ptr<std::remove_pointer_t<HICON>>;
 // The result of one background job; each kind fills what it needs.
 struct Work {
   std::uint32_t kind = WORK_ACTION;
+  std::optional<UpdateInfo> update;
   std::string update_error;
   Outcome outcome;
+  ScanResult scan;
+  std::vector<StartupEntry> startup_entries;
+  std::vector<AuditEntry> audit_entries;
   std::map<std::wstring, SharedIcon> startup_icons;
   std::vector<std::wstring> saved_startup_keys;
 };
@@ -252,6 +263,7 @@ class App {
   void start_work(Job job);
   void run_job(Job& job);
   void on_job_done(std::unique_ptr<Work> work);
+  void take_scan(ScanResult scan);
   ProgressFn progress_callback();
   void post_progress(std::uint64_t done, std::uint64_t total, const std::wstring& item);
   void on_progress(const ProgressReport& report);
@@ -303,6 +315,7 @@ class App {
 
   // Update check.
   std::uint32_t update_state = 0;
+  std::optional<UpdateInfo> update;
   std::string update_error;
 
   // Progress.
@@ -320,6 +333,7 @@ class App {
   int hot_row = -1;
   int hot_subitem = -1;
   std::wstring tip_text;
+  std::vector<const Feature*> shown_features;
   std::vector<int> row_map;
   std::set<std::string> checked_features;
   std::set<std::string> selected_cleanup_areas;
@@ -330,10 +344,14 @@ class App {
 
   // Data of the pages.
   SystemInfo system_info;
+  std::vector<CleanupArea> cleanup_areas;
+  ScanResult scan_result;
   bool scan_usable = false;
+  std::vector<StartupEntry> startup_entries;
   bool startup_loaded = false;
   std::map<std::wstring, SharedIcon> startup_icons;
   std::vector<std::wstring> backups;
+  std::vector<AuditEntry> review_entries;
 
   // Painting.
   HDC back_dc = nullptr;

@@ -1,6 +1,7 @@
 // Background jobs: one worker thread at a time, its progress reports and the progress panel.
 #include "ui/app.h"
 
+#include "services/documents.h"
 #include "services/text.h"
 #include "ui/controls.h"
 
@@ -138,28 +139,44 @@ void App::on_job_done(std::unique_ptr<Work> work) {
 
   switch (work->kind) {
     case WORK_UPDATE_CHECK:
+      update = std::move(work->update);
       update_error = work->update_error;
+      break;
+    case WORK_SCAN:
+      take_scan(std::move(work->scan));
+      break;
+    case WORK_AUDIT:
+      review_entries = std::move(work->audit_entries);
+      review_view = page == page_at_job_start;
+      set_status(std::to_wstring(review_entries.size()) + text(L" mục cần xem xét", L" entries to review"));
+      break;
+    case WORK_REFRESH:
+      startup_entries = std::move(work->startup_entries);
+      startup_icons.swap(work->startup_icons);
+      startup_loaded = cancel.load() == 0;
+      set_status(std::to_wstring(startup_entries.size()) + text(L" mục đã tải", L" entries loaded"));
       break;
     case WORK_STARTUP_SAVE:
       show_outcome(work->outcome);
       break;
-    case WORK_SCAN:
-    case WORK_AUDIT:
-    case WORK_REFRESH:
-      break;
     default:
       if (work->kind == WORK_ERROR && page_at_job_start == PAGE_UPDATES) {
+        update.reset();
         update_error = wide_to_utf8(work->outcome.message);
         break;
       }
       status_text_cache.clear();
-      if (work->kind == WORK_CLEAN) scan_usable = false;
+      if (work->kind == WORK_CLEAN) {
+        scan_usable = false;
+        scan_result = ScanResult{};
+      }
       show_outcome(work->outcome);
       try {
         system_info = query_system_info();
       } catch (const std::exception&) {
         // The figures of the last query stay.
       }
+      if (page == PAGE_BACKUPS) backups = list_backups();
       break;
   }
 
@@ -172,6 +189,28 @@ void App::on_job_done(std::unique_ptr<Work> work) {
   if (page == PAGE_STARTUP) {
     const bool follow_up = work->kind == WORK_ACTION || work->kind == WORK_STARTUP_SAVE;
     if (follow_up || (!startup_loaded && !options.smoke && work->outcome.ok && cancel.load() == 0)) refresh();
+  }
+}
+
+void App::take_scan(ScanResult scan) {
+  scan_result = std::move(scan);
+  scan_usable = !scan_result.cancelled;
+  if (scan_result.cancelled) {
+    set_status(text(L"Đã hủy quét", L"Scan cancelled"));
+  } else {
+    std::uint64_t bytes = 0;
+    for (const CleanupItem& item : scan_result.items) bytes += item.size;
+    set_status(std::to_wstring(scan_result.items.size()) + text(L" tập tin - ", L" files - ") +
+               format_byte_size(bytes) + text(L" có thể dọn", L" reclaimable"));
+  }
+  if (!scan_result.notes.empty()) {
+    std::wstring notes = text(L"Một số vùng đã được bỏ qua:\r\n", L"Some areas were skipped:\r\n");
+    for (const ScanNote& note : scan_result.notes) notes += (options.vietnamese ? note.text_vi : note.text_en) + L"\r\n";
+    show_dialog(text(L"Ghi chú quét", L"Scan notes"), notes, {text(L"Đóng", L"Close")});
+  }
+  if (scan_result.skipped > 0) {
+    set_status(status_text + L" - " + std::to_wstring(scan_result.skipped) +
+               text(L" mục không truy cập được / bị bỏ qua", L" inaccessible / skipped entries"));
   }
 }
 

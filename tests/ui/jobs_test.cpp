@@ -2,6 +2,8 @@
 
 #include "support/ui_app.h"
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -266,6 +268,84 @@ TEST(Jobs, AWorkerThatCannotStartLeavesTheAppUsable) {
   EXPECT_TRUE(ran);
   SendMessageW(app->main_window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(app->main_window));
+}
+
+// Runs one job that returns `work` and waits for its end.
+void run_to_end(App& app, std::unique_ptr<Work> work) {
+  auto shared = std::make_shared<std::unique_ptr<Work>>(std::move(work));
+  app.start_work([shared] { return std::move(*shared); });
+  ASSERT_TRUE(pump_until([&] { return !app.busy; }));
+}
+
+TEST(Jobs, ScanResultsAreTakenWithTheirStatus) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  auto empty = std::make_unique<Work>();
+  empty->kind = WORK_SCAN;
+  run_to_end(*app, std::move(empty));
+  EXPECT_EQ(app->status_text, L"0 files - 0 B reclaimable");
+  EXPECT_TRUE(app->scan_usable);
+
+  auto found = std::make_unique<Work>();
+  found->kind = WORK_SCAN;
+  for (int i = 0; i < 12; ++i) {
+    CleanupItem item;
+    item.area_id = "user-temp";
+    item.size = 297091 + (i == 0 ? 4 : 0);
+    found->scan.items.push_back(item);
+  }
+  found->scan.scanned_areas = {"user-temp"};
+  found->scan.skipped = 2;
+  found->scan.notes.push_back(ScanNote{L"ghi chú", L"Chrome is running"});
+  run_to_end(*app, std::move(found));
+  EXPECT_EQ(app->status_text, L"12 files - 3.4 MB reclaimable - 2 inaccessible / skipped entries");
+  EXPECT_EQ(app->scan_result.items.size(), 12u);
+  EXPECT_TRUE(app->scan_usable);
+
+  auto cancelled = std::make_unique<Work>();
+  cancelled->kind = WORK_SCAN;
+  cancelled->scan.cancelled = true;
+  run_to_end(*app, std::move(cancelled));
+  EXPECT_EQ(app->status_text, L"Scan cancelled");
+  EXPECT_FALSE(app->scan_usable);
+
+  // A finished cleanup run throws the scan away.
+  app->scan_usable = true;
+  auto clean = std::make_unique<Work>();
+  clean->kind = WORK_CLEAN;
+  clean->outcome.affected = 12;
+  run_to_end(*app, std::move(clean));
+  EXPECT_FALSE(app->scan_usable);
+  EXPECT_TRUE(app->scan_result.items.empty());
+  EXPECT_EQ(app->status_text, L"Completed - 12 processed, 0 skipped");
+}
+
+TEST(Jobs, ReviewStartupAndUpdateResultsAreTaken) {
+  WindowApp app(window_test_options(true));
+  ASSERT_TRUE(app.created());
+  auto audit = std::make_unique<Work>();
+  audit->kind = WORK_AUDIT;
+  audit->audit_entries.resize(3);
+  run_to_end(*app, std::move(audit));
+  EXPECT_EQ(app->review_entries.size(), 3u);
+  EXPECT_TRUE(app->review_view);
+  EXPECT_EQ(app->status_text, L"3 mục cần xem xét");
+
+  auto listing = std::make_unique<Work>();
+  listing->kind = WORK_REFRESH;
+  listing->startup_entries.resize(2);
+  run_to_end(*app, std::move(listing));
+  EXPECT_EQ(app->startup_entries.size(), 2u);
+  EXPECT_TRUE(app->startup_loaded);
+  EXPECT_EQ(app->status_text, L"2 mục đã tải");
+
+  auto check = std::make_unique<Work>();
+  check->kind = WORK_UPDATE_CHECK;
+  check->update = UpdateInfo{};
+  check->update->version = "1.0.1";
+  run_to_end(*app, std::move(check));
+  ASSERT_TRUE(app->update);
+  EXPECT_EQ(app->update->version, "1.0.1");
 }
 
 TEST(Jobs, DestroyingTheAppStopsAndJoinsTheWorker) {
