@@ -2,6 +2,7 @@
 BUILD_DIR ?= build
 CTEST_ARGS ?=
 RUN_ARGS ?=
+BENCH_ARGS ?=
 
 .PHONY: all deps configure build test run bench clean
 
@@ -21,6 +22,11 @@ test: build
 
 run: build
 	@scripts/run.sh $(BUILD_DIR) $(RUN_ARGS)
+
+# Benchmarks are not part of the tests: built and run only here.
+bench: build
+	@cmake --build $(BUILD_DIR) --target benchmarks
+	@scripts/bench.sh $(BUILD_DIR) $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR)
