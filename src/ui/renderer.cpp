@@ -74,10 +74,10 @@ void Renderer::set_theme(bool dark_theme, UINT new_dpi) {
   delete_all(fonts);
   delete_all(brushes);
   for (size_t i = 0; i < fonts.size(); ++i) {
-    const FontSpec& spec = kFontSpecs[i];
-    fonts[i] = CreateFontW(-scale(spec.size), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+    const FontSpec& font = kFontSpecs[i];
+    fonts[i] = CreateFontW(-scale(font.size), 0, 0, 0, font.weight, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           CLEARTYPE_QUALITY, DEFAULT_PITCH, spec.face);
+                           CLEARTYPE_QUALITY, DEFAULT_PITCH, font.face);
   }
   for (size_t i = 0; i < brushes.size(); ++i) {
     brushes[i] = CreateSolidBrush(colors[static_cast<size_t>(kBrushColorRoles[i])]);

@@ -1,3 +1,4 @@
+// ctest-resource-lock: edition
 #include "services/system_info.h"
 
 #include "services/registry.h"
