@@ -34,6 +34,8 @@ void paint_button(HWND button) {
 LRESULT CALLBACK button_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                              UINT_PTR id, DWORD_PTR reference) {
   (void)reference;
+  LRESULT answer = 0;
+  if (track_hover(window, message, lparam, answer)) return answer;
   switch (message) {
     case WM_LBUTTONDOWN:
       set_control_property(window, kPropMouseFocus, 1);
@@ -47,17 +49,6 @@ LRESULT CALLBACK button_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
       if (control_property(window, kPropNav) != 0) {
         SendMessageW(GetParent(window), WM_NAV_FOCUSED, reinterpret_cast<WPARAM>(window), 0);
       }
-      break;
-    case WM_MOUSEMOVE:
-      if (mark_hot(window)) InvalidateRect(window, nullptr, FALSE);
-      break;
-    case WM_MOUSELEAVE:
-    case WM_ENABLE:
-      clear_hot(window);
-      InvalidateRect(window, nullptr, FALSE);
-      break;
-    case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT && set_hand_cursor(window)) return TRUE;
       break;
     case WM_MOUSEWHEEL:
       if (control_property(window, kPropNav) != 0) {

@@ -49,18 +49,9 @@ void paint_combo(HWND combo, Renderer& renderer) {
 
 LRESULT CALLBACK combo_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                             UINT_PTR id, DWORD_PTR reference) {
+  LRESULT answer = 0;
+  if (track_hover(window, message, lparam, answer)) return answer;
   switch (message) {
-    case WM_MOUSEMOVE:
-      if (mark_hot(window)) InvalidateRect(window, nullptr, FALSE);
-      break;
-    case WM_MOUSELEAVE:
-    case WM_ENABLE:
-      clear_hot(window);
-      InvalidateRect(window, nullptr, FALSE);
-      break;
-    case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT && set_hand_cursor(window)) return TRUE;
-      break;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:

@@ -27,4 +27,25 @@ bool set_hand_cursor(HWND control) {
   return true;
 }
 
+bool track_hover(HWND control, UINT message, LPARAM lparam, LRESULT& answer) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+      if (mark_hot(control)) InvalidateRect(control, nullptr, FALSE);
+      return false;
+    case WM_MOUSELEAVE:
+    case WM_ENABLE:
+      clear_hot(control);
+      InvalidateRect(control, nullptr, FALSE);
+      return false;
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT && set_hand_cursor(control)) {
+        answer = TRUE;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
 }  // namespace corvane

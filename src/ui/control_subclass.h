@@ -23,6 +23,11 @@ bool clear_hot(HWND control);
 // WM_SETCURSOR over an enabled control: the hand cursor. Returns true when it was set.
 bool set_hand_cursor(HWND control);
 
+// Hover and cursor handling shared by buttons and combo boxes: WM_MOUSEMOVE, WM_MOUSELEAVE,
+// WM_ENABLE repaint on a change of the hot state; WM_SETCURSOR shows the hand. Returns true
+// when the message is answered (answer set); otherwise it goes on to the default handling.
+bool track_hover(HWND control, UINT message, LPARAM lparam, LRESULT& answer);
+
 // WM_PAINT through one top-down buffered-paint DIB; paint(dc, client) draws the whole client
 // rect. When buffering fails it paints straight into the paint DC.
 template <class Paint>

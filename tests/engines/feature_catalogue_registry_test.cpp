@@ -1,4 +1,4 @@
-// ctest-resource-lock: reports_folder
+// ctest-resource-lock: reports_folder windows_theme
 // Every registry value of the catalogue written for real through the registry transaction,
 // read back, and put back from the transaction's own record.
 

@@ -1,3 +1,4 @@
+// ctest-resource-lock: focus
 #include <windows.h>
 #include <commctrl.h>
 
