@@ -373,6 +373,22 @@ void App::update_control_states() {
     if (control != nullptr) EnableWindow(control, idle);
   }
   if (stop_button != nullptr) EnableWindow(stop_button, busy && cancel.load() == 0);
+  if (busy) return;
+  const int selected = selected_index();
+  const bool area_has_action = page == PAGE_CLEANUP && selected >= 0 &&
+                               selected < static_cast<int>(cleanup_areas.size()) &&
+                               !cleanup_areas[static_cast<size_t>(selected)].action.empty();
+  if (page == PAGE_UPDATES) {
+    EnableWindow(primary_button, update.has_value());
+    EnableWindow(secondary_button, TRUE);
+    EnableWindow(tertiary_button, update.has_value() && !update->sha256.empty());
+  } else if (page == PAGE_STARTUP) {
+    // Saving needs a pending change; none can exist before the startup list holds changes.
+    EnableWindow(primary_button, FALSE);
+  } else if (page == PAGE_CLEANUP) {
+    EnableWindow(secondary_button, scan_usable && !scan_result.items.empty());
+    EnableWindow(tertiary_button, scan_usable || area_has_action);
+  }
 }
 
 void App::update_action_buttons() {

@@ -160,6 +160,40 @@ TEST(MainWindow, PageSwitchShowsListControlsOnlyOnListPages) {
   EXPECT_FALSE(visible(app->primary_button));
 }
 
+TEST(MainWindow, ActionButtonsFollowThePageState) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_CLEANUP);
+  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
+  EXPECT_FALSE(IsWindowEnabled(app->secondary_button));
+  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+  app->scan_usable = true;
+  app->scan_result.items.resize(2);
+  app->update_control_states();
+  EXPECT_TRUE(IsWindowEnabled(app->secondary_button));
+  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
+  app->scan_result.items.clear();
+  app->update_control_states();
+  EXPECT_FALSE(IsWindowEnabled(app->secondary_button));
+  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
+
+  app->show_page(PAGE_UPDATES);
+  EXPECT_FALSE(IsWindowEnabled(app->primary_button));
+  EXPECT_TRUE(IsWindowEnabled(app->secondary_button));
+  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+  app->update = UpdateInfo{};
+  app->update_control_states();
+  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
+  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+  app->update->sha256 = std::string(64, 'a');
+  app->update_control_states();
+  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
+
+  app->show_page(PAGE_STARTUP);
+  EXPECT_FALSE(IsWindowEnabled(app->primary_button));
+  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
+}
+
 TEST(MainWindow, GuardPutsExceptionsOnTheStatusLine) {
   WindowApp app(window_test_options());
   ASSERT_TRUE(app.created());
