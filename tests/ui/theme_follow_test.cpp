@@ -1,5 +1,6 @@
-// ctest-resource-lock: data_folder windows_theme
-// The Windows app theme is one value of the prefix: this program alone changes it.
+// ctest-resource-lock: data_folder windows_theme reports_folder
+// The Windows app theme is one value of the prefix: this program alone changes it. The
+// catalogue's registry test writes it too and runs under the reports folder's lock.
 #include "ui/app.h"
 
 #include "services/documents.h"
@@ -15,6 +16,7 @@
 namespace corvane {
 namespace {
 
+constexpr wchar_t kThemes[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes";
 constexpr wchar_t kPersonalize[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
 class ThemeFollow : public ::testing::Test {
@@ -25,6 +27,12 @@ class ThemeFollow : public ::testing::Test {
     had_value_ = RegGetValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr,
                               &value, &size) == ERROR_SUCCESS;
     old_value_ = value;
+    HKEY key = nullptr;
+    had_themes_key_ = RegOpenKeyExW(HKEY_CURRENT_USER, kThemes, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key != nullptr) RegCloseKey(key);
+    key = nullptr;
+    had_personalize_key_ = RegOpenKeyExW(HKEY_CURRENT_USER, kPersonalize, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key != nullptr) RegCloseKey(key);
     std::filesystem::create_directories(std::filesystem::path(app_data_folder()));
     had_preferences_ = std::filesystem::exists(std::filesystem::path(preferences_path()));
     old_preferences_ = testing::read_file_bytes(preferences_path());
@@ -36,6 +44,9 @@ class ThemeFollow : public ::testing::Test {
     } else {
       RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme");
     }
+    // Leave no key behind that was not there before.
+    if (!had_personalize_key_) RegDeleteKeyW(HKEY_CURRENT_USER, kPersonalize);
+    if (!had_themes_key_) RegDeleteKeyW(HKEY_CURRENT_USER, kThemes);
     if (had_preferences_) {
       testing::write_file_bytes(preferences_path(), old_preferences_);
     } else {
@@ -61,6 +72,8 @@ class ThemeFollow : public ::testing::Test {
 
  private:
   bool had_value_ = false;
+  bool had_themes_key_ = false;
+  bool had_personalize_key_ = false;
   DWORD old_value_ = 0;
   bool had_preferences_ = false;
   std::string old_preferences_;
