@@ -1,6 +1,7 @@
 #include "engines/cleanup_scan.h"
 
 #include "services/handles.h"
+#include "services/text.h"
 #include "support/file_tree.h"
 #include "support/idle_process.h"
 #include "support/scratch.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -183,6 +185,30 @@ TEST(ScanCleanupAreas, LinkedSubfolderIsSkippedAndCounted) {
   EXPECT_EQ(paths_of(result), std::vector<std::wstring>{root.file(L"plain.tmp")});
   EXPECT_EQ(result.skipped, 1u);
   testing::remove_unix_symlink(root.file(L"linked-folder"));
+}
+
+TEST(ScanCleanupAreas, FolderWhoseListingCannotBeOpenedIsCounted) {
+  ScratchFolder root;
+  make_old_file(root.file(L"p\\p.tmp"), "x", 10 * kDay);
+  make_old_file(root.file(L"q\\q.tmp"), "y", 10 * kDay);
+  // Both folders are queued before either is listed; while the first one is walked the other
+  // disappears, so its listing cannot be opened.
+  std::wstring removed;
+  const ScanResult result = scan({scratch_area("temp", root.path())}, nullptr,
+                                 [&](std::uint64_t, std::uint64_t, const std::wstring& item) {
+                                   if (!removed.empty()) return;
+                                   for (const wchar_t* mine : {L"p", L"q"}) {
+                                     if (path_strictly_inside(root.file(mine), item)) {
+                                       removed = root.file(mine[0] == L'p' ? L"q" : L"p");
+                                       std::error_code ignored;
+                                       std::filesystem::remove_all(removed, ignored);
+                                     }
+                                   }
+                                 });
+  ASSERT_FALSE(removed.empty());
+  EXPECT_EQ(result.items.size(), 1u);
+  EXPECT_EQ(result.skipped, 1u);
+  EXPECT_FALSE(result.cancelled);
 }
 
 TEST(ScanCleanupAreas, RunningBrowserSkipsItsAreaWithANote) {
