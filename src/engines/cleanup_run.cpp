@@ -27,7 +27,7 @@ struct Eligibility {
   const std::vector<CleanupArea>& areas;
   std::set<std::string> allowed;
 
-  Eligibility(const std::vector<CleanupArea>& confirmed) : areas(confirmed) {
+  explicit Eligibility(const std::vector<CleanupArea>& confirmed) : areas(confirmed) {
     for (const CleanupArea& area : areas) {
       if (!is_process_running(area.process_name)) allowed.insert(area.id);
     }
