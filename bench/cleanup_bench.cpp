@@ -161,85 +161,129 @@ int main(int argc, char** argv) {
 
   std::printf("cleanup benchmark: %d files in folders of %d, three twin trees under %ls\n", files, kFilesPerFolder,
               base.c_str());
-  auto start = std::chrono::steady_clock::now();
+  const auto built = std::chrono::steady_clock::now();
   build_tree(scan_tree, files);
   build_tree(delete_tree, files);
   build_tree(guard_tree, files);
-  std::printf("  trees built in %.1f s\n\n", seconds_since(start));
+  std::printf("  trees built in %.1f s\n\n", seconds_since(built));
 
-  std::printf("scan\n");
-  start = std::chrono::steady_clock::now();
-  const std::uint64_t walked = walk(scan_tree, [](const std::wstring&) {});
-  const double walk_s = seconds_since(start);
-  print_rate("bare walk (FindFirstFileExW)", walked, walk_s);
-
-  start = std::chrono::steady_clock::now();
-  std::uint64_t identified = 0;
-  walk(scan_tree, [&](const std::wstring& path) {
-    const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (file && GetFileInformationByHandle(file.get(), &info)) ++identified;
-  });
-  const double identity_s = seconds_since(start);
-  print_rate("bare walk + open/identity/close", identified, identity_s);
-
+  // Ours and the references take turns group by group (a tenth of the tree each), so that a
+  // change in the machine's load touches both sides alike.
+  std::printf("scan (interleaved by group of %d files)\n", files / kGroups);
   CancelFlag cancel{0};
-  // A tenth of the tree first, then the whole, to see how memory grows with the items.
-  const std::uint64_t base_set = working_set();
-  ScanResult tenth = scan_cleanup_areas({bench_area(scan_tree + L"\\g0")}, &cancel, {});
-  const std::uint64_t tenth_peak = peak_working_set();
-  const std::size_t tenth_items = tenth.items.size();
-  tenth = ScanResult{};
   std::uint64_t reports = 0;
   const ProgressFn progress = [&](std::uint64_t, std::uint64_t, const std::wstring&) { ++reports; };
-  start = std::chrono::steady_clock::now();
-  const ScanResult scanned = scan_cleanup_areas({bench_area(scan_tree)}, &cancel, progress);
-  const double scan_s = seconds_since(start);
-  const std::uint64_t full_peak = peak_working_set();
-  print_rate("scan_cleanup_areas (with a progress function)", scanned.items.size(), scan_s);
-  std::printf("  ratio ours / walk+identity: %.3f   ours / bare walk: %.1f\n", scan_s / identity_s, scan_s / walk_s);
-  std::printf("  peak working set: %.1f MB before, %.1f MB after %zu items, %.1f MB after %zu items\n",
-              base_set / 1048576.0, tenth_peak / 1048576.0, tenth_items, full_peak / 1048576.0,
-              scanned.items.size());
-  if (scanned.items.size() > tenth_items && tenth_peak > base_set) {
-    std::printf("  growth: %.0f bytes/item over the first %zu items, %.0f bytes/item over the rest\n",
-                double(tenth_peak - base_set) / tenth_items, tenth_items,
-                double(full_peak > tenth_peak ? full_peak - tenth_peak : 0) / (scanned.items.size() - tenth_items));
+  double walk_s = 0;
+  double identity_s = 0;
+  double attributes_s = 0;
+  double scan_s = 0;
+  std::uint64_t attributed = 0;
+  std::uint64_t walked = 0;
+  std::uint64_t identified = 0;
+  std::uint64_t skipped = 0;
+  std::vector<ScanResult> scans;
+  std::size_t items = 0;
+  std::size_t first_items = 0;
+  const std::uint64_t base_set = working_set();
+  std::uint64_t first_peak = 0;
+  for (int g = 0; g < kGroups; ++g) {
+    const std::wstring group = scan_tree + L"\\g" + std::to_wstring(g);
+    auto start = std::chrono::steady_clock::now();
+    walked += walk(group, [](const std::wstring&) {});
+    walk_s += seconds_since(start);
+
+    start = std::chrono::steady_clock::now();
+    walk(group, [&](const std::wstring& path) {
+      const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      BY_HANDLE_FILE_INFORMATION info{};
+      if (file && GetFileInformationByHandle(file.get(), &info)) ++identified;
+    });
+    identity_s += seconds_since(start);
+
+    // The same with the attribute read the scan makes for every entry: the platform calls of
+    // the scan alone, without any of its own work.
+    start = std::chrono::steady_clock::now();
+    walk(group, [&](const std::wstring& path) {
+      if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+      const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      BY_HANDLE_FILE_INFORMATION info{};
+      if (file && GetFileInformationByHandle(file.get(), &info)) ++attributed;
+    });
+    attributes_s += seconds_since(start);
+
+    start = std::chrono::steady_clock::now();
+    scans.push_back(scan_cleanup_areas({bench_area(group)}, &cancel, progress));
+    scan_s += seconds_since(start);
+    items += scans.back().items.size();
+    skipped += scans.back().skipped;
+    if (g == 0) {
+      first_items = items;
+      first_peak = peak_working_set();
+    }
   }
-  std::printf("  scanned %zu items, skipped %llu, %llu progress calls\n\n", scanned.items.size(),
-              static_cast<unsigned long long>(scanned.skipped), static_cast<unsigned long long>(reports));
+  const std::uint64_t full_peak = peak_working_set();
+  print_rate("bare walk (FindFirstFileExW)", walked, walk_s);
+  print_rate("bare walk + open/identity/close", identified, identity_s);
+  print_rate("bare walk + attributes + open/identity/close", attributed, attributes_s);
+  print_rate("scan_cleanup_areas (with a progress function)", items, scan_s);
+  std::printf("  ratio ours / walk+identity: %.3f   ours / bare walk: %.1f   ours / walk+attributes+identity: %.3f\n",
+              scan_s / identity_s, scan_s / walk_s, scan_s / attributes_s);
+  std::printf("  peak working set: %.1f MB before, %.1f MB holding %zu items, %.1f MB holding %zu items\n",
+              base_set / 1048576.0, first_peak / 1048576.0, first_items, full_peak / 1048576.0, items);
+  if (items > first_items && first_peak > base_set) {
+    std::printf("  growth: %.0f bytes/item over the first %zu items, %.0f bytes/item over the rest\n",
+                double(first_peak - base_set) / first_items, first_items,
+                double(full_peak > first_peak ? full_peak - first_peak : 0) / (items - first_items));
+  }
+  std::printf("  scanned %zu items, skipped %llu, %llu progress calls\n\n", items,
+              static_cast<unsigned long long>(skipped), static_cast<unsigned long long>(reports));
 
-  std::printf("cleanup\n");
-  std::vector<std::wstring> bare_paths;
-  walk(delete_tree, [&](const std::wstring& path) { bare_paths.push_back(path); });
-  start = std::chrono::steady_clock::now();
+  std::printf("cleanup (interleaved by group)\n");
+  double delete_s = 0;
+  double guard_s = 0;
+  double clean_s = 0;
   std::uint64_t bare_deleted = 0;
-  for (const std::wstring& path : bare_paths) bare_deleted += DeleteFileW(path.c_str()) ? 1 : 0;
-  const double delete_s = seconds_since(start);
-  print_rate("bare DeleteFileW loop", bare_deleted, delete_s);
-
-  const ScanResult guard_items = scan_cleanup_areas({bench_area(guard_tree)}, &cancel, {});
-  std::wstring buffer;
-  start = std::chrono::steady_clock::now();
   std::uint64_t guard_deleted = 0;
-  for (const CleanupItem& item : guard_items.items) guard_deleted += bare_guard(item, buffer) ? 1 : 0;
-  const double guard_s = seconds_since(start);
-  print_rate("bare guard sequence per file", guard_deleted, guard_s);
+  std::uint64_t ours_deleted = 0;
+  std::uint64_t ours_skipped = 0;
+  bool all_ok = true;
+  std::wstring buffer;
+  for (int g = 0; g < kGroups; ++g) {
+    const std::wstring suffix = L"\\g" + std::to_wstring(g);
+    std::vector<std::wstring> bare_paths;
+    walk(delete_tree + suffix, [&](const std::wstring& path) { bare_paths.push_back(path); });
+    const ScanResult guard_items = scan_cleanup_areas({bench_area(guard_tree + suffix)}, &cancel, {});
 
-  start = std::chrono::steady_clock::now();
-  const Outcome outcome = execute_cleanup(scanned, {bench_area(scan_tree)}, &cancel, progress);
-  const double clean_s = seconds_since(start);
-  print_rate("execute_cleanup (report, pins, checks)", outcome.affected, clean_s);
+    auto start = std::chrono::steady_clock::now();
+    for (const std::wstring& path : bare_paths) bare_deleted += DeleteFileW(path.c_str()) ? 1 : 0;
+    delete_s += seconds_since(start);
+
+    start = std::chrono::steady_clock::now();
+    for (const CleanupItem& item : guard_items.items) guard_deleted += bare_guard(item, buffer) ? 1 : 0;
+    guard_s += seconds_since(start);
+
+    start = std::chrono::steady_clock::now();
+    const Outcome outcome =
+        execute_cleanup(scans[static_cast<std::size_t>(g)], {bench_area(scan_tree + suffix)}, &cancel, progress);
+    clean_s += seconds_since(start);
+    ours_deleted += outcome.affected;
+    ours_skipped += outcome.skipped;
+    all_ok = all_ok && outcome.ok;
+    DeleteFileW(outcome.record_path.c_str());
+  }
+  print_rate("bare DeleteFileW loop", bare_deleted, delete_s);
+  print_rate("bare guard sequence per file", guard_deleted, guard_s);
+  print_rate("execute_cleanup (report, pins, checks)", ours_deleted, clean_s);
   std::printf("  ratio ours / guard sequence: %.3f   ours / DeleteFileW: %.2f\n", clean_s / guard_s,
               clean_s / delete_s);
-  std::printf("  outcome: ok %d, deleted %llu, skipped %llu, report %ls\n", outcome.ok ? 1 : 0,
-              static_cast<unsigned long long>(outcome.affected), static_cast<unsigned long long>(outcome.skipped),
-              outcome.record_path.c_str());
+  std::printf("  outcome: all ok %d, deleted %llu, skipped %llu\n", all_ok ? 1 : 0,
+              static_cast<unsigned long long>(ours_deleted), static_cast<unsigned long long>(ours_skipped));
 
   std::error_code ignored;
   std::filesystem::remove_all(base, ignored);
-  DeleteFileW(outcome.record_path.c_str());
-  return outcome.ok && outcome.affected == scanned.items.size() ? 0 : 1;
+  return all_ok && ours_deleted == items ? 0 : 1;
 }
