@@ -297,11 +297,14 @@ TEST(ExecuteCleanup, RootComparedAsAPath) {
 TEST(ExecuteCleanup, RunningBrowserDisqualifiesItsArea) {
   ScratchFolder root;
   make_old_file(root.file(L"cache.bin"), "x", 10 * kDay);
+  // Named like the browser but unique, so no other test program sees "its" browser running.
+  const std::wstring name = L"cv" + testing::random_name().substr(0, 8) + L"-chrome.exe";
   CleanupArea chrome = scratch_area("chrome", root.path(), L"*", 1);
-  chrome.process_name = L"chrome.exe";
-  const ScanResult result = scan({scratch_area("chrome", root.path(), L"*", 1)});
+  chrome.process_name = name;
+  // Closed while the scan ran, started again before the run.
+  const ScanResult result = scan({chrome});
   ASSERT_EQ(result.items.size(), 1u);
-  testing::IdleProcess browser(L"chrome.exe");
+  testing::IdleProcess browser(name);
   ASSERT_TRUE(browser.started());
   CancelFlag cancel{0};
   const Outcome outcome = execute_cleanup(result, {chrome}, &cancel, {});
