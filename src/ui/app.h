@@ -231,6 +231,8 @@ class App {
                     const std::wstring& third, bool checked);
   void on_command_message(WPARAM wparam, LPARAM lparam);
   LRESULT on_notify(const NMHDR& header, LPARAM lparam);
+  void on_list_item_changed(const NMLISTVIEW& change);
+  void set_row_checked_quietly(int row, bool checked);
   void on_close();
   void on_dpi_changed(UINT dpi, const RECT& suggested);
   void make_row_height_list();

@@ -170,9 +170,76 @@ void App::on_command_message(WPARAM wparam, LPARAM lparam) {
   command(id);
 }
 
-LRESULT App::on_notify(const NMHDR& header, LPARAM) {
-  if (header.code == LVN_ITEMCHANGING) return busy ? 1 : 0;
-  return 0;
+LRESULT App::on_notify(const NMHDR& header, LPARAM lparam) {
+  switch (header.code) {
+    case LVN_ITEMCHANGING:
+      return busy ? 1 : 0;
+    case LVN_ITEMCHANGED:
+      on_list_item_changed(*reinterpret_cast<const NMLISTVIEW*>(lparam));
+      return 0;
+    case NM_DBLCLK: {
+      const auto& activate = *reinterpret_cast<const NMITEMACTIVATE*>(lparam);
+      // Nothing for empty space or the information column.
+      if (activate.iItem < 0 || activate.iSubItem == 1) return 0;
+      command(page == PAGE_CLEANUP ? ID_TERTIARY_BUTTON : ID_PRIMARY_BUTTON);
+      return 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+void App::set_row_checked_quietly(int row, bool checked) {
+  notify_guard = true;
+  ListView_SetItemState(page_list, row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+  notify_guard = false;
+}
+
+void App::on_list_item_changed(const NMLISTVIEW& change) {
+  if (notify_guard || busy) return;
+  const bool valid_row = change.iItem >= 0 && change.iItem < static_cast<int>(row_map.size());
+  if (valid_row && (change.uChanged & LVIF_STATE) != 0 &&
+      ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) != 0) {
+    const bool checked = (change.uNewState & LVIS_STATEIMAGEMASK) != INDEXTOSTATEIMAGEMASK(1);
+    const int model = row_map[static_cast<size_t>(change.iItem)];
+    if (page == PAGE_CLEANUP && model >= 0 && model < static_cast<int>(cleanup_areas.size())) {
+      const CleanupArea& area = cleanup_areas[static_cast<size_t>(model)];
+      if (!area.action.empty()) {
+        // A tool entry only opens a Windows tool: it is never ticked.
+        if (checked) set_row_checked_quietly(change.iItem, false);
+      } else {
+        if (checked) {
+          selected_cleanup_areas.insert(area.id);
+        } else {
+          selected_cleanup_areas.erase(area.id);
+        }
+        // Another selection needs a new scan before anything is cleaned.
+        scan_usable = false;
+        scan_result = ScanResult{};
+        EnableWindow(secondary_button, FALSE);
+      }
+    } else if (page != PAGE_CLEANUP && !review_view && model >= 0 &&
+               model < static_cast<int>(shown_features.size())) {
+      const Feature& feature = *shown_features[static_cast<size_t>(model)];
+      if (!checked) {
+        checked_features.erase(feature.id);
+      } else if (!feature.action.empty()) {
+        checked_features.erase(feature.id);
+        set_row_checked_quietly(change.iItem, false);
+      } else {
+        checked_features.insert(feature.id);
+      }
+    }
+  }
+  update_action_buttons();
+  if (page == PAGE_CLEANUP) {
+    const int selected = selected_index();
+    const bool tool = selected >= 0 && selected < static_cast<int>(cleanup_areas.size()) &&
+                      !cleanup_areas[static_cast<size_t>(selected)].action.empty();
+    SetWindowTextW(tertiary_button,
+                   tool ? text(L"Mở công cụ Windows", L"Open Windows tool").c_str() : text(L"Xem tập tin", L"Review files").c_str());
+    EnableWindow(tertiary_button, tool ? TRUE : (scan_usable ? TRUE : FALSE));
+  }
 }
 
 void App::set_search_text_quietly(const std::wstring& value) {

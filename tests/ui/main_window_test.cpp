@@ -194,6 +194,59 @@ TEST(MainWindow, ActionButtonsFollowThePageState) {
   EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
 }
 
+TEST(MainWindow, TickingCleanupAreas) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_CLEANUP);
+  ListView_SetExtendedListViewStyleEx(app->page_list, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+  ASSERT_FALSE(app->cleanup_areas.empty());
+  int tool = -1;
+  int scanned = -1;
+  app->notify_guard = true;
+  for (size_t i = 0; i < app->cleanup_areas.size(); ++i) {
+    const CleanupArea& area = app->cleanup_areas[i];
+    app->add_list_row(static_cast<int>(i), L"area", L"", L"", app->selected_cleanup_areas.count(area.id) != 0);
+    if (!area.action.empty() && tool < 0) tool = static_cast<int>(i);
+    if (area.action.empty() && scanned < 0) scanned = static_cast<int>(i);
+  }
+  app->notify_guard = false;
+  ASSERT_GE(tool, 0);
+  ASSERT_GE(scanned, 0);
+  const std::string scanned_id = app->cleanup_areas[static_cast<size_t>(scanned)].id;
+  const auto checked = [&](int row) { return ListView_GetCheckState(app->page_list, row) != 0; };
+
+  // Ticking or unticking a scanned area changes the selection and throws the scan away.
+  app->scan_usable = true;
+  app->scan_result.items.resize(3);
+  const bool was = checked(scanned);
+  ListView_SetCheckState(app->page_list, scanned, !was);
+  EXPECT_EQ(app->selected_cleanup_areas.count(scanned_id) != 0, !was);
+  EXPECT_FALSE(app->scan_usable);
+  EXPECT_TRUE(app->scan_result.items.empty());
+  EXPECT_FALSE(IsWindowEnabled(app->secondary_button));
+  ListView_SetCheckState(app->page_list, scanned, was);
+  EXPECT_EQ(app->selected_cleanup_areas.count(scanned_id) != 0, was);
+
+  // A tool entry never stays ticked.
+  ListView_SetCheckState(app->page_list, tool, TRUE);
+  EXPECT_FALSE(checked(tool));
+  EXPECT_EQ(app->selected_cleanup_areas.count(app->cleanup_areas[static_cast<size_t>(tool)].id), 0u);
+  // Selecting the tool row offers to open the tool.
+  ListView_SetItemState(app->page_list, tool, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(window_text(app->tertiary_button), L"Open Windows tool");
+  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
+  ListView_SetItemState(app->page_list, scanned, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(window_text(app->tertiary_button), L"Review files");
+  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+
+  // While busy, a click on a check box is refused.
+  app->busy = true;
+  const bool before = checked(scanned);
+  ListView_SetCheckState(app->page_list, scanned, !before);
+  EXPECT_EQ(checked(scanned), before);
+  app->busy = false;
+}
+
 TEST(MainWindow, GuardPutsExceptionsOnTheStatusLine) {
   WindowApp app(window_test_options());
   ASSERT_TRUE(app.created());
