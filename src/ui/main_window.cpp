@@ -1,6 +1,7 @@
 // The main window: its procedure, message dispatch, child controls and layout.
 #include "ui/app.h"
 
+#include "services/documents.h"
 #include "services/text.h"
 #include "ui/controls.h"
 
@@ -420,6 +421,7 @@ void App::show_page(int new_page) {
   page = new_page;
   update_nav_selection();
   set_search_text_quietly(L"");
+  if (page == PAGE_BACKUPS) backups = list_backups();
   populate_page();
   redraw_content();
   if (page == PAGE_STARTUP && !options.smoke && !startup_loaded) refresh();
