@@ -1,5 +1,4 @@
 #include "services/handles.h"
-#include "services/text.h"
 #include "ui/app.h"
 #include "ui/start_options.h"
 #include "ui/take_ownership_mode.h"
@@ -9,7 +8,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -39,14 +37,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     App app(command_line.options);
     exit_code = app.run(instance, show_command);
   } catch (const std::exception& error) {
-    const std::wstring message = utf8_to_wide_lenient(error.what());
-    if (command_line.options.smoke) {
-      // A test run never waits on a message box.
-      std::fwprintf(stderr, L"Corvane: %ls\n", message.c_str());
-    } else {
-      MessageBoxW(nullptr, message.c_str(), L"Corvane", MB_ICONERROR);
-    }
-    exit_code = 1;
+    exit_code = report_start_failure(command_line.options, error.what(), stderr);
   }
   CoUninitialize();
   return exit_code;

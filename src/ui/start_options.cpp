@@ -1,5 +1,9 @@
 #include "ui/start_options.h"
 
+#include "services/text.h"
+
+#include <windows.h>
+
 #include <string_view>
 
 namespace corvane {
@@ -27,6 +31,17 @@ CommandLine parse_command_line(int argc, const wchar_t* const* argv) {
     }
   }
   return result;
+}
+
+int report_start_failure(const StartOptions& options, const char* what, std::FILE* err) {
+  const std::wstring message = utf8_to_wide_lenient(what != nullptr ? what : "");
+  if (options.smoke) {
+    std::fwprintf(err, L"Corvane: %ls\n", message.c_str());
+    std::fflush(err);
+  } else {
+    MessageBoxW(nullptr, message.c_str(), L"Corvane", MB_ICONERROR);
+  }
+  return 1;
 }
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 // The command line of Corvane and the theme modes.
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -31,5 +32,9 @@ struct CommandLine {
 // Reads the arguments after the program name (argv[0]) left to right. The path of
 // "--take-ownership" is copied, so the caller may free argv afterwards.
 CommandLine parse_command_line(int argc, const wchar_t* const* argv);
+
+// An error that ended start-up: the test modes write it to `err` (nothing may wait on a box
+// there), the normal run shows the "Corvane" error box. Returns the exit code, 1.
+int report_start_failure(const StartOptions& options, const char* what, std::FILE* err);
 
 }  // namespace corvane
