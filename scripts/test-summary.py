@@ -28,5 +28,8 @@ for path in sorted(glob.glob(os.path.join(folder, "*.xml"))):
             passed += 1
 for name, reason in skips:
     print(f"skipped: {name}: {reason}")
+if passed + failed + skipped == 0:
+    print("summary: no test results were written")
+    failed = 1
 print(f"cases: {passed} passed, {failed} failed, {skipped} skipped")
 sys.exit(1 if failed else 0)

@@ -35,7 +35,8 @@ mkdir -p "$BUILD_DIR_ABS/test-results"
 status=0
 ctest --test-dir "$BUILD_DIR_ABS" --output-on-failure -j "$(nproc)" "$@" || status=$?
 
-# CTest counts test programs; list every skipped case inside them with its reason.
-python3 "$ROOT/scripts/test-summary.py" "$BUILD_DIR_ABS/test-results" || status=1
 echo "test: finished in $(( $(date +%s) - start )) s"
+# CTest counts test programs; the last line counts the cases inside them and every
+# skipped case is listed with its reason.
+python3 "$ROOT/scripts/test-summary.py" "$BUILD_DIR_ABS/test-results" || status=1
 exit $status
