@@ -1,9 +1,9 @@
 #include "support/activity_watch.h"
 
 #include "services/documents.h"
+#include "support/scratch.h"
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -16,17 +16,19 @@ ActivityWatch::ActivityWatch()
   start_ = error ? 0 : size;
 }
 
+std::string ActivityWatch::appended() const { return read_file_bytes(path_, start_); }
+
 std::vector<nlohmann::json> ActivityWatch::lines(const std::string& operation) const {
   std::vector<nlohmann::json> found;
-  std::ifstream in(std::filesystem::path(path_), std::ios::binary);
-  if (!in) return found;
-  in.seekg(static_cast<std::streamoff>(start_));
+  std::istringstream in(appended());
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
     const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
-    if (parsed.is_object() && (operation.empty() || parsed.value("operation", std::string()) == operation)) found.push_back(parsed);
+    if (parsed.is_object() && (operation.empty() || parsed.value("operation", std::string()) == operation)) {
+      found.push_back(parsed);
+    }
   }
   return found;
 }

@@ -17,6 +17,8 @@ class ActivityWatch {
   // The lines appended since, parsed, keeping those of one operation ("registry", "restore", ...);
   // every line when operation is empty.
   std::vector<nlohmann::json> lines(const std::string& operation = {}) const;
+  // The raw bytes appended since.
+  std::string appended() const;
 
  private:
   std::wstring path_;

@@ -22,10 +22,6 @@ class BackupsGuard {
   std::set<std::wstring> before_;
 };
 
-}  // namespace corvane::testing
-
-namespace corvane::testing {
-
 // While it lives, the Backups folder cannot be created: the real folder is moved aside and a
 // plain file takes its name, so every document write there fails.
 class BackupsFolderBlocked {
