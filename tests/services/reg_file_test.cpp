@@ -1,12 +1,11 @@
 #include "services/reg_file.h"
 
+#include "support/scratch.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace corvane {
@@ -21,7 +20,8 @@ std::string error_of(const std::vector<RegistryValue>& values) {
   return "no error";
 }
 
-TEST(RegFileText, TwoSectionExample) {
+TEST(RegFileText, HeaderAndOneSectionPerValue) {
+  EXPECT_EQ(reg_file_text({}), L"Windows Registry Editor Version 5.00\r\n");
   const std::vector<RegistryValue> values = {
       {0, L"Software\\Test", L"", make_dword_value(42)},
       {1, L"Software\\Test", L"", ValueState{}},
@@ -30,10 +30,6 @@ TEST(RegFileText, TwoSectionExample) {
             L"Windows Registry Editor Version 5.00\r\n"
             L"\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n@=dword:0000002a\r\n"
             L"\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n@=-\r\n");
-}
-
-TEST(RegFileText, HeaderOnlyForAnEmptyList) {
-  EXPECT_EQ(reg_file_text({}), L"Windows Registry Editor Version 5.00\r\n");
 }
 
 TEST(RegFileText, DataForms) {
@@ -85,51 +81,27 @@ TEST(RegFileText, RefusesLineBreaksAndBrackets) {
   EXPECT_EQ(error_of({{0, L"ok", L"", ValueState{}}, {3, L"K", L"", ValueState{}}}), "Invalid registry hive");
 }
 
-class RegFileWrite : public ::testing::Test {
- protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    folder_ = std::filesystem::path(temp) / ("corvane-regfile-" + std::to_string(GetCurrentProcessId()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::filesystem::path folder_;
-};
-
-std::string read_all(const std::filesystem::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(stream), {});
-}
-
-TEST_F(RegFileWrite, WritesUtf16LittleEndianWithByteOrderMark) {
-  const auto path = folder_ / "backup.reg";
-  { std::ofstream(path, std::ios::binary) << "old content that is longer than the new one, for truncation"; }
-  write_reg_file(path.wstring(), {{0, L"\x00C9", L"", make_dword_value(1)}});
-  const std::string data = read_all(path);
+TEST(RegFileWrite, WritesUtf16LittleEndianWithByteOrderMark) {
+  const testing::ScratchFolder scratch;
+  const std::wstring path = scratch.file(L"backup.reg");
+  testing::write_file_bytes(path, "old content that is longer than the new one, for truncation");
+  write_reg_file(path, {{0, L"\x00C9", L"", make_dword_value(1)}});
   const std::wstring text = reg_file_text({{0, L"\x00C9", L"", make_dword_value(1)}});
-  ASSERT_EQ(data.size(), 2 + text.size() * 2);
-  EXPECT_EQ(static_cast<unsigned char>(data[0]), 0xFFu);
-  EXPECT_EQ(static_cast<unsigned char>(data[1]), 0xFEu);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned unit = static_cast<unsigned char>(data[2 + 2 * i]) |
-                          (static_cast<unsigned>(static_cast<unsigned char>(data[3 + 2 * i])) << 8);
-    ASSERT_EQ(unit, static_cast<unsigned>(text[i])) << "at unit " << i;
-  }
+  EXPECT_EQ(testing::read_file_bytes(path),
+            "\xff\xfe" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
 }
 
-TEST_F(RegFileWrite, FailsWithItsOwnTextAndChecksBeforeOpening) {
-  const auto missing = folder_ / "no-such-folder" / "x.reg";
+TEST(RegFileWrite, FailsWithItsOwnTextAndChecksBeforeOpening) {
+  const testing::ScratchFolder scratch;
   try {
-    write_reg_file(missing.wstring(), {{0, L"K", L"", make_dword_value(1)}});
+    write_reg_file(scratch.file(L"no-such-folder\\x.reg"), {{0, L"K", L"", make_dword_value(1)}});
     FAIL() << "no exception";
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "Cannot write .reg backup");
   }
-  const auto untouched = folder_ / "keep.reg";
-  { std::ofstream(untouched, std::ios::binary) << "keep"; }
-  EXPECT_THROW(write_reg_file(untouched.wstring(), {{0, L"K]", L"", ValueState{}}}), std::runtime_error);
-  EXPECT_EQ(read_all(untouched), "keep");
+  testing::write_file_bytes(scratch.file(L"keep.reg"), "keep");
+  EXPECT_THROW(write_reg_file(scratch.file(L"keep.reg"), {{0, L"K]", L"", ValueState{}}}), std::runtime_error);
+  EXPECT_EQ(testing::read_file_bytes(scratch.file(L"keep.reg")), "keep");
 }
 
 }  // namespace

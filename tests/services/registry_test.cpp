@@ -1,5 +1,6 @@
 #include "services/registry.h"
 
+#include "services/handles.h"
 #include "services/text.h"
 #include "support/scratch.h"
 
@@ -25,12 +26,13 @@ std::string error_of_write(const RegistryValue& target) {
   return "no error";
 }
 
-bool key_exists(const std::wstring& path) {
+UniqueRegKey open_key(const std::wstring& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key);
+  return UniqueRegKey(key);
 }
+
+bool key_exists(const std::wstring& path) { return static_cast<bool>(open_key(path)); }
 
 // Stores raw data with the platform call, bypassing the code under test.
 void raw_set(const std::wstring& path, const std::wstring& name, DWORD type, const std::vector<std::uint8_t>& data) {
@@ -44,22 +46,17 @@ void raw_set(const std::wstring& path, const std::wstring& name, DWORD type, con
   RegCloseKey(key);
 }
 
-TEST(RegistryRead, MissingKeyValueAndDefaultAreAbsent) {
+TEST(RegistryRead, ReturnsTypeAndExactBytesOrAbsent) {
   ScratchKey scratch;
   EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.sub(L"No\\Such"), L"v", {}}), ValueState{});
-  raw_set(scratch.path(), L"other", REG_DWORD, {1, 0, 0, 0});
-  EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.path(), L"missing", {}}), ValueState{});
-  EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.path(), L"", {}}), ValueState{});
-}
-
-TEST(RegistryRead, ReturnsTypeAndExactBytes) {
-  ScratchKey scratch;
   raw_set(scratch.path(), L"bin", REG_BINARY, {1, 2, 3, 0, 0});
   raw_set(scratch.path(), L"empty", REG_BINARY, {});
   raw_set(scratch.path(), L"unterminated", REG_SZ, {'a', 0, 'b', 0});
   EXPECT_EQ(read_registry_value({0, scratch.path(), L"bin", {}}), (ValueState{true, REG_BINARY, {1, 2, 3, 0, 0}}));
   EXPECT_EQ(read_registry_value({0, scratch.path(), L"empty", {}}), (ValueState{true, REG_BINARY, {}}));
   EXPECT_EQ(read_registry_value({0, scratch.path(), L"unterminated", {}}), (ValueState{true, REG_SZ, {'a', 0, 'b', 0}}));
+  EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.path(), L"missing", {}}), ValueState{});
+  EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.path(), L"", {}}), ValueState{});
 }
 
 TEST(RegistryRead, RefusesValuesAbove16MiB) {
@@ -110,29 +107,20 @@ TEST(RegistryWrite, RoundTripsEveryTypeExactly) {
   }
 }
 
-TEST(RegistryWrite, CreatesEveryMissingKeyOfThePath) {
+TEST(RegistryWrite, CreatesMissingKeysAndDeletesValuesOnly) {
   ScratchKey scratch;
   const std::wstring deep = scratch.sub(L"A\\B\\C\\D");
   write_registry_value({0, deep, L"v", make_dword_value(5)});
-  EXPECT_TRUE(key_exists(deep));
   EXPECT_EQ(read_registry_value({0, deep, L"v", {}}), make_dword_value(5));
-}
-
-TEST(RegistryWrite, DeletingUnderAMissingKeyTouchesNothing) {
-  ScratchKey scratch;
-  write_registry_value({0, scratch.sub(L"Missing"), L"v", ValueState{}});
-  EXPECT_FALSE(key_exists(scratch.sub(L"Missing")));
-  EXPECT_FALSE(key_exists(scratch.path()));
-}
-
-TEST(RegistryWrite, DeletesValuesAndAcceptsAlreadyMissingOnes) {
-  ScratchKey scratch;
-  write_registry_value({0, scratch.path(), L"v", make_dword_value(1)});
-  write_registry_value({0, scratch.path(), L"v", ValueState{}});
-  EXPECT_EQ(read_registry_value({0, scratch.path(), L"v", {}}), ValueState{});
-  EXPECT_NO_THROW(write_registry_value({0, scratch.path(), L"v", ValueState{}}));
-  EXPECT_NO_THROW(write_registry_value({0, scratch.path(), L"", ValueState{}}));
-  EXPECT_TRUE(key_exists(scratch.path()));
+  write_registry_value({0, deep, L"v", ValueState{}});
+  EXPECT_EQ(read_registry_value({0, deep, L"v", {}}), ValueState{});
+  EXPECT_NO_THROW(write_registry_value({0, deep, L"v", ValueState{}}));
+  EXPECT_NO_THROW(write_registry_value({0, deep, L"", ValueState{}}));
+  EXPECT_TRUE(key_exists(deep));
+  // Deleting under a missing key creates nothing.
+  const ScratchKey other;
+  write_registry_value({0, other.sub(L"Missing"), L"v", ValueState{}});
+  EXPECT_FALSE(key_exists(other.path()));
 }
 
 TEST(RegistryWrite, DeletionThatIsNotTheAbsentFormFailsVerification) {
@@ -146,11 +134,8 @@ TEST(RegistryWrite, DeletionThatIsNotTheAbsentFormFailsVerification) {
 TEST(RegistryWrite, CreateFailureThrowsTheWindowsText) {
   ScratchKey scratch;
   // A non-volatile key cannot be made below a volatile one.
+  write_registry_value({0, scratch.path(), L"v", make_dword_value(1)});
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch.path().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch.sub(L"Volatile").c_str(), 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
             ERROR_SUCCESS);
@@ -166,9 +151,8 @@ TEST(RegistryEnum, ListsSubkeysAndValueNames) {
   write_registry_value({0, scratch.path(), L"one", make_dword_value(1)});
   write_registry_value({0, scratch.path(), L"", make_dword_value(2)});
   write_registry_value({0, scratch.path(), std::wstring(300, L'n'), make_dword_value(3)});
-  HKEY raw = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch.path().c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw), ERROR_SUCCESS);
-  const UniqueRegKey key(raw);
+  const UniqueRegKey key = open_key(scratch.path());
+  ASSERT_TRUE(key);
   std::vector<std::wstring> subkeys = enum_registry_names(key.get(), true);
   std::sort(subkeys.begin(), subkeys.end());
   EXPECT_EQ(subkeys, (std::vector<std::wstring>{L"Alpha", L"Beta"}));
@@ -180,9 +164,8 @@ TEST(RegistryEnum, ListsSubkeysAndValueNames) {
 TEST(RegistryEnum, EndsWhenTheKeyIsDeletedOrUnusable) {
   ScratchKey scratch;
   for (int i = 0; i < 3; ++i) write_registry_value({0, scratch.sub(L"K" + std::to_wstring(i)), L"", make_dword_value(1)});
-  HKEY raw = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch.path().c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw), ERROR_SUCCESS);
-  const UniqueRegKey key(raw);
+  const UniqueRegKey key = open_key(scratch.path());
+  ASSERT_TRUE(key);
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, scratch.path().c_str()), ERROR_SUCCESS);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(enum_registry_names(key.get(), true).empty());
@@ -204,10 +187,8 @@ TEST(RegistryRead, ThirtyTwoBitViewOnRequest) {
 }
 
 TEST(RegistryRoots, HiveNumbersMapToRootKeys) {
-  EXPECT_EQ(hive_root(0), HKEY_CURRENT_USER);
-  EXPECT_EQ(hive_root(1), HKEY_LOCAL_MACHINE);
-  EXPECT_EQ(hive_root(2), HKEY_USERS);
-  EXPECT_EQ(hive_root(7), HKEY_USERS);
+  EXPECT_EQ((std::vector<HKEY>{hive_root(0), hive_root(1), hive_root(2), hive_root(7)}),
+            (std::vector<HKEY>{HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_USERS}));
 }
 
 TEST(RegistryBroadcast, ReturnsWithoutThrowing) {

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <map>
 #include <stdexcept>
-#include <tuple>
 
 namespace corvane {
 namespace {
@@ -41,8 +40,7 @@ void collect_tree(const std::wstring& path, KeyTree& tree) {
 
 KeyTree tree_of(const ScratchKey& scratch) {
   KeyTree tree;
-  collect_tree(scratch.path(), tree);
-  return tree;
+  return collect_tree(scratch.path(), tree), tree;
 }
 
 std::vector<std::wstring> files_in(const std::wstring& folder) {
@@ -53,42 +51,44 @@ std::vector<std::wstring> files_in(const std::wstring& folder) {
   return names;
 }
 
-void raw_set_dword(const std::wstring& path, const std::wstring& name, DWORD number) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-  RegCloseKey(key);
+void set_dword(const std::wstring& path, const std::wstring& name, std::uint32_t number) {
+  write_registry_value({0, path, name, make_dword_value(number)});
 }
 
 ValueState read(const std::wstring& path, const std::wstring& name) { return read_registry_value({0, path, name, {}}); }
 
-// Sets an access list given in SDDL on a key; the destructor opens the key up again.
+nlohmann::json made_key(const std::wstring& path) { return {{"hive", 0}, {"path", wide_to_utf8(path)}}; }
+
+// Sets an access list given in SDDL on a key, then tells whether opening the key with the given
+// access now fails; the destructor opens the key up again.
 class KeyAccess {
  public:
-  KeyAccess(const std::wstring& path, const wchar_t* sddl) {
+  KeyAccess(const std::wstring& path, const wchar_t* sddl, REGSAM probe) {
     HKEY raw = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS) return;
     key_.reset(raw);
-    set(sddl);
+    applied_ = set(sddl);
+    if (applied_) denial_ = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, probe | KEY_WOW64_64KEY, &raw);
+    if (applied_ && denial_ == ERROR_SUCCESS) RegCloseKey(raw);
   }
   ~KeyAccess() {
     if (key_) set(L"D:(A;;KA;;;WD)");
   }
-  KeyAccess(const KeyAccess&) = delete;
-  KeyAccess& operator=(const KeyAccess&) = delete;
   bool applied() const { return applied_; }
+  // The error of the probe; ERROR_SUCCESS when this registry does not enforce access lists.
+  LSTATUS denial() const { return denial_; }
 
  private:
-  void set(const wchar_t* sddl) {
+  bool set(const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return;
-    applied_ = RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return false;
+    const bool applied = RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
     LocalFree(descriptor);
+    return applied;
   }
   UniqueRegKey key_;
   bool applied_ = false;
+  LSTATUS denial_ = ERROR_SUCCESS;
 };
 
 struct ProgressCall {
@@ -98,28 +98,63 @@ struct ProgressCall {
   bool operator==(const ProgressCall&) const = default;
 };
 
-TEST(RegistryTransaction, RefusesAnEmptyListAndAnEarlyStopWithoutWritingAnything) {
-  ScratchFolder scratch;
-  const std::wstring folder = scratch.file(L"Backups");
-  Outcome outcome = apply_registry_changes({}, L"label", folder);
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"No changes selected");
-
+TEST(RegistryTransaction, RefusalsChangeNothingAndNameNoFile) {
   ScratchKey key;
-  CancelFlag cancel{1};
-  outcome = apply_registry_changes({{0, key.path(), L"v", make_dword_value(1)}}, L"label", folder, &cancel);
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"Operation stopped before any changes.");
-  EXPECT_TRUE(outcome.record_path.empty());
+  ScratchFolder scratch;
+  const std::wstring upper = key.sub(L"X");
+  set_dword(upper, L"v", 1);
+  const KeyTree prior = tree_of(key);
+  std::wstring lower = upper;
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+  const std::wstring folder = scratch.file(L"Backups");
+  testing::write_file_bytes(scratch.file(L"plain"), "x");
+  const std::vector<RegistryValue> valid = {{0, upper, L"v", make_dword_value(2)},
+                                            {0, key.sub(L"New"), L"v", make_dword_value(1)}};
+  CancelFlag stopped{1};
+  struct Case {
+    const char* what;
+    std::vector<RegistryValue> changes;
+    std::wstring folder;
+    CancelFlag* cancel;
+    std::wstring message;  // empty: any text
+  };
+  const Case cases[] = {
+      {"empty", {}, folder, nullptr, L"No changes selected"},
+      {"stopped early", valid, folder, &stopped, L"Operation stopped before any changes."},
+      {"duplicate in other case",
+       {{0, upper, L"Name", make_dword_value(2)}, {0, lower, L"name", make_dword_value(3)}},
+       folder, nullptr, L"Duplicate registry target"},
+      {"duplicate default value",
+       {{0, upper, L"", make_dword_value(2)}, {0, upper, L"", make_dword_value(2)}},
+       folder, nullptr, L"Duplicate registry target"},
+      // The first document cannot be written: the outcome names no file.
+      {"backup folder is a file", valid, scratch.file(L"plain"), nullptr, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Outcome outcome = apply_registry_changes(c.changes, L"refused", c.folder, c.cancel);
+    EXPECT_FALSE(outcome.ok);
+    if (c.message.empty()) {
+      EXPECT_FALSE(outcome.message.empty());
+    } else {
+      EXPECT_EQ(outcome.message, c.message);
+    }
+    EXPECT_TRUE(outcome.record_path.empty());
+    EXPECT_EQ(tree_of(key), prior);
+  }
   EXPECT_FALSE(fs::exists(folder));
-  EXPECT_TRUE(tree_of(key).empty());
+
+  // The same name under another key is a different target.
+  const Outcome fine = apply_registry_changes(
+      {{0, upper, L"v", make_dword_value(2)}, {0, key.sub(L"Y"), L"v", make_dword_value(2)}}, L"two", folder);
+  EXPECT_TRUE(fine.ok) << wide_to_utf8(fine.message);
 }
 
 TEST(RegistryTransaction, AppliesWithDocumentExportCreatedKeysAndProgress) {
   ScratchKey key;
   ScratchFolder scratch;
   const std::wstring folder = scratch.file(L"Backups");
-  raw_set_dword(key.path(), L"existing", 7);
+  set_dword(key.path(), L"existing", 7);
   const std::vector<RegistryValue> changes = {
       {0, key.path(), L"existing", make_dword_value(8)},
       {0, key.sub(L"New\\Deeper"), L"", make_string_value(L"Vi\x1EC7t")},
@@ -141,9 +176,8 @@ TEST(RegistryTransaction, AppliesWithDocumentExportCreatedKeysAndProgress) {
   // One document and its export, named by the stamp; no temporary file left.
   const std::vector<std::wstring> names = files_in(folder);
   ASSERT_EQ(names.size(), 2u);
-  const std::wstring stem = names[0].substr(0, names[0].size() - std::wstring(L"-registry.json").size());
-  EXPECT_EQ(names[0], stem + L"-registry.json");
-  EXPECT_EQ(names[1], stem + L"-registry.reg");
+  ASSERT_TRUE(names[0].ends_with(L"-registry.json"));
+  EXPECT_EQ(names[1], names[0].substr(0, names[0].size() - 5) + L".reg");
   EXPECT_EQ(outcome.record_path, folder + L"\\" + names[0]);
 
   const std::string text = read_file_bytes(outcome.record_path);
@@ -156,8 +190,7 @@ TEST(RegistryTransaction, AppliesWithDocumentExportCreatedKeysAndProgress) {
   nlohmann::json expected = {
       {"after", changes},
       {"before", before},
-      {"created_keys",
-       {{{"hive", 0}, {"path", wide_to_utf8(key.sub(L"New"))}}, {{"hive", 0}, {"path", wide_to_utf8(key.sub(L"New\\Deeper"))}}}},
+      {"created_keys", {made_key(key.sub(L"New")), made_key(key.sub(L"New\\Deeper"))}},
       {"kind", "registry"},
       {"label", "Apply \xe1\xba\xa0"},
       {"schema", 1},
@@ -166,52 +199,20 @@ TEST(RegistryTransaction, AppliesWithDocumentExportCreatedKeysAndProgress) {
   EXPECT_EQ(document, expected);
 
   const std::wstring reg_text = reg_file_text(before);
-  std::string reg_bytes = "\xff\xfe";
-  for (wchar_t unit : reg_text) {
-    reg_bytes.push_back(static_cast<char>(unit & 0xFF));
-    reg_bytes.push_back(static_cast<char>((unit >> 8) & 0xFF));
-  }
-  EXPECT_EQ(read_file_bytes(folder + L"\\" + names[1]), reg_bytes);
+  EXPECT_EQ(read_file_bytes(folder + L"\\" + names[1]),
+            "\xff\xfe" + std::string(reinterpret_cast<const char*>(reg_text.data()), reg_text.size() * 2));
   EXPECT_NE(reg_text.find(L"\"never-there\"=-"), std::wstring::npos);
-}
-
-TEST(RegistryTransaction, DuplicateTargetsAreRefusedBeforeAnything) {
-  ScratchKey key;
-  ScratchFolder scratch;
-  raw_set_dword(key.sub(L"X"), L"v", 1);
-  const KeyTree prior = tree_of(key);
-  const std::wstring upper = key.sub(L"X");
-  std::wstring lower = upper;
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-  for (const auto& changes : {std::vector<RegistryValue>{{0, upper, L"Name", make_dword_value(2)},
-                                                         {0, lower, L"name", make_dword_value(3)}},
-                              std::vector<RegistryValue>{{0, upper, L"", make_dword_value(2)},
-                                                         {0, upper, L"", make_dword_value(2)}}}) {
-    const Outcome outcome = apply_registry_changes(changes, L"dup", scratch.path());
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.message, L"Duplicate registry target");
-    EXPECT_TRUE(outcome.record_path.empty());
-  }
-  EXPECT_TRUE(files_in(scratch.path()).empty());
-  EXPECT_EQ(tree_of(key), prior);
-
-  // The same name under another key, or in another hive, is a different target.
-  const Outcome fine = apply_registry_changes(
-      {{0, key.sub(L"X"), L"v", make_dword_value(2)}, {0, key.sub(L"Y"), L"v", make_dword_value(2)}}, L"two",
-      scratch.path());
-  EXPECT_TRUE(fine.ok) << wide_to_utf8(fine.message);
 }
 
 TEST(RegistryTransaction, ValueChangedByAnotherProgramMidBatch) {
   ScratchKey key;
   ScratchFolder scratch;
-  for (const wchar_t* name : {L"a", L"b", L"c"}) raw_set_dword(key.path(), name, 1);
-  const std::vector<RegistryValue> changes = {{0, key.path(), L"a", make_dword_value(2)},
-                                              {0, key.path(), L"b", make_dword_value(2)},
-                                              {0, key.path(), L"c", make_dword_value(2)}};
+  for (const wchar_t* name : {L"a", L"b", L"c"}) set_dword(key.path(), name, 1);
+  std::vector<RegistryValue> changes;
+  for (const wchar_t* name : {L"a", L"b", L"c"}) changes.push_back({0, key.path(), name, make_dword_value(2)});
   const Outcome outcome = apply_registry_changes(changes, L"mid", scratch.path(), nullptr,
                                                  [&](std::uint64_t done, std::uint64_t, const std::wstring&) {
-                                                   if (done == 1) raw_set_dword(key.path(), L"b", 99);
+                                                   if (done == 1) set_dword(key.path(), L"b", 99);
                                                  });
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, L"Registry changed during review; retry");
@@ -230,8 +231,8 @@ TEST(RegistryTransaction, StopAtEveryPositionRestoresTheExactPriorState) {
     SCOPED_TRACE(stop_after);
     ScratchKey key;
     ScratchFolder scratch;
-    raw_set_dword(key.path(), L"kept", 5);
-    raw_set_dword(key.path(), L"deleted", 6);
+    set_dword(key.path(), L"kept", 5);
+    set_dword(key.path(), L"deleted", 6);
     const KeyTree prior = tree_of(key);
     const std::vector<RegistryValue> changes = {
         {0, key.path(), L"kept", make_dword_value(50)},
@@ -255,91 +256,58 @@ TEST(RegistryTransaction, StopAtEveryPositionRestoresTheExactPriorState) {
   }
 }
 
-TEST(RegistryTransaction, FailedVerificationIsRolledBack) {
-  ScratchKey key;
-  ScratchFolder scratch;
-  raw_set_dword(key.path(), L"v", 3);
-  // A deletion must be given as the absent form; this one carries a type.
-  const Outcome outcome =
-      apply_registry_changes({{0, key.path(), L"v", ValueState{false, REG_DWORD, {}}}}, L"bad", scratch.path());
-  EXPECT_EQ(outcome.message, L"Registry verification failed");
-  EXPECT_EQ(read(key.path(), L"v"), make_dword_value(3));
-  const nlohmann::json document = read_json_file(outcome.record_path);
-  EXPECT_EQ(document.at("state"), "rolled-back");
-  EXPECT_EQ(document.at("attempted"), 1);
-}
-
-TEST(RegistryTransaction, FailingRestoreGivesRollbackIncomplete) {
-  ScratchKey key;
-  ScratchFolder scratch;
-  const std::wstring inner = key.sub(L"Parent\\Inner");
-  raw_set_dword(inner, L"v", 1);
-  raw_set_dword(key.path(), L"w", 1);
-  CancelFlag cancel{0};
-  const Outcome outcome = apply_registry_changes(
-      {{0, inner, L"v", make_dword_value(2)}, {0, key.path(), L"w", make_dword_value(2)}}, L"incomplete",
-      scratch.path(), &cancel, [&](std::uint64_t done, std::uint64_t, const std::wstring&) {
-        if (done != 1) return;
-        // Replace the parent with a volatile key: the old value's key can no longer be made below it.
-        RegDeleteTreeW(HKEY_CURRENT_USER, key.sub(L"Parent").c_str());
-        HKEY made = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, key.sub(L"Parent").c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
-                        nullptr, &made, nullptr);
-        RegCloseKey(made);
-        cancel = 1;
-      });
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message,
-            L"Operation stopped; changes are being restored.\nRollback incomplete. Use the saved .reg backup.");
-  const nlohmann::json document = read_json_file(outcome.record_path);
-  EXPECT_EQ(document.at("state"), "rollback-incomplete");
-  EXPECT_EQ(document.at("attempted"), 1);
-  EXPECT_EQ(read(key.path(), L"w"), make_dword_value(1));
-}
-
-TEST(RegistryTransaction, FailureTextThatIsNotUtf8StillRollsBack) {
-  ScratchKey key;
-  ScratchFolder scratch;
-  raw_set_dword(key.path(), L"v", 1);
-  const Outcome outcome = apply_registry_changes({{0, key.path(), L"v", make_dword_value(2)}}, L"lenient",
-                                                 scratch.path(), nullptr,
-                                                 [](std::uint64_t, std::uint64_t, const std::wstring&) {
-                                                   throw std::runtime_error("bad \xff text");
-                                                 });
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"bad \xFFFD text");
-  EXPECT_EQ(read(key.path(), L"v"), make_dword_value(1));
-  EXPECT_EQ(read_json_file(outcome.record_path).at("state"), "rolled-back");
-}
-
-TEST(RegistryTransaction, UnwritableBackupFolderChangesNothingAndNamesNoFile) {
-  ScratchKey key;
-  ScratchFolder scratch;
-  testing::write_file_bytes(scratch.file(L"not-a-folder"), "x");
-  const Outcome outcome = apply_registry_changes({{0, key.sub(L"K"), L"v", make_dword_value(2)}}, L"nofolder",
-                                                 scratch.file(L"not-a-folder"));
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_FALSE(outcome.message.empty());
-  EXPECT_TRUE(outcome.record_path.empty());
-  EXPECT_TRUE(tree_of(key).empty());
+TEST(RegistryTransaction, FailuresAfterThePreparedDocumentRollBack) {
+  const ScratchKey keys[3];
+  struct Case {
+    const char* what;
+    std::vector<RegistryValue> changes;
+    ProgressFn progress;
+    std::wstring message;
+    int attempted;
+  };
+  const Case cases[] = {
+      // A deletion must be given as the absent form; this one carries a type.
+      {"verification", {{0, keys[0].path(), L"v", ValueState{false, REG_DWORD, {}}}}, nullptr,
+       L"Registry verification failed", 1},
+      // A failure text that is not UTF-8 must not stop the rollback.
+      {"lenient text", {{0, keys[1].path(), L"v", make_dword_value(2)}},
+       [](std::uint64_t, std::uint64_t, const std::wstring&) { throw std::runtime_error("bad \xff text"); },
+       L"bad \xFFFD text", 1},
+      // A key name with "]" is valid in the registry but has no .reg form.
+      {"export",
+       {{0, keys[2].path(), L"v", make_dword_value(2)}, {0, keys[2].sub(L"odd]name"), L"v", make_dword_value(1)}},
+       nullptr, L"Invalid registry key", 0},
+  };
+  for (std::size_t i = 0; i < 3; ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    set_dword(keys[i].path(), L"v", 3);
+    const KeyTree prior = tree_of(keys[i]);
+    const Outcome outcome = apply_registry_changes(c.changes, L"fail", scratch.path(), nullptr, c.progress);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.message, c.message);
+    EXPECT_EQ(tree_of(keys[i]), prior);
+    const nlohmann::json document = read_json_file(outcome.record_path);
+    EXPECT_EQ(document.at("state"), "rolled-back");
+    EXPECT_EQ(document.at("attempted"), c.attempted);
+  }
 }
 
 TEST(RegistryTransaction, FailedFinalWriteRollsEverythingBack) {
   ScratchKey key;
   ScratchFolder scratch;
-  raw_set_dword(key.path(), L"v", 1);
+  set_dword(key.path(), L"v", 1);
   UniqueHandle holder;
   const Outcome outcome = apply_registry_changes(
       {{0, key.path(), L"v", make_dword_value(2)}, {0, key.sub(L"New"), L"w", make_dword_value(2)}}, L"final",
       scratch.path(), nullptr, [&](std::uint64_t done, std::uint64_t total, const std::wstring&) {
         if (done != total) return;
         // Hold the prepared document so that it cannot be replaced.
-        const std::vector<std::wstring> names = files_in(scratch.path());
-        for (const std::wstring& name : names) {
-          if (name.ends_with(L".json")) {
-            holder.reset(CreateFileW(scratch.file(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-          }
+        for (const std::wstring& name : files_in(scratch.path())) {
+          if (!name.ends_with(L".json")) continue;
+          holder.reset(CreateFileW(scratch.file(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         }
       });
   ASSERT_TRUE(holder);
@@ -359,20 +327,17 @@ TEST(RegistryTransaction, UnreadableExistingKeyStopsBeforeTheFirstWrite) {
   ScratchKey key;
   ScratchFolder scratch;
   const std::wstring locked = key.sub(L"Locked");
-  raw_set_dword(locked, L"v", 1);
+  set_dword(locked, L"v", 1);
   // Listing subkeys denied, everything else allowed: the value can be read, the key not opened KEY_READ.
-  KeyAccess access(locked, L"D:(D;;0x0008;;;WD)(A;;KA;;;WD)");
+  const KeyAccess access(locked, L"D:(D;;0x0008;;;WD)(A;;KA;;;WD)", KEY_READ);
   ASSERT_TRUE(access.applied());
-  HKEY probe = nullptr;
-  const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, locked.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &probe);
-  if (probe != nullptr) RegCloseKey(probe);
-  if (status == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
+  if (access.denial() == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
 
   const Outcome outcome = apply_registry_changes(
       {{0, key.path(), L"first", make_dword_value(1)}, {0, locked, L"v", make_dword_value(2)}}, L"locked",
       scratch.path());
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, windows_error_text(static_cast<std::uint32_t>(status)));
+  EXPECT_EQ(outcome.message, windows_error_text(static_cast<std::uint32_t>(access.denial())));
   EXPECT_TRUE(outcome.record_path.empty());
   EXPECT_TRUE(files_in(scratch.path()).empty());
   EXPECT_EQ(read(key.path(), L"first"), ValueState{});
@@ -381,80 +346,54 @@ TEST(RegistryTransaction, UnreadableExistingKeyStopsBeforeTheFirstWrite) {
 TEST(RegistryTransaction, AccessDeniedWriteEndsRolledBackWithNothingChanged) {
   ScratchKey key;
   ScratchFolder scratch;
-  raw_set_dword(key.path(), L"first", 1);
-  raw_set_dword(key.sub(L"Guarded"), L"v", 1);
+  set_dword(key.path(), L"first", 1);
+  set_dword(key.sub(L"Guarded"), L"v", 1);
   const KeyTree prior = tree_of(key);
   // Reading allowed, setting values denied: what a user without administrator rights meets
   // under a machine-wide key.
-  KeyAccess access(key.sub(L"Guarded"), L"D:(D;;0x0002;;;WD)(A;;KA;;;WD)");
+  const KeyAccess access(key.sub(L"Guarded"), L"D:(D;;0x0002;;;WD)(A;;KA;;;WD)", KEY_SET_VALUE);
   ASSERT_TRUE(access.applied());
-  HKEY probe = nullptr;
-  const LSTATUS status =
-      RegOpenKeyExW(HKEY_CURRENT_USER, key.sub(L"Guarded").c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &probe);
-  if (probe != nullptr) RegCloseKey(probe);
-  if (status == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
+  if (access.denial() == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
 
   const Outcome outcome = apply_registry_changes(
       {{0, key.path(), L"first", make_dword_value(2)}, {0, key.sub(L"Guarded"), L"v", make_dword_value(2)}}, L"denied",
       scratch.path());
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, windows_error_text(static_cast<std::uint32_t>(status)));
+  EXPECT_EQ(outcome.message, windows_error_text(static_cast<std::uint32_t>(access.denial())));
   EXPECT_EQ(tree_of(key), prior);
   const nlohmann::json document = read_json_file(outcome.record_path);
   EXPECT_EQ(document.at("state"), "rolled-back");
   EXPECT_EQ(document.at("attempted"), 2);
 }
 
-TEST(RegistryTransaction, ExportThatCannotBeWrittenChangesNothing) {
-  ScratchKey key;
-  ScratchFolder scratch;
-  // A key name with "]" is valid in the registry but has no .reg form.
-  const Outcome outcome = apply_registry_changes(
-      {{0, key.path(), L"a", make_dword_value(1)}, {0, key.sub(L"odd]name"), L"v", make_dword_value(1)}}, L"export",
-      scratch.path());
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"Invalid registry key");
-  EXPECT_TRUE(tree_of(key).empty());
-  const nlohmann::json document = read_json_file(outcome.record_path);
-  EXPECT_EQ(document.at("state"), "rolled-back");
-  EXPECT_EQ(document.at("attempted"), 0);
-}
-
 TEST(CreatedKeys, CollectsMissingAncestorsBeforeDescendantsOnce) {
   ScratchKey key;
-  raw_set_dword(key.sub(L"A"), L"v", 1);
+  set_dword(key.sub(L"A"), L"v", 1);
   const nlohmann::json created = collect_created_keys({
       {0, key.sub(L"A\\B\\C"), L"x", make_dword_value(1)},
       {0, key.sub(L"A\\B\\D"), L"x", ValueState{}},
       {0, key.sub(L"a\\b"), L"x", make_dword_value(1)},
   });
-  auto entry = [](const std::wstring& path) { return nlohmann::json{{"hive", 0}, {"path", wide_to_utf8(path)}}; };
-  EXPECT_EQ(created, (nlohmann::json{entry(key.sub(L"A\\B")), entry(key.sub(L"A\\B\\C")), entry(key.sub(L"A\\B\\D")),
-                                     entry(key.sub(L"a\\b"))}));
+  EXPECT_EQ(created, (nlohmann::json{made_key(key.sub(L"A\\B")), made_key(key.sub(L"A\\B\\C")), made_key(key.sub(L"A\\B\\D")),
+                                     made_key(key.sub(L"a\\b"))}));
 }
 
 TEST(CreatedKeys, RemovesEmptyKeysDeepestFirstAndKeepsOthersContent) {
   ScratchKey key;
-  raw_set_dword(key.sub(L"A\\Full"), L"v", 1);
-  HKEY made = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.sub(L"A\\B\\C").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &made,
-                            nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(made);
-  auto entry = [](const std::wstring& path) { return nlohmann::json{{"hive", 0}, {"path", wide_to_utf8(path)}}; };
-  remove_created_keys(nlohmann::json{entry(key.sub(L"A")), entry(key.sub(L"A\\B")), entry(key.sub(L"A\\B\\C")),
-                                     entry(key.sub(L"A\\Full")), entry(key.sub(L"Never"))});
+  set_dword(key.sub(L"A\\Full"), L"v", 1);
+  set_dword(key.sub(L"A\\B\\C"), L"v", 1);
+  write_registry_value({0, key.sub(L"A\\B\\C"), L"v", ValueState{}});
+  remove_created_keys(nlohmann::json{made_key(key.sub(L"A")), made_key(key.sub(L"A\\B")), made_key(key.sub(L"A\\B\\C")),
+                                     made_key(key.sub(L"A\\Full")), made_key(key.sub(L"Never"))});
   const KeyTree tree = tree_of(key);
   EXPECT_EQ(tree.count(key.sub(L"A\\B")), 0u);
   EXPECT_EQ(tree.count(key.sub(L"A\\Full")), 1u);
   EXPECT_EQ(tree.count(key.sub(L"A")), 1u);
 
   // The first bad element ends the call: nothing before it in the list is processed.
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.sub(L"Empty").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &made,
-                            nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(made);
-  EXPECT_THROW(remove_created_keys(nlohmann::json{entry(key.sub(L"Empty")), {{"path", "x"}}}), nlohmann::json::exception);
+  set_dword(key.sub(L"Empty"), L"v", 1);
+  write_registry_value({0, key.sub(L"Empty"), L"v", ValueState{}});
+  EXPECT_THROW(remove_created_keys(nlohmann::json{made_key(key.sub(L"Empty")), {{"path", "x"}}}), nlohmann::json::exception);
   EXPECT_EQ(tree_of(key).count(key.sub(L"Empty")), 1u);
   EXPECT_THROW(remove_created_keys(nlohmann::json{{{"hive", "0"}, {"path", "x"}}}), nlohmann::json::exception);
 }

@@ -13,15 +13,10 @@
 namespace corvane {
 namespace {
 
-TEST(ShellPaths, ExecutablePathIsThisProgram) {
-  const std::wstring path = executable_path();
-  EXPECT_TRUE(std::filesystem::is_regular_file(path));
-  EXPECT_NE(path.find(L"services_shell_test"), std::wstring::npos);
-}
-
-TEST(ShellPaths, KnownFoldersAndTheWindowsFolderExist) {
-  const std::wstring local = known_folder_path(FOLDERID_LocalAppData);
-  EXPECT_TRUE(std::filesystem::is_directory(local));
+TEST(ShellPaths, ThisProgramKnownFoldersAndTheWindowsFolder) {
+  EXPECT_TRUE(std::filesystem::is_regular_file(executable_path()));
+  EXPECT_NE(executable_path().find(L"services_shell_test"), std::wstring::npos);
+  EXPECT_TRUE(std::filesystem::is_directory(known_folder_path(FOLDERID_LocalAppData)));
   const std::wstring windows = windows_folder();
   EXPECT_TRUE(std::filesystem::is_directory(windows));
   EXPECT_NE(windows.back(), L'\0');
@@ -47,9 +42,7 @@ TEST(ShellOpen, MissingFileGivesTheShellErrorText) {
   EXPECT_TRUE(outcome.record_path.empty());
   EXPECT_EQ(outcome.affected, 0u);
   bool matches_a_shell_code = false;
-  for (std::uint32_t code = 0; code <= 32; ++code) {
-    if (outcome.message == windows_error_text(code)) matches_a_shell_code = true;
-  }
+  for (std::uint32_t code = 0; code <= 32; ++code) matches_a_shell_code |= outcome.message == windows_error_text(code);
   EXPECT_TRUE(matches_a_shell_code) << wide_to_utf8(outcome.message);
 }
 
