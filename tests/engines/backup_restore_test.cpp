@@ -20,7 +20,6 @@
 #include <filesystem>
 #include <iterator>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -187,15 +186,17 @@ TEST_F(BackupRestore, EverythingAlreadyOriginalStillRemovesCreatedKeysAndMarks) 
   EXPECT_EQ(activity.lines("restore").size(), 1u);
 }
 
-TEST_F(BackupRestore, PreparedAndRollbackIncompleteDocumentsAreRestorable) {
-  for (const char* state : {"prepared", "rollback-incomplete"}) {
+// Prepared and rollback-incomplete documents, and schema 1 written as a float.
+TEST_F(BackupRestore, UnfinishedDocumentsAreRestorable) {
+  for (const auto& [field, replacement] : std::vector<std::pair<std::string, json>>{
+           {"state", "prepared"}, {"state", "rollback-incomplete"}, {"schema", 1.0}}) {
     const std::wstring path = apply();
     json document = read_json_file(path);
-    document["state"] = state;
+    document[field] = replacement;
     write_json_atomic(path, document);
     const Outcome outcome = restore_backup(path, nullptr, {});
-    EXPECT_TRUE(outcome.ok) << state << ": " << wide_to_utf8(outcome.message);
-    EXPECT_TRUE(original_state()) << state;
+    EXPECT_TRUE(outcome.ok) << replacement.dump() << ": " << wide_to_utf8(outcome.message);
+    EXPECT_TRUE(original_state()) << replacement.dump();
   }
 }
 
@@ -297,15 +298,6 @@ TEST_F(BackupRestore, RefusedDocumentsKeepTheirBytesAndLogTheRefusal) {
   EXPECT_FALSE(restore_backup(scratch.file(L"broken.json"), nullptr, {}).message.empty());
 }
 
-TEST_F(BackupRestore, SchemaOneWrittenAsAFloatIsAccepted) {
-  json document = read_json_file(apply());
-  document["schema"] = 1.0;
-  const std::wstring path = place(document);
-  const Outcome outcome = restore_backup(path, nullptr, {});
-  EXPECT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
-  EXPECT_TRUE(original_state());
-}
-
 class PowerAndStartupRestore : public ::testing::Test {
  protected:
   ScratchFolder scratch;
@@ -329,6 +321,7 @@ TEST_F(PowerAndStartupRestore, PowerDocumentsGoToThePowerEngine) {
   ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
   EXPECT_EQ(outcome.affected, 1u);
   EXPECT_TRUE(IsEqualGUID(fake.state().active, previous));
+  EXPECT_EQ(fake.state().schemes.size(), 2u) << "our duplicate was not deleted";
   EXPECT_EQ(read_json_file(applied.record_path)["state"], "restored");
   ASSERT_EQ(activity.lines("restore").size(), 1u);
 
@@ -340,11 +333,15 @@ TEST_F(PowerAndStartupRestore, APowerRefusalLeavesTheDocumentApplied) {
   const Outcome applied = enable_ultimate_performance(fake.functions());
   ASSERT_TRUE(applied.ok);
   fake.state().active = kUltimatePerformanceTemplate;
+  const int sets = fake.state().set_calls;
   const std::string bytes = testing::read_file_bytes(applied.record_path);
 
   const Outcome outcome = restore_backup(applied.record_path, nullptr, {}, fake_handlers());
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, L"Power plan changed after this backup; restore cancelled.");
+  EXPECT_EQ(fake.state().set_calls, sets);
+  EXPECT_EQ(fake.state().delete_calls, 0);
+  EXPECT_EQ(fake.state().schemes.size(), 3u);
   EXPECT_EQ(testing::read_file_bytes(applied.record_path), bytes);
   const auto lines = activity.lines("restore");
   ASSERT_EQ(lines.size(), 1u);
@@ -410,45 +407,41 @@ TEST_F(PowerAndStartupRestore, StartupJournalsGoToTheStartupEngine) {
 // where the damage left a usable document, restore exactly what it says.
 class DamagedDocuments {
  public:
-  explicit DamagedDocuments(const json& document, std::uint32_t seed)
-      : text_(document.dump(2)), document_(document), random_(seed) {
+  DamagedDocuments(const json& document, std::uint32_t seed) : text_(document.dump(2)), document_(document), random_(seed) {
     collect(document_, json::json_pointer());
   }
 
   std::string next() {
+    std::string text = text_;
+    json damaged = document_;
     switch (pick(5)) {
       case 0:
-        return text_.substr(0, pick(text_.size()));
-      case 1: {
-        std::string damaged = text_;
-        damaged.insert(pick(damaged.size() + 1), 1, static_cast<char>(0x80 + pick(0x80)));
-        return damaged;
-      }
+        return text.substr(0, pick(text.size()));
+      case 1:
+        return text.insert(pick(text.size() + 1), 1, static_cast<char>(0x80 + pick(0x80)));
       case 2: {
-        json damaged = document_;
-        const json::json_pointer& at = nodes_[pick(nodes_.size())];
-        damaged[at] = other_type(damaged[at]);
+        json& node = damaged[nodes_[pick(nodes_.size())]];
+        const json choices[] = {nullptr,       true,           7, -1, 2.5, "text", json::array(),
+                                json::object(), json::array({1}), json{{"x", 1}}};
+        json replacement = node;
+        while (replacement.type() == node.type() || (replacement.is_number() && node.is_number())) {
+          replacement = choices[pick(std::size(choices))];
+        }
+        node = replacement;
         return damaged.dump(2);
       }
       case 3: {
-        json damaged = document_;
-        const json::json_pointer& at = containers_[pick(containers_.size())];
-        json& container = damaged[at];
-        if (container.empty()) return damaged.dump(2);
-        if (container.is_object()) {
-          auto it = container.begin();
-          std::advance(it, static_cast<long>(pick(container.size())));
-          container.erase(it.key());
-        } else {
+        json& container = damaged[containers_[pick(containers_.size())]];
+        if (container.is_object() && !container.empty()) {
+          container.erase(std::next(container.begin(), static_cast<long>(pick(container.size()))).key());
+        } else if (!container.empty()) {
           container.erase(pick(container.size()));
         }
         return damaged.dump(2);
       }
-      default: {
-        std::string damaged = text_;
-        damaged[pick(damaged.size())] = "{}[]\",:0 tn"[pick(12)];
-        return damaged;
-      }
+      default:
+        text[pick(text.size())] = "{}[]\",:0 tn"[pick(12)];
+        return text;
     }
   }
 
@@ -457,102 +450,83 @@ class DamagedDocuments {
 
   void collect(const json& node, const json::json_pointer& at) {
     nodes_.push_back(at);
+    if (node.is_structured()) containers_.push_back(at);
     if (node.is_object()) {
-      containers_.push_back(at);
       for (const auto& item : node.items()) collect(item.value(), at / item.key());
     } else if (node.is_array()) {
-      containers_.push_back(at);
       for (std::size_t i = 0; i < node.size(); ++i) collect(node[i], at / i);
-    }
-  }
-
-  static int kind(const json& node) {
-    if (node.is_number()) return 2;
-    return static_cast<int>(node.type()) + 10;
-  }
-
-  json other_type(const json& node) {
-    const json choices[] = {nullptr, true, 7, -1, 2.5, "text", json::array(), json::object(), json::array({1}),
-                            json{{"x", 1}}};
-    for (;;) {
-      const json& candidate = choices[pick(std::size(choices))];
-      if (kind(candidate) != kind(node)) return candidate;
     }
   }
 
   std::string text_;
   json document_;
   std::mt19937 random_;
-  std::vector<json::json_pointer> nodes_;
-  std::vector<json::json_pointer> containers_;
+  std::vector<json::json_pointer> nodes_, containers_;
 };
 
-TEST_F(BackupRestore, DamagedRegistryDocumentsChangeNothingUnlessStillUsable) {
-  const json original = read_json_file(apply());
-  const std::wstring path = scratch.file(L"damaged.json");
-  const std::uint32_t seed = 20261206;
+// Feeds damaged copies of a document to the restore; returns how many were refused.
+// A refusal must leave the file as it was and pass `unchanged`; a restore must pass `restored`.
+template <typename Refused, typename Restored>
+int restore_damaged(const json& original, std::uint32_t seed, int rounds, const std::wstring& path,
+                    const RestoreHandlers& handlers, Refused unchanged, Restored restored) {
   DamagedDocuments damaged(original, seed);
   int refused = 0;
-  int restored = 0;
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
     const std::string text = damaged.next();
     testing::write_file_bytes(path, text);
-    const std::vector<std::wstring> files = backups.new_files();
-
-    const Outcome outcome = restore_backup(path, nullptr, {});
-    if (!outcome.ok) {
-      ++refused;
-      EXPECT_FALSE(outcome.message.empty());
-      EXPECT_TRUE(changed_state()) << text;
-      EXPECT_EQ(testing::read_file_bytes(path), text);
-      EXPECT_EQ(backups.new_files(), files);
+    const Outcome outcome = restore_backup(path, nullptr, {}, handlers);
+    if (outcome.ok) {
+      EXPECT_EQ(read_json_file(path)["state"], "restored");
+      restored(text);
       continue;
     }
-    // The damage left a usable document (a label, a created key, some bytes of an old value):
-    // the registry now holds exactly the values it names as "before".
-    ++restored;
-    const json used = json::parse(text);
-    for (const json& entry : used.at("before")) {
-      const RegistryValue before = entry.get<RegistryValue>();
-      EXPECT_EQ(read_registry_value(before), before.value) << text;
-    }
-    EXPECT_EQ(read_json_file(path)["state"], "restored");
-    for (const std::wstring& file : backups.new_files()) {
-      if (std::find(files.begin(), files.end(), file) == files.end()) std::filesystem::remove(file);
-    }
-    for (const RegistryValue& change : changes) write_registry_value(change);
+    ++refused;
+    EXPECT_FALSE(outcome.message.empty());
+    EXPECT_EQ(testing::read_file_bytes(path), text);
+    unchanged(text);
   }
-  EXPECT_GT(refused, 250) << "too few damaged documents were refused: " << refused << " refused, " << restored
-                          << " restored";
+  return refused;
+}
+
+TEST_F(BackupRestore, DamagedRegistryDocumentsChangeNothingUnlessStillUsable) {
+  const json original = read_json_file(apply());
+  const std::vector<std::wstring> files = backups.new_files();
+  const int refused = restore_damaged(
+      original, 20261206, 300, scratch.file(L"damaged.json"), system_restore_handlers(),
+      [&](const std::string& text) {
+        EXPECT_TRUE(changed_state()) << text;
+        EXPECT_EQ(backups.new_files(), files);
+      },
+      // The damage left a usable document (a label, a created key, some bytes of an old value):
+      // the registry now holds exactly the values it names as "before".
+      [&](const std::string& text) {
+        for (const json& entry : json::parse(text).at("before")) {
+          const RegistryValue before = entry.get<RegistryValue>();
+          EXPECT_EQ(read_registry_value(before), before.value) << text;
+        }
+        for (const std::wstring& file : backups.new_files()) {
+          if (std::find(files.begin(), files.end(), file) == files.end()) std::filesystem::remove(file);
+        }
+        for (const RegistryValue& change : changes) write_registry_value(change);
+      });
+  EXPECT_GT(refused, 250) << "too few damaged documents were refused";
 }
 
 TEST_F(PowerAndStartupRestore, DamagedPowerDocumentsChangeNothingUnlessStillUsable) {
   const Outcome applied = enable_ultimate_performance(fake.functions());
   ASSERT_TRUE(applied.ok);
-  const json original = read_json_file(applied.record_path);
   const testing::FakePowerState saved = fake.state();
-  const std::wstring path = scratch.file(L"damaged-power.json");
-  const std::uint32_t seed = 61206;
-  DamagedDocuments damaged(original, seed);
-  int refused = 0;
-  for (int round = 0; round < 200; ++round) {
-    SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
-    const std::string text = damaged.next();
-    testing::write_file_bytes(path, text);
-    const Outcome outcome = restore_backup(path, nullptr, {}, fake_handlers());
-    if (!outcome.ok) {
-      ++refused;
-      EXPECT_FALSE(outcome.message.empty());
-      EXPECT_TRUE(IsEqualGUID(fake.state().active, saved.active)) << text;
-      EXPECT_EQ(fake.state().schemes.size(), saved.schemes.size()) << text;
-      EXPECT_EQ(testing::read_file_bytes(path), text);
-      continue;
-    }
-    EXPECT_EQ(read_json_file(path)["state"], "restored");
-    fake.state().active = saved.active;
-    fake.state().schemes = saved.schemes;
-  }
+  const int refused = restore_damaged(
+      read_json_file(applied.record_path), 61206, 200, scratch.file(L"damaged-power.json"), fake_handlers(),
+      [&](const std::string& text) {
+        EXPECT_TRUE(IsEqualGUID(fake.state().active, saved.active)) << text;
+        EXPECT_EQ(fake.state().schemes.size(), saved.schemes.size()) << text;
+      },
+      [&](const std::string&) {
+        fake.state().active = saved.active;
+        fake.state().schemes = saved.schemes;
+      });
   EXPECT_GT(refused, 150) << refused << " of 200";
 }
 

@@ -114,17 +114,13 @@ TEST(IsMissingLocalFile, OnlyAbsentPathsOnFixedDrives) {
   std::replace(forward.begin(), forward.end(), L'\\', L'/');
   EXPECT_TRUE(is_missing_local_file(forward));
 
-  EXPECT_FALSE(is_missing_local_file(existing));
-  EXPECT_FALSE(is_missing_local_file(scratch.path()));  // an existing folder
-  EXPECT_FALSE(is_missing_local_file(L""));
-  EXPECT_FALSE(is_missing_local_file(L"C:"));
-  EXPECT_FALSE(is_missing_local_file(L"C:gone.exe"));
-  EXPECT_FALSE(is_missing_local_file(L"gone\\app.exe"));
-  EXPECT_FALSE(is_missing_local_file(L"\\gone\\app.exe"));
-  EXPECT_FALSE(is_missing_local_file(L"\\\\server\\share\\gone.exe"));
-  EXPECT_FALSE(is_missing_local_file(L"\\\\?\\" + scratch.file(L"gone.exe")));
-  EXPECT_FALSE(is_missing_local_file(L"//server/share/gone.exe"));
-  EXPECT_FALSE(is_missing_local_file(scratch.path() + L"\\%CORVANE_NOT_SET%\\gone.exe"));
+  for (const std::wstring& path :
+       {existing, scratch.path(), std::wstring(), std::wstring(L"C:"), std::wstring(L"C:gone.exe"),
+        std::wstring(L"gone\\app.exe"), std::wstring(L"\\gone\\app.exe"), std::wstring(L"\\\\server\\share\\gone.exe"),
+        L"\\\\?\\" + scratch.file(L"gone.exe"), std::wstring(L"//server/share/gone.exe"),
+        scratch.path() + L"\\%CORVANE_NOT_SET%\\gone.exe"}) {
+    EXPECT_FALSE(is_missing_local_file(path)) << wide_to_utf8(path);
+  }
   const std::wstring unused = unused_drive_root();
   ASSERT_FALSE(unused.empty());
   EXPECT_FALSE(is_missing_local_file(unused + L"gone.exe"));
@@ -244,6 +240,15 @@ class RegistryReviewScan : public ::testing::Test {
     association(tag + L"nodot", missing_id);
   }
 
+  // Our findings whose key starts with this text (or equals it, when exact).
+  static std::vector<AuditEntry> ours_under(const std::wstring& key, bool exact = false) {
+    std::vector<AuditEntry> found;
+    for (const AuditEntry& entry : ours) {
+      if (exact ? entry.target.key == key : entry.target.key.rfind(key, 0) == 0) found.push_back(entry);
+    }
+    return found;
+  }
+
   static inline std::wstring tag;
   static inline std::unique_ptr<ScratchFolder> scratch;
   static inline std::unique_ptr<Fixtures> fixtures;
@@ -253,9 +258,7 @@ class RegistryReviewScan : public ::testing::Test {
 
 TEST_F(RegistryReviewScan, RunValuesPointingAtMissingExecutables) {
   std::vector<std::wstring> found_names;
-  for (const AuditEntry& entry : ours) {
-    if (entry.target.key == kRun) found_names.push_back(entry.target.name);
-  }
+  for (const AuditEntry& entry : ours_under(kRun, true)) found_names.push_back(entry.target.name);
   std::sort(found_names.begin(), found_names.end());
   EXPECT_EQ(found_names, (std::vector<std::wstring>{name(L"expand"), name(L"machine"), name(L"plain"), name(L"quoted")}));
 
@@ -273,10 +276,7 @@ TEST_F(RegistryReviewScan, RunValuesPointingAtMissingExecutables) {
 }
 
 TEST_F(RegistryReviewScan, UninstallRecordsOnlyWhenLocationAndUninstallerAreBothMissing) {
-  std::vector<AuditEntry> records;
-  for (const AuditEntry& entry : ours) {
-    if (entry.target.key.rfind(kUninstall, 0) == 0) records.push_back(entry);
-  }
+  const std::vector<AuditEntry> records = ours_under(kUninstall);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].target.hive, kHiveCurrentUser);
   EXPECT_EQ(records[0].target.key, std::wstring(kUninstall) + L"\\" + name(L"both-missing"));
@@ -290,10 +290,7 @@ TEST_F(RegistryReviewScan, UninstallRecordsOnlyWhenLocationAndUninstallerAreBoth
 }
 
 TEST_F(RegistryReviewScan, SharedDllCountersOfMissingFiles) {
-  std::vector<AuditEntry> dlls;
-  for (const AuditEntry& entry : ours) {
-    if (entry.target.key == kSharedDlls) dlls.push_back(entry);
-  }
+  const std::vector<AuditEntry> dlls = ours_under(kSharedDlls, true);
   ASSERT_EQ(dlls.size(), 1u);
   EXPECT_EQ(dlls[0].target.hive, kHiveLocalMachine);
   EXPECT_EQ(dlls[0].target.name, dll_gone);
@@ -304,10 +301,7 @@ TEST_F(RegistryReviewScan, SharedDllCountersOfMissingFiles) {
 }
 
 TEST_F(RegistryReviewScan, AssociationsNamingAMissingProgId) {
-  std::vector<AuditEntry> associations;
-  for (const AuditEntry& entry : ours) {
-    if (entry.target.key.rfind(L"Software\\Classes\\", 0) == 0) associations.push_back(entry);
-  }
+  std::vector<AuditEntry> associations = ours_under(L"Software\\Classes\\");
   ASSERT_EQ(associations.size(), 2u);
   std::sort(associations.begin(), associations.end(),
             [](const AuditEntry& a, const AuditEntry& b) { return a.target.key < b.target.key; });
@@ -334,20 +328,12 @@ TEST_F(RegistryReviewScan, AreasComeInScanOrder) {
     }
     return -1L;
   };
-  const long user_run = position(name(L"plain") + L"|0");
-  const long user_uninstall = position(name(L"both-missing") + L"||0");
-  const long machine_run = position(name(L"machine") + L"|1");
-  const long machine_uninstall = position(name(L"machine") + L"||1");
-  const long shared = position(dll_gone);
-  const long association_entry = position(extension(L"missing") + L"|");
-  for (const long index : {user_run, user_uninstall, machine_run, machine_uninstall, shared, association_entry}) {
-    ASSERT_GE(index, 0);
-  }
-  EXPECT_LT(user_run, user_uninstall);
-  EXPECT_LT(user_uninstall, machine_run);
-  EXPECT_LT(machine_run, machine_uninstall);
-  EXPECT_LT(machine_uninstall, shared);
-  EXPECT_LT(shared, association_entry);
+  // Current user's Run and uninstall records, the machine's, Shared DLLs, associations.
+  const std::vector<long> positions{position(name(L"plain") + L"|0"),   position(name(L"both-missing") + L"||0"),
+                                    position(name(L"machine") + L"|1"), position(name(L"machine") + L"||1"),
+                                    position(dll_gone),                 position(extension(L"missing") + L"|")};
+  for (const long index : positions) ASSERT_GE(index, 0);
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
 }
 
 TEST_F(RegistryReviewScan, AStopBeforeTheFirstItemReturnsNothing) {
@@ -357,9 +343,6 @@ TEST_F(RegistryReviewScan, AStopBeforeTheFirstItemReturnsNothing) {
 
 class RegistryReviewRemoval : public ::testing::Test {
  protected:
-  void SetUp() override {
-    tag = L"CorvaneRemoval" + testing::random_name();
-  }
 
   std::wstring put_run_value(const wchar_t* suffix, const std::wstring& text) {
     const std::wstring value_name = tag + L"-" + suffix;
@@ -369,10 +352,7 @@ class RegistryReviewRemoval : public ::testing::Test {
   }
 
   ValueState run_value(const std::wstring& value_name) {
-    RegistryValue target;
-    target.key = kRun;
-    target.name = value_name;
-    return read_registry_value(target);
+    return read_registry_value({kHiveCurrentUser, kRun, value_name, {}});
   }
 
   AuditEntry scanned(const std::wstring& value_name) {
@@ -386,7 +366,7 @@ class RegistryReviewRemoval : public ::testing::Test {
   testing::ActivityWatch activity;
   ScratchFolder scratch;
   Fixtures fixtures;
-  std::wstring tag;
+  const std::wstring tag = L"CorvaneRemoval" + testing::random_name();
 };
 
 TEST_F(RegistryReviewRemoval, DeletesExactlyTheConfirmedValueBehindABackup) {
@@ -408,13 +388,9 @@ TEST_F(RegistryReviewRemoval, DeletesExactlyTheConfirmedValueBehindABackup) {
   const json document = read_json_file(outcome.record_path);
   EXPECT_EQ(document["label"], "Registry review");
   EXPECT_EQ(document["state"], "applied");
-  RegistryValue absent;
-  absent.key = kRun;
-  absent.name = removed;
-  EXPECT_EQ(document["after"], json::array({json(absent)}));
-  RegistryValue before = absent;
-  before.value = make_string_value(gone);
-  EXPECT_EQ(document["before"], json::array({json(before)}));
+  EXPECT_EQ(document["after"], json::array({json(RegistryValue{kHiveCurrentUser, kRun, removed, {}})}));
+  EXPECT_EQ(document["before"],
+            json::array({json(RegistryValue{kHiveCurrentUser, kRun, removed, make_string_value(gone)})}));
   std::filesystem::path reg_export(outcome.record_path);
   reg_export.replace_extension(L".reg");
   EXPECT_TRUE(std::filesystem::exists(reg_export));
@@ -432,39 +408,31 @@ TEST_F(RegistryReviewRemoval, OnlyEverDeletesWhateverValueTheCallersCopyCarries)
 }
 
 TEST_F(RegistryReviewRemoval, ChangedVanishedOrStoppedEntriesAreRefusedAndNothingIsWritten) {
-  const wchar_t refusal[] = L"Entry changed or scan cancelled. Refresh before removing it.";
   const std::wstring changed = put_run_value(L"changed", scratch.file(L"gone.exe"));
   const std::wstring vanished = put_run_value(L"vanished", scratch.file(L"gone2.exe"));
   const std::wstring stopped = put_run_value(L"stopped", scratch.file(L"gone3.exe"));
   const AuditEntry changed_entry = scanned(changed);
   const AuditEntry vanished_entry = scanned(vanished);
   const AuditEntry stopped_entry = scanned(stopped);
+  AuditEntry other_evidence = stopped_entry;
+  other_evidence.evidence += L"x";
 
   set_text(HKEY_CURRENT_USER, kRun, changed, scratch.file(L"elsewhere.exe"));
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, vanished.c_str());
 
-  Outcome outcome = remove_audit_entry(changed_entry, nullptr, {});
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, refusal);
-  EXPECT_EQ(run_value(changed), make_string_value(scratch.file(L"elsewhere.exe")));
-
-  outcome = remove_audit_entry(vanished_entry, nullptr, {});
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, refusal);
-
   CancelFlag cancel{1};
-  outcome = remove_audit_entry(stopped_entry, &cancel, {});
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, refusal);
+  const struct {
+    const AuditEntry& entry;
+    CancelFlag* cancel;
+  } cases[] = {{changed_entry, nullptr}, {vanished_entry, nullptr}, {stopped_entry, &cancel}, {other_evidence, nullptr}};
+  for (const auto& c : cases) {
+    const Outcome outcome = remove_audit_entry(c.entry, c.cancel, {});
+    EXPECT_FALSE(outcome.ok) << wide_to_utf8(c.entry.target.name);
+    EXPECT_EQ(outcome.message, L"Entry changed or scan cancelled. Refresh before removing it.");
+    EXPECT_TRUE(outcome.record_path.empty());
+  }
+  EXPECT_EQ(run_value(changed), make_string_value(scratch.file(L"elsewhere.exe")));
   EXPECT_EQ(run_value(stopped), make_string_value(scratch.file(L"gone3.exe")));
-
-  AuditEntry other_evidence = stopped_entry;
-  other_evidence.evidence += L"x";
-  outcome = remove_audit_entry(other_evidence, nullptr, {});
-  EXPECT_EQ(outcome.message, refusal);
-  EXPECT_EQ(run_value(stopped), make_string_value(scratch.file(L"gone3.exe")));
-
-  EXPECT_TRUE(outcome.record_path.empty());
   EXPECT_TRUE(backups.new_files().empty());
 }
 
