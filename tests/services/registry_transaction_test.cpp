@@ -374,8 +374,8 @@ TEST(CreatedKeys, CollectsMissingAncestorsBeforeDescendantsOnce) {
       {0, key.sub(L"A\\B\\D"), L"x", ValueState{}},
       {0, key.sub(L"a\\b"), L"x", make_dword_value(1)},
   });
-  EXPECT_EQ(created, (nlohmann::json{made_key(key.sub(L"A\\B")), made_key(key.sub(L"A\\B\\C")), made_key(key.sub(L"A\\B\\D")),
-                                     made_key(key.sub(L"a\\b"))}));
+  EXPECT_EQ(created, (nlohmann::json{made_key(key.sub(L"A\\B")), made_key(key.sub(L"A\\B\\C")),
+                                     made_key(key.sub(L"A\\B\\D")), made_key(key.sub(L"a\\b"))}));
 }
 
 TEST(CreatedKeys, RemovesEmptyKeysDeepestFirstAndKeepsOthersContent) {
@@ -383,8 +383,9 @@ TEST(CreatedKeys, RemovesEmptyKeysDeepestFirstAndKeepsOthersContent) {
   set_dword(key.sub(L"A\\Full"), L"v", 1);
   set_dword(key.sub(L"A\\B\\C"), L"v", 1);
   write_registry_value({0, key.sub(L"A\\B\\C"), L"v", ValueState{}});
-  remove_created_keys(nlohmann::json{made_key(key.sub(L"A")), made_key(key.sub(L"A\\B")), made_key(key.sub(L"A\\B\\C")),
-                                     made_key(key.sub(L"A\\Full")), made_key(key.sub(L"Never"))});
+  remove_created_keys(nlohmann::json{made_key(key.sub(L"A")), made_key(key.sub(L"A\\B")),
+                                     made_key(key.sub(L"A\\B\\C")), made_key(key.sub(L"A\\Full")),
+                                     made_key(key.sub(L"Never"))});
   const KeyTree tree = tree_of(key);
   EXPECT_EQ(tree.count(key.sub(L"A\\B")), 0u);
   EXPECT_EQ(tree.count(key.sub(L"A\\Full")), 1u);
