@@ -46,7 +46,7 @@ void raw_set(const std::wstring& path, const std::wstring& name, DWORD type, con
   RegCloseKey(key);
 }
 
-TEST(RegistryRead, ReturnsTypeAndExactBytesOrAbsent) {
+TEST(RegistryRead, ExactBytesOrAbsentAndNothingAbove16MiB) {
   ScratchKey scratch;
   EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.sub(L"No\\Such"), L"v", {}}), ValueState{});
   raw_set(scratch.path(), L"bin", REG_BINARY, {1, 2, 3, 0, 0});
@@ -57,10 +57,7 @@ TEST(RegistryRead, ReturnsTypeAndExactBytesOrAbsent) {
   EXPECT_EQ(read_registry_value({0, scratch.path(), L"unterminated", {}}), (ValueState{true, REG_SZ, {'a', 0, 'b', 0}}));
   EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.path(), L"missing", {}}), ValueState{});
   EXPECT_EQ(read_registry_value({kHiveCurrentUser, scratch.path(), L"", {}}), ValueState{});
-}
-
-TEST(RegistryRead, RefusesValuesAbove16MiB) {
-  ScratchKey scratch;
+  // Values above 16 MiB are refused.
   raw_set(scratch.path(), L"huge", REG_BINARY, std::vector<std::uint8_t>(16u * 1024u * 1024u + 1u, 7));
   raw_set(scratch.path(), L"limit", REG_BINARY, std::vector<std::uint8_t>(16u * 1024u * 1024u, 7));
   EXPECT_THROW(read_registry_value({0, scratch.path(), L"huge", {}}), std::runtime_error);
@@ -123,18 +120,14 @@ TEST(RegistryWrite, CreatesMissingKeysAndDeletesValuesOnly) {
   EXPECT_FALSE(key_exists(other.path()));
 }
 
-TEST(RegistryWrite, DeletionThatIsNotTheAbsentFormFailsVerification) {
+TEST(RegistryWrite, FailuresGiveVerificationOrTheWindowsText) {
   ScratchKey scratch;
   write_registry_value({0, scratch.path(), L"v", make_dword_value(1)});
   EXPECT_EQ(error_of_write({0, scratch.path(), L"v", ValueState{false, REG_DWORD, {}}}), "Registry verification failed");
   EXPECT_EQ(read_registry_value({0, scratch.path(), L"v", {}}), ValueState{});
   EXPECT_EQ(error_of_write({0, scratch.path(), L"v", ValueState{false, 0, {1}}}), "Registry verification failed");
-}
 
-TEST(RegistryWrite, CreateFailureThrowsTheWindowsText) {
-  ScratchKey scratch;
-  // A non-volatile key cannot be made below a volatile one.
-  write_registry_value({0, scratch.path(), L"v", make_dword_value(1)});
+  // A key that cannot be made: a non-volatile key below a volatile one.
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch.sub(L"Volatile").c_str(), 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
@@ -153,12 +146,12 @@ TEST(RegistryEnum, ListsSubkeysAndValueNames) {
   write_registry_value({0, scratch.path(), std::wstring(300, L'n'), make_dword_value(3)});
   const UniqueRegKey key = open_key(scratch.path());
   ASSERT_TRUE(key);
-  std::vector<std::wstring> subkeys = enum_registry_names(key.get(), true);
-  std::sort(subkeys.begin(), subkeys.end());
-  EXPECT_EQ(subkeys, (std::vector<std::wstring>{L"Alpha", L"Beta"}));
-  std::vector<std::wstring> values = enum_registry_names(key.get(), false);
-  std::sort(values.begin(), values.end());
-  EXPECT_EQ(values, (std::vector<std::wstring>{L"", std::wstring(300, L'n'), L"one"}));
+  auto sorted = [&](bool subkeys) {
+    std::vector<std::wstring> names = enum_registry_names(key.get(), subkeys);
+    return std::sort(names.begin(), names.end()), names;
+  };
+  EXPECT_EQ(sorted(true), (std::vector<std::wstring>{L"Alpha", L"Beta"}));
+  EXPECT_EQ(sorted(false), (std::vector<std::wstring>{L"", std::wstring(300, L'n'), L"one"}));
 }
 
 TEST(RegistryEnum, EndsWhenTheKeyIsDeletedOrUnusable) {
