@@ -7,7 +7,6 @@
 #include <set>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace corvane {
@@ -140,14 +139,6 @@ TEST(FeatureGroups, LabelsInBothLanguages) {
     const std::size_t index = group < 0 || group > 6 ? 6 : static_cast<std::size_t>(group);
     EXPECT_EQ(customization_group_label(group), labels[index]) << group;
   }
-}
-
-TEST(FeatureCatalogue, BuiltOnceAndSharedAcrossThreads) {
-  std::vector<const std::vector<Feature>*> seen(8, nullptr);
-  std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&seen, i] { seen[i] = &feature_catalogue(); });
-  for (auto& t : threads) t.join();
-  for (const auto* p : seen) EXPECT_EQ(p, &feature_catalogue());
 }
 
 }  // namespace

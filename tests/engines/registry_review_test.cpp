@@ -17,6 +17,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace corvane {
@@ -51,20 +52,14 @@ void set_dword(HKEY root, const std::wstring& key, const std::wstring& name, DWO
 
 // Values and keys written into shared places, removed again at the end.
 struct Fixtures {
-  std::vector<std::pair<HKEY, std::pair<std::wstring, std::wstring>>> values;
+  std::vector<std::tuple<HKEY, std::wstring, std::wstring>> values;
   std::vector<std::pair<HKEY, std::wstring>> trees;
   ~Fixtures() {
-    for (const auto& [root, target] : values) {
-      HKEY key = nullptr;
-      if (RegOpenKeyExW(root, target.first.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, target.second.c_str());
-        RegCloseKey(key);
-      }
-    }
+    for (const auto& [root, key, name] : values) RegDeleteKeyValueW(root, key.c_str(), name.c_str());
     for (const auto& [root, path] : trees) RegDeleteTreeW(root, path.c_str());
   }
-  void value(HKEY root, const std::wstring& key, const std::wstring& name) { values.push_back({root, {key, name}}); }
-  void tree(HKEY root, const std::wstring& path) { trees.push_back({root, path}); }
+  void value(HKEY root, const std::wstring& key, const std::wstring& name) { values.emplace_back(root, key, name); }
+  void tree(HKEY root, const std::wstring& path) { trees.emplace_back(root, path); }
 };
 
 std::vector<AuditEntry> with_key_part(const std::vector<AuditEntry>& entries, const std::wstring& part) {
