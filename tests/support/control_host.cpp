@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/common_controls.h"
+#include "support/ui_app.h"
 #include "ui/controls.h"
 #include "ui/renderer.h"
 
@@ -66,7 +67,7 @@ void ControlHost::clear() {
   std::vector<HWND> children;
   for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
   for (HWND c : children) DestroyWindow(c);
-  dispatch_pending_messages();
+  pump_messages();
   draws.clear();
   nav_focused.clear();
   wheels = 0;
@@ -80,17 +81,9 @@ HWND ControlHost::child(const wchar_t* class_name, const wchar_t* text, DWORD st
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
-void dispatch_pending_messages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
 std::unique_ptr<DibCanvas> capture_window(HWND control, bool whole_window) {
   RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  dispatch_pending_messages();
+  pump_messages();
   RECT r{};
   if (whole_window) {
     GetWindowRect(control, &r);
@@ -103,24 +96,6 @@ std::unique_ptr<DibCanvas> capture_window(HWND control, bool whole_window) {
   BitBlt(canvas->dc(), 0, 0, r.right, r.bottom, source, 0, 0, SRCCOPY);
   ReleaseDC(control, source);
   return canvas;
-}
-
-bool has_subclass(HWND window, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* reference) {
-  using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
-  static const auto get_window_subclass = [] {
-    // Under the version 6 activation context the name may resolve to the other copy of the
-    // library; both keep their subclass records in the same window property.
-    HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
-    if (comctl == nullptr) comctl = LoadLibraryW(L"comctl32.dll");
-    FARPROC address = GetProcAddress(comctl, "GetWindowSubclass");
-    if (address == nullptr) address = GetProcAddress(comctl, MAKEINTRESOURCEA(411));
-    return reinterpret_cast<GetWindowSubclassFn>(reinterpret_cast<void*>(address));
-  }();
-  if (get_window_subclass == nullptr) {
-    ADD_FAILURE() << "GetWindowSubclass not found";
-    return false;
-  }
-  return get_window_subclass(window, proc, id, reference) != FALSE;
 }
 
 }  // namespace corvane::testing

@@ -42,15 +42,9 @@ struct ControlHost {
   static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 };
 
-// Dispatches every queued message of this thread.
-void dispatch_pending_messages();
-
 // What the control shows on screen after a full repaint: its client area, or the whole
 // window with the non-client frame. Unpainted pixels read as kCanvasBlank.
 inline constexpr COLORREF kCanvasBlank = 0x00FF00FF;
 std::unique_ptr<DibCanvas> capture_window(HWND control, bool whole_window);
-
-// GetWindowSubclass, bound at run time (the cross toolchain's import library lacks it).
-bool has_subclass(HWND window, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* reference);
 
 }  // namespace corvane::testing

@@ -96,7 +96,7 @@ TEST_P(ComboControl, ClosedBoxShowsTheSelectionOrADash) {
   EXPECT_GT(disabled->count(color(kColorSecondaryText)), 0);
 }
 
-TEST_P(ComboControl, HoverAndFocusLightTheBody) {
+TEST_P(ComboControl, HoverAndFocusLightTheBodyUnderAHand) {
   HWND other = host_->child(L"BUTTON", L"x", BS_PUSHBUTTON, 41, {300, 10, 360, 40});
   SetFocus(other);
   const int middle = testing::capture_window(combo_, false)->height() / 2;
@@ -109,9 +109,8 @@ TEST_P(ComboControl, HoverAndFocusLightTheBody) {
   SetFocus(combo_);
   EXPECT_EQ(testing::capture_window(combo_, false)->pixel(4, middle), color(kColorSelected));
   EXPECT_EQ(SendMessageW(combo_, WM_ERASEBKGND, 0, 0), 1);
-}
 
-TEST_P(ComboControl, HandCursorOverTheBoxAndItsList) {
+  // The hand cursor over the box and its list.
   EXPECT_EQ(SendMessageW(combo_, WM_SETCURSOR, reinterpret_cast<WPARAM>(combo_), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
             TRUE);
   COMBOBOXINFO info{};

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace corvane {
 namespace {
@@ -105,17 +106,6 @@ TEST(DialogText, BareLineFeedsBecomeCarriageReturnLineFeeds) {
   EXPECT_EQ(normalize_line_breaks(L"plain"), L"plain");
 }
 
-TEST(DialogGeometry, ButtonsAreRightAligned) {
-  const auto one = [](int px) { return px; };
-  const int cw = 734;
-  EXPECT_EQ(dialog_button_rect(0, 3, cw, 451, one).left, cw - 494);
-  EXPECT_EQ(dialog_button_rect(1, 3, cw, 451, one).left, cw - 334);
-  EXPECT_EQ(dialog_button_rect(2, 3, cw, 451, one).left, cw - 174);
-  EXPECT_EQ(dialog_button_rect(2, 3, cw, 451, one).right, cw - 24);
-  EXPECT_EQ(dialog_button_rect(0, 1, cw, 451, one).top, 451 - 60);
-  EXPECT_EQ(dialog_button_rect(0, 1, cw, 451, one).bottom, 451 - 24);
-}
-
 TEST(Dialogs, WindowLayoutTextAndButtons) {
   WindowApp app(dialog_options(), true);
   ASSERT_TRUE(app.created());
@@ -145,15 +135,14 @@ TEST(Dialogs, WindowLayoutTextAndButtons) {
     EXPECT_EQ(text_rect.top, s(24));
     EXPECT_EQ(text_rect.right, client.right - s(24));
     EXPECT_EQ(text_rect.bottom - text_rect.top, client.bottom - 3 * s(24) - s(36));
+    // Right-aligned, 150 wide with 10 between them.
     const wchar_t* labels[] = {L"Yes", L"No", L"Later"};
-    const int lefts[] = {client.right - s(160) * 3 - s(24) + s(10), client.right - s(160) * 2 - s(24) + s(10),
-                         client.right - s(160) - s(24) + s(10)};
     for (int i = 0; i < 3; ++i) {
       const HWND button = GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + i);
       ASSERT_NE(button, nullptr);
       EXPECT_EQ(window_text(button), labels[i]);
       const RECT button_rect = testing::child_rect(button);
-      EXPECT_EQ(button_rect.left, lefts[i]);
+      EXPECT_EQ(button_rect.left, client.right - s(160) * (3 - i) - s(24) + s(10));
       EXPECT_EQ(button_rect.top, client.bottom - s(36) - s(24));
       EXPECT_EQ(button_rect.right - button_rect.left, s(150));
     }
@@ -167,52 +156,46 @@ TEST(Dialogs, WindowLayoutTextAndButtons) {
   EXPECT_EQ(find_dialog(), nullptr);
 }
 
-TEST(Dialogs, KeyboardAndCloseBox) {
+TEST(Dialogs, KeyboardClicksAndCloseBox) {
   WindowApp app(dialog_options(), true);
   ASSERT_TRUE(app.created());
-  {
-    DialogDriver driver([](HWND dialog) { post_key(focus_button(dialog, 0), VK_RETURN); });
-    EXPECT_EQ(app->show_dialog(L"Enter", L"text", {L"OK", L"Cancel"}), 0);
-  }
-  {
-    // Tab moves from the first button to the second; Enter presses the focused one.
-    DialogDriver driver([](HWND dialog) {
-      post_key(focus_button(dialog, 0), VK_TAB);
-      post_key(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 1), VK_RETURN);
-    });
-    EXPECT_EQ(app->show_dialog(L"Tab", L"text", {L"OK", L"Cancel"}), 1);
-  }
-  {
-    DialogDriver driver([](HWND dialog) { post_key(focus_button(dialog, 1), VK_RETURN); });
-    EXPECT_EQ(app->show_dialog(L"Second", L"text", {L"OK", L"Cancel"}), 1);
-  }
-  {
-    DialogDriver driver([](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
-    EXPECT_EQ(app->show_dialog(L"Close box", L"text", {L"OK", L"Cancel"}), -1);
-  }
-  {
-    DialogDriver driver([](HWND dialog) {
-      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(ID_DIALOG_BUTTON_BASE + 2, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + 2)));
-    });
-    EXPECT_EQ(app->show_dialog(L"Click", L"text", {L"A", L"B", L"C"}), 2);
-  }
-  {
-    // An id beyond this dialog's buttons is not a result.
-    DialogDriver driver([](HWND dialog) {
-      SendMessageW(dialog, WM_COMMAND, ID_DIALOG_BUTTON_BASE + 5, 0);
-      post_key(dialog, VK_ESCAPE);
-    });
-    EXPECT_EQ(app->show_dialog(L"Stray", L"text", {L"A"}), -1);
+  const auto click = [](HWND dialog, int index) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(ID_DIALOG_BUTTON_BASE + index, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + index)));
+  };
+  const struct {
+    const wchar_t* title;
+    std::function<void(HWND)> action;
+    std::vector<std::wstring> buttons;
+    int expected;
+  } cases[] = {
+      {L"Enter", [](HWND d) { post_key(focus_button(d, 0), VK_RETURN); }, {L"OK", L"Cancel"}, 0},
+      {L"Second", [](HWND d) { post_key(focus_button(d, 1), VK_RETURN); }, {L"OK", L"Cancel"}, 1},
+      // Tab moves from the first button to the second; Enter presses the focused one.
+      {L"Tab",
+       [](HWND d) {
+         post_key(focus_button(d, 0), VK_TAB);
+         post_key(GetDlgItem(d, ID_DIALOG_BUTTON_BASE + 1), VK_RETURN);
+       },
+       {L"OK", L"Cancel"}, 1},
+      {L"Close box", [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }, {L"OK", L"Cancel"}, -1},
+      {L"Click", [&](HWND d) { click(d, 2); }, {L"A", L"B", L"C"}, 2},
+      // An id beyond this dialog's buttons is not a result.
+      {L"Stray",
+       [](HWND d) {
+         SendMessageW(d, WM_COMMAND, ID_DIALOG_BUTTON_BASE + 5, 0);
+         post_key(d, VK_ESCAPE);
+       },
+       {L"A"}, -1},
+  };
+  for (const auto& c : cases) {
+    DialogDriver driver(c.action);
+    EXPECT_EQ(app->show_dialog(c.title, L"text", c.buttons), c.expected) << c.title;
   }
   // confirm: true only for the first button.
-  {
-    DialogDriver driver([](HWND dialog) { post_key(focus_button(dialog, 0), VK_RETURN); });
-    EXPECT_TRUE(app->confirm(L"Remove", L"Sure?", L"Remove entry"));
-  }
-  {
-    DialogDriver driver([](HWND dialog) { post_key(dialog, VK_ESCAPE); });
-    EXPECT_FALSE(app->confirm(L"Remove", L"Sure?", L"Remove entry"));
+  for (const WPARAM key : {static_cast<WPARAM>(VK_RETURN), static_cast<WPARAM>(VK_ESCAPE)}) {
+    DialogDriver driver([key](HWND dialog) { post_key(focus_button(dialog, 0), key); });
+    EXPECT_EQ(app->confirm(L"Remove", L"Sure?", L"Remove entry"), key == VK_RETURN);
   }
 }
 
@@ -290,20 +273,12 @@ struct OutcomeCase {
 };
 
 TEST(Dialogs, OperationResultTexts) {
-  Outcome counts;
-  counts.affected = 3;
-  counts.skipped = 1;
-  Outcome failure;
-  failure.ok = false;
-  failure.message = L"Access is denied. (5)";
-  Outcome bytes;
-  bytes.bytes = 1536;
-  Outcome full;
-  full.affected = 12;
-  full.bytes = 3565158;
-  full.message = L"Cleanup finished";
-  full.record_path = L"C:\\Reports\\x-cleanup.json";
-  Outcome plain;
+  const Outcome counts{.affected = 3, .skipped = 1};
+  const Outcome failure{.ok = false, .message = L"Access is denied. (5)"};
+  const Outcome bytes{.bytes = 1536};
+  const Outcome full{.message = L"Cleanup finished", .record_path = L"C:\\Reports\\x-cleanup.json", .bytes = 3565158,
+                     .affected = 12};
+  const Outcome plain;
   const OutcomeCase cases[] = {
       {counts, false, L"Completed - 3 processed, 1 skipped"},
       {failure, false, L"Not completed\r\nAccess is denied. (5)"},

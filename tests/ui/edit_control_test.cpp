@@ -8,6 +8,7 @@
 
 #include "support/control_host.h"
 #include "support/dib_canvas.h"
+#include "support/ui_app.h"
 #include "support/gdi_count.h"
 #include "ui/controls.h"
 #include "ui/renderer.h"
@@ -105,37 +106,29 @@ TEST_P(EditControl, VisibleScrollBarIsLeftToTheSystem) {
   EXPECT_EQ(shown->pixel(4, 50), color(kColorField));
 }
 
-TEST_P(EditControl, EmptySingleLineEditShowsItsCue) {
+TEST_P(EditControl, CueShowsOnlyInEmptySingleLineEdits) {
+  const COLORREF cue = color(kColorSecondaryText);
+  const auto cue_ink = [&](HWND edit, int left = 0, int right = 1000, const wchar_t* text = L"Search features") {
+    SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(text));
+    auto shown = testing::capture_window(edit, false);
+    return shown->count(RECT{left, 0, std::min(right, shown->width()), shown->height()}, cue);
+  };
   HWND edit = make_edit(ES_AUTOHSCROLL, {10, 10, 210, 42});
-  SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Search features"));
+  EXPECT_GT(cue_ink(edit), 10);
+  EXPECT_GT(cue_ink(edit, 0, 20), 0) << "left-aligned";
   auto shown = testing::capture_window(edit, false);
-  EXPECT_GT(shown->count(color(kColorSecondaryText)), 10);
   EXPECT_GT(shown->count(color(kColorField)), shown->width() * shown->height() / 2);
-  EXPECT_GT(shown->count(RECT{0, 0, 20, shown->height()}, color(kColorSecondaryText)), 0) << "left-aligned";
-
   // The same through WM_PRINTCLIENT into a DC of our own.
-  RECT client{};
-  GetClientRect(edit, &client);
-  DibCanvas printed(client.right, client.bottom, testing::kCanvasBlank);
+  DibCanvas printed(shown->width(), shown->height(), testing::kCanvasBlank);
   SendMessageW(edit, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
-  EXPECT_GT(printed.count(color(kColorSecondaryText)), 10);
-
+  EXPECT_GT(printed.count(cue), 10);
   SetWindowTextW(edit, L"abc");
-  EXPECT_EQ(testing::capture_window(edit, false)->count(color(kColorSecondaryText)), 0);
-}
+  EXPECT_EQ(cue_ink(edit), 0);
 
-TEST_P(EditControl, CentredEditCentresItsCue) {
-  HWND edit = make_edit(ES_AUTOHSCROLL | ES_CENTER, {10, 10, 310, 42});
-  SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Cue"));
-  auto shown = testing::capture_window(edit, false);
-  EXPECT_GT(shown->count(color(kColorSecondaryText)), 0);
-  EXPECT_EQ(shown->count(RECT{0, 0, 100, shown->height()}, color(kColorSecondaryText)), 0);
-}
-
-TEST_P(EditControl, MultiLineEditNeverShowsACue) {
-  HWND edit = make_edit(ES_MULTILINE, {10, 10, 210, 110});
-  SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Search features"));
-  EXPECT_EQ(testing::capture_window(edit, false)->count(color(kColorSecondaryText)), 0);
+  HWND centred = make_edit(ES_AUTOHSCROLL | ES_CENTER, {10, 50, 310, 82});
+  EXPECT_GT(cue_ink(centred, 0, 1000, L"Cue"), 0);
+  EXPECT_EQ(cue_ink(centred, 0, 100, L"Cue"), 0);
+  EXPECT_EQ(cue_ink(make_edit(ES_MULTILINE, {10, 90, 210, 190})), 0) << "never in a multi-line edit";
 }
 
 TEST_P(EditControl, NonClientPaintingReleasesEveryDc) {
@@ -147,7 +140,7 @@ TEST_P(EditControl, NonClientPaintingReleasesEveryDc) {
     RedrawWindow(edit, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
     SendMessageW(edit, WM_NCPAINT, 1, 0);
   }
-  testing::dispatch_pending_messages();
+  testing::pump_messages();
   EXPECT_EQ(testing::gdi_objects_in_use(), before);
 }
 

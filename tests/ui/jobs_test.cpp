@@ -27,6 +27,40 @@ struct Latch {
     entered = true;
     while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  // A job that waits on the latch and returns an empty result.
+  Job held() {
+    return [this] {
+      wait();
+      return std::make_unique<Work>();
+    };
+  }
+};
+
+// A job that only notes that it ran.
+Job noting(std::atomic<bool>& ran) {
+  return [&ran] {
+    ran = true;
+    return std::make_unique<Work>();
+  };
+}
+
+std::unique_ptr<Work> work_of(std::uint32_t kind) {
+  auto work = std::make_unique<Work>();
+  work->kind = kind;
+  return work;
+}
+
+// Runs one job that returns `work` and waits for its end.
+void run_to_end(App& app, std::unique_ptr<Work> work) {
+  auto shared = std::make_shared<std::unique_ptr<Work>>(std::move(work));
+  app.start_work([shared] { return std::move(*shared); });
+  ASSERT_TRUE(pump_until([&] { return !app.busy; }));
+}
+
+class Jobs : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(app.created()); }
+  WindowApp app{window_test_options()};
 };
 
 TEST(ProgressThrottle, EightyMillisecondsExceptTheFinalReport) {
@@ -40,9 +74,7 @@ TEST(ProgressThrottle, EightyMillisecondsExceptTheFinalReport) {
   EXPECT_FALSE(progress_report_due(1001, 1000, 500, 0));
 }
 
-TEST(Jobs, JobRunsOnTheWorkerAndItsOutcomeIsShown) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, JobRunsOnTheWorkerAndItsOutcomeIsShown) {
   Latch latch;
   std::thread::id worker_id;
   app->start_work([&] {
@@ -75,9 +107,7 @@ TEST(Jobs, JobRunsOnTheWorkerAndItsOutcomeIsShown) {
   EXPECT_EQ(app->status_text, L"Completed - 3 processed, 1 skipped");
 }
 
-TEST(Jobs, StopSetsTheFlagAndTheJobSaysItWasCancelled) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, StopSetsTheFlagAndTheJobSaysItWasCancelled) {
   std::atomic<bool> started{false};
   app->start_work([&] {
     started = true;
@@ -104,25 +134,18 @@ TEST(Jobs, StopSetsTheFlagAndTheJobSaysItWasCancelled) {
   EXPECT_EQ(app->cancel.load(), 0);
 }
 
-TEST(Jobs, StopBeforeTheJobStartsReportsIt) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, StopBeforeTheJobStartsReportsIt) {
   std::atomic<bool> ran{false};
   // Hold the user-interface thread's Stop until the worker exists; the worker checks the flag
   // before the job, so setting it at once means the job never runs.
-  app->start_work([&] {
-    ran = true;
-    return std::make_unique<Work>();
-  });
+  app->start_work(noting(ran));
   app->cancel.exchange(1);
   ASSERT_TRUE(pump_until([&] { return !app->busy; }));
   if (ran) GTEST_SKIP() << "the worker reached the job before the flag was set";
   EXPECT_EQ(app->status_text, L"Not completed\r\nOperation stopped before starting.");
 }
 
-TEST(Jobs, ExceptionsBecomeErrorWork) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, ExceptionsBecomeErrorWork) {
   app->start_work([]() -> std::unique_ptr<Work> { throw std::runtime_error("Disk exploded"); });
   ASSERT_TRUE(pump_until([&] { return !app->busy; }));
   EXPECT_EQ(app->status_text, L"Not completed\r\nDisk exploded");
@@ -135,28 +158,18 @@ TEST(Jobs, ExceptionsBecomeErrorWork) {
   EXPECT_EQ(app->status_text.rfind(L"Not completed", 0), 0u);
 }
 
-TEST(Jobs, SecondJobWhileBusyIsDropped) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, SecondJobWhileBusyIsDropped) {
   Latch latch;
-  std::atomic<int> second_runs{0};
-  app->start_work([&] {
-    latch.wait();
-    return std::make_unique<Work>();
-  });
-  app->start_work([&] {
-    ++second_runs;
-    return std::make_unique<Work>();
-  });
+  std::atomic<bool> second_ran{false};
+  app->start_work(latch.held());
+  app->start_work(noting(second_ran));
   latch.open = true;
   ASSERT_TRUE(pump_until([&] { return !app->busy; }));
   pump_until([] { return false; }, 100);
-  EXPECT_EQ(second_runs.load(), 0);
+  EXPECT_FALSE(second_ran);
 }
 
-TEST(Jobs, ProgressReachesThePanel) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, ProgressReachesThePanel) {
   Latch latch;
   app->start_work([&] {
     app->post_progress(3, 4, L"C:\\Temp\\a.tmp");
@@ -187,9 +200,7 @@ TEST(Jobs, ProgressReachesThePanel) {
   EXPECT_EQ(window_text(app->progress_count_label), L"37 / 120 mục - 30%");
 }
 
-TEST(Jobs, ProgressReportsAreThinnedOnTheWorker) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, ProgressReportsAreThinnedOnTheWorker) {
   std::atomic<int> posted{0};
   Latch latch;
   app->start_work([&] {
@@ -219,9 +230,7 @@ TEST(Jobs, ProgressReportsAreThinnedOnTheWorker) {
   ASSERT_TRUE(pump_until([&] { return !app->busy; }));
 }
 
-TEST(Jobs, ClosingDuringAJobClosesAfterItReports) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, ClosingDuringAJobClosesAfterItReports) {
   Latch latch;
   app->start_work([&] {
     latch.wait();
@@ -241,18 +250,13 @@ TEST(Jobs, ClosingDuringAJobClosesAfterItReports) {
   EXPECT_EQ(app->status_text, L"Completed\r\ndone");
 }
 
-TEST(Jobs, AWorkerThatCannotStartLeavesTheAppUsable) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
+TEST_F(Jobs, AWorkerThatCannotStartLeavesTheAppUsable) {
   const WorkerStarter real = start_worker_thread;
   start_worker_thread = [](std::function<void()>) -> std::thread {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "No thread");
   };
   std::atomic<bool> ran{false};
-  app->start_work([&] {
-    ran = true;
-    return std::make_unique<Work>();
-  });
+  app->start_work(noting(ran));
   start_worker_thread = real;
   EXPECT_FALSE(app->busy);
   EXPECT_FALSE(ran);
@@ -260,34 +264,19 @@ TEST(Jobs, AWorkerThatCannotStartLeavesTheAppUsable) {
   EXPECT_TRUE(IsWindowEnabled(app->nav_buttons[0]));
   EXPECT_EQ(app->status_text.rfind(L"No thread", 0), 0u);
   // The next job runs normally, and the window can be closed.
-  app->start_work([&] {
-    ran = true;
-    return std::make_unique<Work>();
-  });
+  app->start_work(noting(ran));
   ASSERT_TRUE(pump_until([&] { return !app->busy; }));
   EXPECT_TRUE(ran);
   SendMessageW(app->main_window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(app->main_window));
 }
 
-// Runs one job that returns `work` and waits for its end.
-void run_to_end(App& app, std::unique_ptr<Work> work) {
-  auto shared = std::make_shared<std::unique_ptr<Work>>(std::move(work));
-  app.start_work([shared] { return std::move(*shared); });
-  ASSERT_TRUE(pump_until([&] { return !app.busy; }));
-}
-
-TEST(Jobs, ScanResultsAreTakenWithTheirStatus) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
-  auto empty = std::make_unique<Work>();
-  empty->kind = WORK_SCAN;
-  run_to_end(*app, std::move(empty));
+TEST_F(Jobs, ScanResultsAreTakenWithTheirStatus) {
+  run_to_end(*app, work_of(WORK_SCAN));
   EXPECT_EQ(app->status_text, L"0 files - 0 B reclaimable");
   EXPECT_TRUE(app->scan_usable);
 
-  auto found = std::make_unique<Work>();
-  found->kind = WORK_SCAN;
+  auto found = work_of(WORK_SCAN);
   for (int i = 0; i < 12; ++i) {
     CleanupItem item;
     item.area_id = "user-temp";
@@ -302,8 +291,7 @@ TEST(Jobs, ScanResultsAreTakenWithTheirStatus) {
   EXPECT_EQ(app->scan_result.items.size(), 12u);
   EXPECT_TRUE(app->scan_usable);
 
-  auto cancelled = std::make_unique<Work>();
-  cancelled->kind = WORK_SCAN;
+  auto cancelled = work_of(WORK_SCAN);
   cancelled->scan.cancelled = true;
   run_to_end(*app, std::move(cancelled));
   EXPECT_EQ(app->status_text, L"Scan cancelled");
@@ -311,8 +299,7 @@ TEST(Jobs, ScanResultsAreTakenWithTheirStatus) {
 
   // A finished cleanup run throws the scan away.
   app->scan_usable = true;
-  auto clean = std::make_unique<Work>();
-  clean->kind = WORK_CLEAN;
+  auto clean = work_of(WORK_CLEAN);
   clean->outcome.affected = 12;
   run_to_end(*app, std::move(clean));
   EXPECT_FALSE(app->scan_usable);
@@ -320,27 +307,24 @@ TEST(Jobs, ScanResultsAreTakenWithTheirStatus) {
   EXPECT_EQ(app->status_text, L"Completed - 12 processed, 0 skipped");
 }
 
-TEST(Jobs, ReviewStartupAndUpdateResultsAreTaken) {
+TEST(JobResults, ReviewStartupAndUpdateResultsAreTaken) {
   WindowApp app(window_test_options(true));
   ASSERT_TRUE(app.created());
-  auto audit = std::make_unique<Work>();
-  audit->kind = WORK_AUDIT;
+  auto audit = work_of(WORK_AUDIT);
   audit->audit_entries.resize(3);
   run_to_end(*app, std::move(audit));
   EXPECT_EQ(app->review_entries.size(), 3u);
   EXPECT_TRUE(app->review_view);
   EXPECT_EQ(app->status_text, L"3 mục cần xem xét");
 
-  auto listing = std::make_unique<Work>();
-  listing->kind = WORK_REFRESH;
+  auto listing = work_of(WORK_REFRESH);
   listing->startup_entries.resize(2);
   run_to_end(*app, std::move(listing));
   EXPECT_EQ(app->startup_entries.size(), 2u);
   EXPECT_TRUE(app->startup_loaded);
   EXPECT_EQ(app->status_text, L"2 mục đã tải");
 
-  auto check = std::make_unique<Work>();
-  check->kind = WORK_UPDATE_CHECK;
+  auto check = work_of(WORK_UPDATE_CHECK);
   check->update = UpdateInfo{};
   check->update->version = "1.0.1";
   run_to_end(*app, std::move(check));
@@ -348,7 +332,7 @@ TEST(Jobs, ReviewStartupAndUpdateResultsAreTaken) {
   EXPECT_EQ(app->update->version, "1.0.1");
 }
 
-TEST(Jobs, DestroyingTheAppStopsAndJoinsTheWorker) {
+TEST(JobsLifetime, DestroyingTheAppStopsAndJoinsTheWorker) {
   std::atomic<bool> saw_cancel{false};
   std::atomic<bool> started{false};
   {

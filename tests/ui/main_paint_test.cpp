@@ -42,25 +42,23 @@ TEST_P(OverviewPaint, PaletteColoursWhereTheyBelong) {
   const auto s = [&](int px) { return app->renderer.scale(px); };
   const int H = client.bottom;
   const int W = client.right;
-  // Sidebar band, window background, status strip; nothing left unpainted.
-  EXPECT_EQ(canvas.pixel(s(5), s(90)), c[kColorNavigation]);
-  EXPECT_EQ(canvas.pixel(s(239), H / 2), c[kColorNavigation]);
-  EXPECT_EQ(canvas.pixel(s(250), s(10)), c[kColorWindow]);
-  EXPECT_EQ(canvas.pixel(W - 2, s(110)), c[kColorWindow]);
-  EXPECT_EQ(canvas.pixel(s(242), H - 2), c[kColorSurface]);
-  EXPECT_EQ(canvas.pixel(W - 2, H - s(29)), c[kColorSurface]);
-  EXPECT_EQ(canvas.count(0x00FF00FF), 0);
-  // Cards: surface inside, window colour between them.
   const int L = s(272);
   const int R = W - s(32);
-  const int cw = (R - L - 2 * s(18)) / 3;
-  EXPECT_EQ(canvas.pixel(L + s(12), s(135)), c[kColorSurface]);
-  EXPECT_EQ(canvas.pixel(L + cw + s(9), s(200)), c[kColorWindow]);
-  EXPECT_EQ(canvas.pixel(L + cw + s(18) + s(12), s(135)), c[kColorSurface]);
-  const int cw2 = (R - L - s(18)) / 2;
-  EXPECT_EQ(canvas.pixel(L + s(12), s(450)), c[kColorSurface]);
-  EXPECT_EQ(canvas.pixel(L + cw2 + s(9), s(400)), c[kColorWindow]);
-  EXPECT_EQ(canvas.pixel(L + cw2 + s(18) + s(12), s(570)), c[kColorSurface]);
+  const int cw = (R - L - 2 * s(18)) / 3;   // three cards in the first row
+  const int cw2 = (R - L - s(18)) / 2;      // two in the second
+  const struct {
+    int x, y, role;
+  } points[] = {
+      // Sidebar band, window background, status strip.
+      {s(5), s(90), kColorNavigation}, {s(239), H / 2, kColorNavigation}, {s(250), s(10), kColorWindow},
+      {W - 2, s(110), kColorWindow}, {s(242), H - 2, kColorSurface}, {W - 2, H - s(29), kColorSurface},
+      // Cards: surface inside, window colour between them.
+      {L + s(12), s(135), kColorSurface}, {L + cw + s(9), s(200), kColorWindow},
+      {L + cw + s(18) + s(12), s(135), kColorSurface}, {L + s(12), s(450), kColorSurface},
+      {L + cw2 + s(9), s(400), kColorWindow}, {L + cw2 + s(18) + s(12), s(570), kColorSurface},
+  };
+  for (const auto& p : points) EXPECT_EQ(canvas.pixel(p.x, p.y), c[p.role]) << p.x << "," << p.y;
+  EXPECT_EQ(canvas.count(0x00FF00FF), 0) << "nothing left unpainted";
   // Title text: somewhere in the title band there is text-coloured ink.
   EXPECT_GT(canvas.count(RECT{L, s(30), L + s(300), s(69)}, c[kColorText]), 20);
   // Memory bar: accent where the fraction is filled.
@@ -114,29 +112,23 @@ TEST(OverviewPaint, FiguresComeFromTheSystem) {
 TEST(OverviewPaint, SelectedNavigationButtonShowsTheSelectionColour) {
   WindowApp app(window_test_options(false, false));
   ASSERT_TRUE(app.created());
-  const HWND overview = app->nav_buttons[0];
-  ASSERT_EQ(control_property(overview, kPropSelected), 1u);
-  RECT rect{};
-  GetClientRect(overview, &rect);
-  DibCanvas canvas(rect.right, rect.bottom);
-  DRAWITEMSTRUCT item{};
-  item.CtlType = ODT_BUTTON;
-  item.CtlID = static_cast<UINT>(GetDlgCtrlID(overview));
-  item.hwndItem = overview;
-  item.hDC = canvas.dc();
-  item.rcItem = rect;
+  ASSERT_EQ(control_property(app->nav_buttons[0], kPropSelected), 1u);
   // Drawn through the sidebar, as the button's own painting does.
-  SendMessageW(app->sidebar, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
-  GdiFlush();
-  EXPECT_EQ(canvas.pixel(rect.right / 2, 3), app->renderer.colors[kColorSelected]);
-  // An unselected one shows the navigation colour.
-  const HWND cleanup = app->nav_buttons[1];
-  item.CtlID = static_cast<UINT>(GetDlgCtrlID(cleanup));
-  item.hwndItem = cleanup;
-  canvas.clear(0x00FF00FF);
-  SendMessageW(app->sidebar, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
-  GdiFlush();
-  EXPECT_EQ(canvas.pixel(rect.right / 2, 3), app->renderer.colors[kColorNavigation]);
+  for (size_t i : {0u, 1u}) {
+    const HWND button = app->nav_buttons[i];
+    RECT rect{};
+    GetClientRect(button, &rect);
+    DibCanvas canvas(rect.right, rect.bottom);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = static_cast<UINT>(GetDlgCtrlID(button));
+    item.hwndItem = button;
+    item.hDC = canvas.dc();
+    item.rcItem = rect;
+    SendMessageW(app->sidebar, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    GdiFlush();
+    EXPECT_EQ(canvas.pixel(rect.right / 2, 3), app->renderer.colors[i == 0 ? kColorSelected : kColorNavigation]);
+  }
 }
 
 TEST(OverviewPaint, StatusLineRepaintsOnlyItsStrip) {

@@ -21,27 +21,23 @@ std::wstring class_name(HWND window) {
   return name;
 }
 
-TEST(MainWindow, ClassTitleSizeAndNoMenu) {
+TEST(MainWindow, ClassTitleSizeAndMinimumSize) {
   WindowApp app(window_test_options());
   ASSERT_TRUE(app.created());
   EXPECT_EQ(class_name(app->main_window), L"Corvane.Main");
   EXPECT_EQ(window_text(app->main_window), L"Corvane 1.0");
   EXPECT_EQ(GetMenu(app->main_window), nullptr);
   EXPECT_FALSE(IsWindowVisible(app->main_window));
-  const UINT dpi = GetDpiForSystem();
+  const int dpi = static_cast<int>(GetDpiForSystem());
   RECT rect{};
   GetWindowRect(app->main_window, &rect);
-  EXPECT_EQ(rect.right - rect.left, MulDiv(1220, static_cast<int>(dpi), 96));
-  EXPECT_EQ(rect.bottom - rect.top, MulDiv(850, static_cast<int>(dpi), 96));
+  EXPECT_EQ(rect.right - rect.left, MulDiv(1220, dpi, 96));
+  EXPECT_EQ(rect.bottom - rect.top, MulDiv(850, dpi, 96));
   EXPECT_EQ(app->renderer.dpi, GetDpiForWindow(app->main_window));
   WNDCLASSEXW dialog_class{};
   dialog_class.cbSize = sizeof(dialog_class);
   EXPECT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"Corvane.Dialog", &dialog_class));
-}
 
-TEST(MainWindow, MinimumTrackingSizeFollowsTheDpi) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
   MINMAXINFO info{};
   SendMessageW(app->main_window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.ptMinTrackSize.x, app->renderer.scale(1080));
@@ -53,69 +49,52 @@ TEST(MainWindow, MinimumTrackingSizeFollowsTheDpi) {
   EXPECT_EQ(info.ptMinTrackSize.y, 1185);
 }
 
-TEST(MainWindow, ResizingBelowTheMinimumIsRefused) {
+TEST(MainWindow, LayoutFollowsTheClientAreaAndRefusesTooSmall) {
   WindowApp app(window_test_options(), true);
   ASSERT_TRUE(app.created());
   if (GetDpiForWindow(app->main_window) != 96) GTEST_SKIP() << "the prefix does not run at 96 dpi";
-  SetWindowPos(app->main_window, nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  const auto resize = [&](int width, int height) {
+    SetWindowPos(app->main_window, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    pump_messages();
+  };
+  resize(900, 600);
   RECT rect{};
   GetWindowRect(app->main_window, &rect);
   EXPECT_GE(rect.right - rect.left, 1080);
   EXPECT_GE(rect.bottom - rect.top, 790);
-}
 
-TEST(MainWindow, LayoutFollowsTheClientArea) {
-  WindowApp app(window_test_options(), true);
-  ASSERT_TRUE(app.created());
-  if (GetDpiForWindow(app->main_window) != 96) GTEST_SKIP() << "the prefix does not run at 96 dpi";
-  // A client area 1300 x 900: find the window size that gives it.
-  RECT want{0, 0, 1300, 900};
+  RECT want{0, 0, 1300, 900};  // the window size that gives this client area
   AdjustWindowRectEx(&want, WS_OVERLAPPEDWINDOW, FALSE, 0);
-  SetWindowPos(app->main_window, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
-               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  pump_messages();
+  resize(want.right - want.left, want.bottom - want.top);
   RECT client{};
   GetClientRect(app->main_window, &client);
   const int W = client.right;
   const int H = client.bottom;
   app->show_page(PAGE_CLEANUP);  // a list page shows the list and its buttons
-
-  const RECT sidebar = child_rect(app->sidebar);
-  EXPECT_EQ(sidebar.left, 0);
-  EXPECT_EQ(sidebar.top, 104);
-  EXPECT_EQ(sidebar.right, 240);
-  EXPECT_EQ(sidebar.bottom - sidebar.top, std::max(250, H - 186));
-  const RECT admin = child_rect(app->admin_button);
-  EXPECT_EQ(admin.left, 10);
-  EXPECT_EQ(admin.top, H - 70);
-  EXPECT_EQ(admin.right - admin.left, 220);
-  EXPECT_EQ(admin.bottom - admin.top, 38);
-  const RECT search = child_rect(app->search_edit);
-  EXPECT_EQ(search.left, 272);
-  EXPECT_EQ(search.top, 107);
-  EXPECT_EQ(search.right, W - 32);
-  EXPECT_EQ(search.bottom, 143);
+  const struct {
+    HWND window;
+    RECT expected;  // left, top, width, height
+  } cases[] = {
+      {app->sidebar, {0, 104, 240, std::max(250, H - 186)}},
+      {app->admin_button, {10, H - 70, 220, 38}},
+      {app->search_edit, {272, 107, W - 32 - 272, 36}},
+      {app->primary_button, {W - 32 - 190, H - 78, 190, 36}},
+      {app->secondary_button, {W - 32 - 390, H - 78, 190, 36}},
+      {app->tertiary_button, {272, H - 78, 190, 36}},
+  };
+  for (const auto& c : cases) {
+    const RECT r = child_rect(c.window);
+    const RECT got{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    EXPECT_TRUE(EqualRect(&got, &c.expected)) << GetDlgCtrlID(c.window) << ": " << got.left << "," << got.top << " "
+                                              << got.right << "x" << got.bottom;
+  }
   const RECT list = child_rect(app->page_list);
   EXPECT_EQ(list.top, 156);
   EXPECT_EQ(list.bottom - list.top, std::max(80, H - 250));
-  const RECT primary = child_rect(app->primary_button);
-  const RECT secondary = child_rect(app->secondary_button);
-  const RECT tertiary = child_rect(app->tertiary_button);
-  EXPECT_EQ(primary.left, W - 32 - 190);
-  EXPECT_EQ(secondary.left, W - 32 - 390);
-  EXPECT_EQ(tertiary.left, 272);
-  for (const RECT& button : {primary, secondary, tertiary}) {
-    EXPECT_EQ(button.top, H - 78);
-    EXPECT_EQ(button.right - button.left, 190);
-    EXPECT_EQ(button.bottom - button.top, 36);
-  }
-  EXPECT_GE(primary.left, secondary.right);
   // Four columns fill the list: 96 for the information column, the rest by percentage.
   const int rest = (W - 32 - 272) - (GetSystemMetricsForDpi(SM_CXVSCROLL, 96) + 4) - 96;
-  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 0), rest * 48 / 100);
-  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 1), 96);
-  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 2), rest * 27 / 100);
-  EXPECT_EQ(ListView_GetColumnWidth(app->page_list, 3), rest - rest * 48 / 100 - rest * 27 / 100);
+  const int widths[] = {rest * 48 / 100, 96, rest * 27 / 100, rest - rest * 48 / 100 - rest * 27 / 100};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(ListView_GetColumnWidth(app->page_list, i), widths[i]) << i;
 }
 
 TEST(MainWindow, TitlesAndSubtitlesInBothLanguages) {
@@ -163,32 +142,25 @@ TEST(MainWindow, PageSwitchShowsListControlsOnlyOnListPages) {
 TEST(MainWindow, ActionButtonsFollowThePageState) {
   WindowApp app(window_test_options());
   ASSERT_TRUE(app.created());
+  const auto enabled = [&](bool primary, bool secondary, bool tertiary) {
+    app->update_control_states();
+    return IsWindowEnabled(app->primary_button) == (primary ? TRUE : FALSE) &&
+           IsWindowEnabled(app->secondary_button) == (secondary ? TRUE : FALSE) &&
+           IsWindowEnabled(app->tertiary_button) == (tertiary ? TRUE : FALSE);
+  };
   app->show_page(PAGE_CLEANUP);
-  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
-  EXPECT_FALSE(IsWindowEnabled(app->secondary_button));
-  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+  EXPECT_TRUE(enabled(true, false, false));
   app->scan_usable = true;
   app->scan_result.items.resize(2);
-  app->update_control_states();
-  EXPECT_TRUE(IsWindowEnabled(app->secondary_button));
-  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
+  EXPECT_TRUE(enabled(true, true, true));
   app->scan_result.items.clear();
-  app->update_control_states();
-  EXPECT_FALSE(IsWindowEnabled(app->secondary_button));
-  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
-
+  EXPECT_TRUE(enabled(true, false, true));
   app->show_page(PAGE_UPDATES);
-  EXPECT_FALSE(IsWindowEnabled(app->primary_button));
-  EXPECT_TRUE(IsWindowEnabled(app->secondary_button));
-  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+  EXPECT_TRUE(enabled(false, true, false));
   app->update = UpdateInfo{};
-  app->update_control_states();
-  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
-  EXPECT_FALSE(IsWindowEnabled(app->tertiary_button));
+  EXPECT_TRUE(enabled(true, true, false));
   app->update->sha256 = std::string(64, 'a');
-  app->update_control_states();
-  EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
-
+  EXPECT_TRUE(enabled(true, true, true));
   app->show_page(PAGE_STARTUP);
   EXPECT_FALSE(IsWindowEnabled(app->primary_button));
   EXPECT_TRUE(IsWindowEnabled(app->tertiary_button));
@@ -247,14 +219,6 @@ TEST(MainWindow, TickingCleanupAreas) {
   app->busy = false;
 }
 
-TEST(MainWindow, GuardPutsExceptionsOnTheStatusLine) {
-  WindowApp app(window_test_options());
-  ASSERT_TRUE(app.created());
-  app->run_guarded([] { throw std::runtime_error("Something failed"); });
-  EXPECT_EQ(app->status_text, L"Something failed");
-  EXPECT_TRUE(IsWindow(app->main_window));
-}
-
 TEST(MainWindow, F5InTheMessageLoopRefreshes) {
   WindowApp app(window_test_options());
   ASSERT_TRUE(app.created());
@@ -309,9 +273,11 @@ TEST(MainWindow, RowHeightImageListIsSharedAndReplacedSafely) {
   EXPECT_EQ(cy, app->renderer.scale(40));
 }
 
-TEST(MainWindow, ClosingWhileIdleDestroysTheWindow) {
+TEST(MainWindow, GuardedExceptionsReachTheStatusLineAndIdleCloseQuits) {
   WindowApp app(window_test_options());
   ASSERT_TRUE(app.created());
+  app->run_guarded([] { throw std::runtime_error("Something failed"); });
+  EXPECT_EQ(app->status_text, L"Something failed");
   SendMessageW(app->main_window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(app->main_window));
   MSG message{};

@@ -33,47 +33,34 @@ Taken take(const json& document, StartOptions options = {}) {
   return taken;
 }
 
-TEST(Preferences, ValidDocument) {
-  const Taken taken = take(json{{"language", "vi"}, {"theme", "light"}});
-  EXPECT_FALSE(taken.threw);
-  EXPECT_TRUE(taken.options.vietnamese);
-  EXPECT_EQ(taken.mode, THEME_LIGHT);
-  EXPECT_EQ(take(json{{"theme", "dark"}}).mode, THEME_DARK);
-}
-
-TEST(Preferences, MissingKeysAndUnknownTextsGiveDefaults) {
-  const Taken empty = take(json::object());
-  EXPECT_FALSE(empty.options.vietnamese);
-  EXPECT_EQ(empty.mode, THEME_SYSTEM);
-  const Taken odd = take(json{{"language", "fr"}, {"theme", "purple"}});
-  EXPECT_FALSE(odd.options.vietnamese);
-  EXPECT_EQ(odd.mode, THEME_SYSTEM);
-}
-
-TEST(Preferences, MistypedLanguageStopsBeforeTheTheme) {
-  const Taken taken = take(json{{"language", 1}, {"theme", "dark"}});
-  EXPECT_TRUE(taken.threw);
-  EXPECT_EQ(taken.mode, THEME_SYSTEM);
-  // A mistyped theme after a good language keeps the language.
-  const Taken later = take(json{{"language", "vi"}, {"theme", true}});
-  EXPECT_TRUE(later.threw);
-  EXPECT_TRUE(later.options.vietnamese);
-  EXPECT_EQ(later.mode, THEME_SYSTEM);
-  EXPECT_TRUE(take(json::array({1, 2})).threw);
-}
-
-TEST(Preferences, CommandLineWins) {
-  StartOptions given;
+TEST(Preferences, DocumentsAndTheCommandLine) {
+  StartOptions given;  // language and theme from the command line win
   given.language_given = true;
-  given.vietnamese = false;
   given.theme_given = true;
   given.dark = true;
-  const Taken taken = take(json{{"language", "vi"}, {"theme", "light"}}, given);
-  EXPECT_FALSE(taken.options.vietnamese);
-  EXPECT_EQ(taken.mode, THEME_DARK);
-}
-
-TEST(Preferences, DocumentTexts) {
+  const struct {
+    json document;
+    StartOptions options;
+    bool threw, vietnamese;
+    ThemeMode mode;
+  } cases[] = {
+      {json{{"language", "vi"}, {"theme", "light"}}, {}, false, true, THEME_LIGHT},
+      {json{{"theme", "dark"}}, {}, false, false, THEME_DARK},
+      // Missing keys and unknown texts give the defaults.
+      {json::object(), {}, false, false, THEME_SYSTEM},
+      {json{{"language", "fr"}, {"theme", "purple"}}, {}, false, false, THEME_SYSTEM},
+      // A mistyped language stops before the theme; a mistyped theme keeps a good language.
+      {json{{"language", 1}, {"theme", "dark"}}, {}, true, false, THEME_SYSTEM},
+      {json{{"language", "vi"}, {"theme", true}}, {}, true, true, THEME_SYSTEM},
+      {json::array({1, 2}), {}, true, false, THEME_SYSTEM},
+      {json{{"language", "vi"}, {"theme", "light"}}, given, false, false, THEME_DARK},
+  };
+  for (const auto& c : cases) {
+    const Taken taken = take(c.document, c.options);
+    EXPECT_EQ(taken.threw, c.threw) << c.document.dump();
+    EXPECT_EQ(taken.options.vietnamese, c.vietnamese) << c.document.dump();
+    EXPECT_EQ(taken.mode, c.mode) << c.document.dump();
+  }
   EXPECT_EQ(preferences_document(true, THEME_SYSTEM), (json{{"language", "vi"}, {"theme", "system"}}));
   EXPECT_EQ(preferences_document(false, THEME_DARK), (json{{"language", "en"}, {"theme", "dark"}}));
   EXPECT_EQ(preferences_document(false, THEME_LIGHT), (json{{"language", "en"}, {"theme", "light"}}));
@@ -122,20 +109,17 @@ TEST_F(PreferencesFile, AppTakesTheFileAndTheCommandLineFirst) {
   EXPECT_EQ(app.status_text, L"Ready - No system changes made");
 }
 
-TEST_F(PreferencesFile, BrokenOrMissingFileLeavesTheDefaults) {
-  write("{ not json");
-  App broken(StartOptions{});
-  EXPECT_FALSE(broken.options.vietnamese);
-  EXPECT_EQ(broken.theme_mode, THEME_SYSTEM);
-
-  write(R"({"language": 7, "theme": "dark"})");
-  App mistyped(StartOptions{});
-  EXPECT_EQ(mistyped.theme_mode, THEME_SYSTEM);
-
-  std::filesystem::remove(std::filesystem::path(preferences_path()));
-  App missing(StartOptions{});
-  EXPECT_FALSE(missing.options.vietnamese);
-  EXPECT_EQ(missing.theme_mode, THEME_SYSTEM);
+TEST_F(PreferencesFile, BrokenMistypedOrMissingFileLeavesTheDefaults) {
+  for (const char* text : {"{ not json", R"({"language": 7, "theme": "dark"})", ""}) {
+    if (*text != 0) {
+      write(text);
+    } else {
+      std::filesystem::remove(std::filesystem::path(preferences_path()));
+    }
+    App app(StartOptions{});
+    EXPECT_FALSE(app.options.vietnamese) << text;
+    EXPECT_EQ(app.theme_mode, THEME_SYSTEM) << text;
+  }
 }
 
 TEST_F(PreferencesFile, TestModesNeitherReadNorWrite) {

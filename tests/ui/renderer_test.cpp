@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
+#include <memory>
 
 #include "support/dib_canvas.h"
 #include "support/gdi_count.h"
@@ -28,63 +28,40 @@ COLORREF brush_color(HBRUSH brush) {
   return log.lbColor;
 }
 
-TEST(Renderer, StartsWithTheDarkPaletteAt96Dpi) {
-  Renderer renderer;
-  EXPECT_TRUE(renderer.dark);
-  EXPECT_EQ(renderer.dpi, 96u);
-  EXPECT_EQ(renderer.colors, kDarkPalette);
-  EXPECT_NE(renderer.draw_list, nullptr);
-  const int heights[6] = {-14, -28, -31, -12, -14, -17};
-  const int weights[6] = {400, 600, 600, 400, 600, 400};
-  for (int i = 0; i < 6; ++i) {
-    const LOGFONTW log = font_of(renderer.fonts[i]);
-    EXPECT_EQ(log.lfHeight, heights[i]) << "font " << i;
-    EXPECT_EQ(log.lfWeight, weights[i]) << "font " << i;
-    EXPECT_EQ(log.lfQuality, CLEARTYPE_QUALITY);
-    EXPECT_EQ(log.lfCharSet, DEFAULT_CHARSET);
-    EXPECT_FALSE(log.lfItalic || log.lfUnderline || log.lfStrikeOut);
-    EXPECT_STREQ(log.lfFaceName, i == kFontIcon ? L"Segoe MDL2 Assets" : L"Segoe UI");
-  }
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushWindow]), 0x211912u);
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushSurface]), 0x2C231Au);
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushNavigation]), 0x261D15u);
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushField]), 0x1F160Fu);
-}
+struct ThemeCase {
+  bool dark;
+  UINT dpi;
+  int heights[6];
+  COLORREF brushes[4];  // window, surface, navigation, field
+};
 
 TEST(Renderer, SetThemeSwapsPaletteAndRebuildsFontsAndBrushesForTheDpi) {
-  Renderer renderer;
-  const auto old_fonts = renderer.fonts;
-  const auto old_brushes = renderer.brushes;
-  renderer.set_theme(false, 144);
-  EXPECT_FALSE(renderer.dark);
-  EXPECT_EQ(renderer.dpi, 144u);
-  EXPECT_EQ(renderer.colors, kLightPalette);
-  EXPECT_EQ(renderer.colors[kColorAccent], 0xC46918u);
-  const int heights[6] = {-21, -42, -47, -18, -21, -26};  // 1.5 times, rounded to nearest
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(font_of(renderer.fonts[i]).lfHeight, heights[i]) << "font " << i;
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushWindow]), 0xF9F7F5u);
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushSurface]), 0xFFFFFFu);
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushNavigation]), 0xF5F2EDu);
-  EXPECT_EQ(brush_color(renderer.brushes[kBrushField]), 0xF8F1EBu);
-  // The handles handed out before are gone.
-  for (HFONT font : old_fonts) EXPECT_EQ(GetObjectType(font), 0u);
-  for (HBRUSH brush : old_brushes) EXPECT_EQ(GetObjectType(brush), 0u);
-
-  renderer.set_theme(true, 96);
-  EXPECT_EQ(renderer.colors, kDarkPalette);
-  EXPECT_EQ(font_of(renderer.fonts[kFontBody]).lfHeight, -14);
-}
-
-TEST(Renderer, ScaleRoundsToTheNearestPixel) {
-  Renderer renderer;
-  EXPECT_EQ(renderer.scale(18), 18);
-  renderer.set_theme(true, 144);
-  EXPECT_EQ(renderer.scale(31), 47);
-  EXPECT_EQ(renderer.scale(17), 26);
-  EXPECT_EQ(renderer.scale(-14), -21);
-  renderer.set_theme(true, 120);
-  EXPECT_EQ(renderer.scale(2), 3);  // 2.5
-  EXPECT_EQ(renderer.scale(1), 1);  // 1.25
+  Renderer renderer;  // starts dark at 96 dpi
+  EXPECT_TRUE(renderer.dark);
+  EXPECT_EQ(renderer.dpi, 96u);
+  EXPECT_NE(renderer.draw_list, nullptr);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_STREQ(font_of(renderer.fonts[i]).lfFaceName, i == kFontIcon ? L"Segoe MDL2 Assets" : L"Segoe UI");
+  }
+  // Heights at 144 dpi are 1.5 times those at 96, rounded to nearest.
+  const ThemeCase cases[] = {
+      {true, 96, {-14, -28, -31, -12, -14, -17}, {0x211912, 0x2C231A, 0x261D15, 0x1F160F}},
+      {false, 144, {-21, -42, -47, -18, -21, -26}, {0xF9F7F5, 0xFFFFFF, 0xF5F2ED, 0xF8F1EB}},
+      {true, 120, {-18, -35, -39, -15, -18, -21}, {0x211912, 0x2C231A, 0x261D15, 0x1F160F}},
+  };
+  for (const ThemeCase& c : cases) {
+    const auto old_fonts = renderer.fonts;
+    const auto old_brushes = renderer.brushes;
+    renderer.set_theme(c.dark, c.dpi);
+    EXPECT_EQ(renderer.dpi, c.dpi);
+    EXPECT_EQ(renderer.colors, c.dark ? kDarkPalette : kLightPalette);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(font_of(renderer.fonts[i]).lfHeight, c.heights[i]) << c.dpi << " font " << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(brush_color(renderer.brushes[i]), c.brushes[i]) << c.dpi << " brush " << i;
+    // The handles handed out before are gone.
+    for (HFONT font : old_fonts) EXPECT_EQ(GetObjectType(font), 0u);
+    for (HBRUSH brush : old_brushes) EXPECT_EQ(GetObjectType(brush), 0u);
+  }
+  EXPECT_EQ(kLightPalette[kColorAccent], 0xC46918u);
 }
 
 TEST(Renderer, ThemeAndDpiSwitchesKeepTheProcessGdiObjectCount) {
@@ -92,9 +69,7 @@ TEST(Renderer, ThemeAndDpiSwitchesKeepTheProcessGdiObjectCount) {
   const long probe_before = testing::gdi_objects_in_use();
   HBRUSH a = CreateSolidBrush(1), b = CreateSolidBrush(2), c = CreateSolidBrush(3);
   EXPECT_EQ(testing::gdi_objects_in_use(), probe_before + 3);
-  DeleteObject(a);
-  DeleteObject(b);
-  DeleteObject(c);
+  for (HBRUSH brush : {a, b, c}) DeleteObject(brush);
 
   {
     Renderer warm_up;  // first use of the library and of font mapping may cache objects
@@ -130,18 +105,15 @@ TEST(Renderer, TwoRenderersLiveSideBySide) {
 }
 
 TEST(Renderer, EmptyOrReversedRectsDrawNothing) {
-  for (bool dark : {false, true}) {
-    Renderer renderer;
-    renderer.set_theme(dark, 96);
-    DibCanvas canvas(60, 40, kBlank);
-    for (const RECT& rect : {RECT{50, 30, 10, 5}, RECT{10, 5, 10, 30}, RECT{10, 30, 50, 5}, RECT{10, 5, 50, 5}}) {
-      renderer.fill_round_rect(canvas.dc(), rect, 0x0000FF, 6);
-      renderer.fill_round_rect(canvas.dc(), rect, 0x0000FF, 0);
-      renderer.fill_round_rect_geometry(canvas.dc(), rect, 0x0000FF, 6);
-      renderer.draw_progress_bar(canvas.dc(), rect, 0.5f);
-    }
-    EXPECT_EQ(canvas.count(kBlank), 60 * 40) << (dark ? "dark" : "light");
+  Renderer renderer;
+  DibCanvas canvas(60, 40, kBlank);
+  for (const RECT& rect : {RECT{50, 30, 10, 5}, RECT{10, 5, 10, 30}, RECT{10, 30, 50, 5}, RECT{10, 5, 50, 5}}) {
+    renderer.fill_round_rect(canvas.dc(), rect, 0x0000FF, 6);
+    renderer.fill_round_rect(canvas.dc(), rect, 0x0000FF, 0);
+    renderer.fill_round_rect_geometry(canvas.dc(), rect, 0x0000FF, 6);
+    renderer.draw_progress_bar(canvas.dc(), rect, 0.5f);
   }
+  EXPECT_EQ(canvas.count(kBlank), 60 * 40);
 }
 
 TEST(Renderer, AFailedLibraryAssertionIsCountedAndTheProgramGoesOn) {
@@ -168,44 +140,38 @@ TEST(Renderer, TessellationRaisesNoLibraryAssertion) {
   EXPECT_EQ(imgui_assertion_count(), before);
 }
 
-TEST(Renderer, FillRectPaintsExactlyTheRect) {
+class RendererTheme : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { renderer.set_theme(GetParam(), 96); }
   Renderer renderer;
-  DibCanvas canvas(50, 40, kBlank);
-  const RECT rect{10, 5, 30, 25};
-  renderer.fill_rect(canvas.dc(), rect, renderer.colors[kColorSurface]);
-  EXPECT_EQ(canvas.count(rect, renderer.colors[kColorSurface]), 20 * 20);
-  EXPECT_EQ(canvas.count(kBlank), 50 * 40 - 20 * 20);
-}
+};
 
-class RoundRectTheme : public ::testing::TestWithParam<bool> {};
-
-TEST_P(RoundRectTheme, RadiusZeroFillsExactlyTheRect) {
-  Renderer renderer;
-  renderer.set_theme(GetParam(), 96);
-  DibCanvas canvas(60, 50, kBlank);
+TEST_P(RendererTheme, FillRectAndRadiusZeroPaintExactlyTheRect) {
   const RECT rect{7, 9, 47, 39};
   const COLORREF color = renderer.colors[kColorSurface];
-  renderer.fill_round_rect(canvas.dc(), rect, color, 0);
-  EXPECT_EQ(canvas.count(rect, color), 40 * 30);
-  EXPECT_EQ(canvas.count(kBlank), 60 * 50 - 40 * 30);
+  for (bool rounded : {false, true}) {
+    DibCanvas canvas(60, 50, kBlank);
+    if (rounded) {
+      renderer.fill_round_rect(canvas.dc(), rect, color, 0);
+    } else {
+      renderer.fill_rect(canvas.dc(), rect, color);
+    }
+    EXPECT_EQ(canvas.count(rect, color), 40 * 30) << rounded;
+    EXPECT_EQ(canvas.count(kBlank), 60 * 50 - 40 * 30) << rounded;
+  }
 }
 
-TEST_P(RoundRectTheme, RoundedBodyKeepsItsCornersAndStaysInside) {
-  Renderer renderer;
-  renderer.set_theme(GetParam(), 96);
+TEST_P(RendererTheme, RoundedBodyKeepsItsCornersAndStaysInside) {
   DibCanvas canvas(140, 80, kBlank);
   const RECT rect{10, 10, 110, 60};
   const COLORREF color = renderer.colors[kColorAccent];
   renderer.fill_round_rect(canvas.dc(), rect, color, 6);
-
-  // Nothing outside the rect.
-  EXPECT_EQ(canvas.count(color), canvas.count(rect, color));
+  EXPECT_EQ(canvas.count(color), canvas.count(rect, color));  // nothing outside
   EXPECT_GT(canvas.count(rect, color), 100 * 50 * 9 / 10);
-  // Inside, the body is one exact colour; the edges' middles are painted.
+  // Body and the edges' middles painted; the very corners untouched.
   for (const POINT p : {POINT{60, 35}, POINT{10, 35}, POINT{60, 10}, POINT{108, 35}, POINT{60, 58}, POINT{17, 17}}) {
     EXPECT_EQ(canvas.pixel(p.x, p.y), color) << p.x << "," << p.y;
   }
-  // The very corners stay untouched.
   for (const POINT p : {POINT{10, 10}, POINT{11, 10}, POINT{10, 11}, POINT{109, 10}, POINT{10, 59}, POINT{109, 59}}) {
     EXPECT_EQ(canvas.pixel(p.x, p.y), kBlank) << p.x << "," << p.y;
   }
@@ -213,7 +179,38 @@ TEST_P(RoundRectTheme, RoundedBodyKeepsItsCornersAndStaysInside) {
   EXPECT_EQ(canvas.count(color) + canvas.count(kBlank), 140 * 80);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothThemes, RoundRectTheme, ::testing::Values(false, true),
+TEST_P(RendererTheme, ProgressFractionIsClampedAndOnlyAWidthAboveZeroIsFilled) {
+  const RECT bar{10, 10, 210, 20};
+  const COLORREF track = renderer.colors[kColorHover];
+  const COLORREF accent = renderer.colors[kColorAccent];
+  const auto draw = [&](float fraction) {
+    auto canvas = std::make_unique<DibCanvas>(220, 30, kBlank);
+    renderer.draw_progress_bar(canvas->dc(), bar, fraction);
+    return canvas;
+  };
+  // The accent-coloured pixels of the bar's middle row.
+  const auto accent_run = [&](const DibCanvas& canvas) { return canvas.count(RECT{0, 15, 220, 16}, accent); };
+
+  for (float fraction : {-0.5f, 0.0f, 0.004f, std::numeric_limits<float>::quiet_NaN()}) {
+    auto empty = draw(fraction);
+    EXPECT_EQ(empty->count(accent), 0) << fraction;
+    EXPECT_EQ(empty->pixel(110, 15), track) << fraction;
+  }
+  auto half = draw(0.5f);  // 100 px filled from the left edge
+  EXPECT_EQ(half->pixel(60, 15), accent);
+  EXPECT_EQ(half->pixel(111, 15), track);
+  EXPECT_GE(accent_run(*half), 99);
+  EXPECT_LE(accent_run(*half), 100);
+
+  auto over = draw(1.7f);
+  auto full = draw(1.0f);
+  EXPECT_GE(accent_run(*over), 199);
+  EXPECT_EQ(over->count(accent), full->count(accent));
+  EXPECT_EQ(over->count(kBlank), full->count(kBlank));
+  EXPECT_EQ(over->count(RECT{0, 0, 10, 30}, accent) + over->count(RECT{210, 0, 220, 30}, accent), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothThemes, RendererTheme, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param_info) { return param_info.param ? "Dark" : "Light"; });
 
 TEST(Renderer, GeometryScalesTheRadiusWithTheDpi) {
@@ -223,88 +220,30 @@ TEST(Renderer, GeometryScalesTheRadiusWithTheDpi) {
   renderer.fill_round_rect_geometry(canvas.dc(), RECT{0, 0, 100, 60}, 0x0000FF, 6);  // 12 px at 192 dpi
   // A 12-px radius leaves the pixel two in from the corner blank; a 6-px one would paint it.
   EXPECT_EQ(canvas.pixel(2, 2), kBlank);
-  EXPECT_EQ(canvas.pixel(6, 6), 0x0000FFu);
-  EXPECT_EQ(canvas.pixel(50, 0), 0x0000FFu);
-  EXPECT_EQ(canvas.pixel(0, 30), 0x0000FFu);
+  for (const POINT p : {POINT{6, 6}, POINT{50, 0}, POINT{0, 30}}) EXPECT_EQ(canvas.pixel(p.x, p.y), 0x0000FFu);
 }
-
-// The accent-coloured pixels of the bar's middle row.
-int accent_run(const DibCanvas& canvas, const Renderer& renderer, const RECT& bar) {
-  const LONG middle = (bar.top + bar.bottom) / 2;
-  return canvas.count(RECT{0, middle, canvas.width(), middle + 1}, renderer.colors[kColorAccent]);
-}
-
-class ProgressTheme : public ::testing::TestWithParam<bool> {};
-
-TEST_P(ProgressTheme, FractionIsClampedAndOnlyAWidthAboveZeroIsFilled) {
-  Renderer renderer;
-  renderer.set_theme(GetParam(), 96);
-  const RECT bar{10, 10, 210, 20};
-  const COLORREF track = renderer.colors[kColorHover];
-  const COLORREF accent = renderer.colors[kColorAccent];
-
-  for (float fraction : {-0.5f, 0.0f, 0.004f, std::numeric_limits<float>::quiet_NaN()}) {
-    DibCanvas canvas(220, 30, kBlank);
-    renderer.draw_progress_bar(canvas.dc(), bar, fraction);
-    EXPECT_EQ(canvas.count(accent), 0) << fraction;
-    EXPECT_EQ(canvas.pixel(110, 15), track) << fraction;
-  }
-
-  DibCanvas half(220, 30, kBlank);
-  renderer.draw_progress_bar(half.dc(), bar, 0.5f);
-  EXPECT_EQ(half.pixel(60, 15), accent);
-  EXPECT_EQ(half.pixel(150, 15), track);
-  // The filled part is 100 px wide, from the bar's left edge.
-  EXPECT_GE(accent_run(half, renderer, bar), 99);
-  EXPECT_LE(accent_run(half, renderer, bar), 100);
-  EXPECT_EQ(half.pixel(111, 15), track);
-
-  DibCanvas over(220, 30, kBlank);
-  renderer.draw_progress_bar(over.dc(), bar, 1.7f);
-  DibCanvas full(220, 30, kBlank);
-  renderer.draw_progress_bar(full.dc(), bar, 1.0f);
-  EXPECT_GE(accent_run(over, renderer, bar), 199);
-  EXPECT_EQ(over.count(accent), full.count(accent));
-  EXPECT_EQ(over.count(kBlank), full.count(kBlank));
-  EXPECT_EQ(over.count(RECT{0, 0, 10, 30}, accent) + over.count(RECT{210, 0, 220, 30}, accent), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(BothThemes, ProgressTheme, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& param_info) { return param_info.param ? "Dark" : "Light"; });
 
 TEST(Renderer, InfoBadgeIsAnExactDiscWithAWhiteLetter) {
   Renderer renderer;
-  for (bool hot : {false, true}) {
-    DibCanvas canvas(40, 40, kBlank);
-    const RECT cell{10, 10, 30, 30};  // 20 x 20: the disc spans 11..28
-    renderer.draw_info_badge(canvas.dc(), cell, hot);
-    const COLORREF disc = hot ? 0xFB9D42 : 0xDE7E25;
-    EXPECT_EQ(canvas.pixel(13, 20), disc);       // left part of the disc, beside the letter
-    EXPECT_EQ(canvas.pixel(11, 19), disc);       // leftmost column
-    EXPECT_EQ(canvas.pixel(28, 19), disc);       // rightmost column
-    EXPECT_EQ(canvas.pixel(10, 19), kBlank);
-    EXPECT_EQ(canvas.pixel(29, 19), kBlank);
-    EXPECT_EQ(canvas.pixel(11, 11), kBlank);     // the disc's bounding corners
-    EXPECT_EQ(canvas.pixel(28, 28), kBlank);
-    EXPECT_GT(canvas.count(RECT{11, 11, 29, 29}, 0xFFFFFF), 5) << "letter in white";
-    EXPECT_EQ(canvas.pixel(19, 11), disc);  // top row of the disc
-    EXPECT_EQ(canvas.pixel(19, 28), disc);  // bottom row
-    EXPECT_EQ(canvas.count(RECT{0, 0, 40, 11}, disc) + canvas.count(RECT{0, 29, 40, 40}, disc), 0);
+  // The 20 x 20 cell and a 10-wide cell both centre an 18-px disc on columns 11..28.
+  for (const RECT cell : {RECT{10, 10, 30, 30}, RECT{15, 10, 25, 30}}) {
+    for (bool hot : {false, true}) {
+      DibCanvas canvas(40, 40, kBlank);
+      renderer.draw_info_badge(canvas.dc(), cell, hot);
+      const COLORREF disc = hot ? 0xFB9D42 : 0xDE7E25;
+      for (const POINT p : {POINT{13, 20}, POINT{11, 19}, POINT{28, 19}, POINT{19, 11}, POINT{19, 28}}) {
+        EXPECT_EQ(canvas.pixel(p.x, p.y), disc) << p.x << "," << p.y;
+      }
+      for (const POINT p : {POINT{10, 19}, POINT{29, 19}, POINT{11, 11}, POINT{28, 28}}) {
+        EXPECT_EQ(canvas.pixel(p.x, p.y), kBlank) << p.x << "," << p.y;
+      }
+      EXPECT_GT(canvas.count(RECT{11, 11, 29, 29}, 0xFFFFFF), 5) << "letter in white";
+      EXPECT_EQ(canvas.count(RECT{0, 0, 40, 11}, disc) + canvas.count(RECT{0, 29, 40, 40}, disc), 0);
+    }
   }
 }
 
-TEST(Renderer, InfoBadgeOverflowsANarrowCellCentred) {
-  Renderer renderer;
-  DibCanvas canvas(40, 40, kBlank);
-  renderer.draw_info_badge(canvas.dc(), RECT{15, 10, 25, 30}, false);  // 10 wide
-  // d = 18: left = (15 + 25 - 18) / 2 = 11, so columns 11..28.
-  EXPECT_EQ(canvas.pixel(11, 19), 0xDE7E25u);
-  EXPECT_EQ(canvas.pixel(28, 19), 0xDE7E25u);
-  EXPECT_EQ(canvas.pixel(10, 19), kBlank);
-  EXPECT_EQ(canvas.pixel(29, 19), kBlank);
-}
-
-TEST(Renderer, DrawTextUsesTheGivenColourAndRestoresTheFont) {
+TEST(Renderer, DrawTextUsesTheGivenColourAndFontAndRestoresTheDc) {
   Renderer renderer;
   renderer.set_theme(false, 96);
   DibCanvas canvas(120, 30, renderer.colors[kColorWindow]);
@@ -313,23 +252,17 @@ TEST(Renderer, DrawTextUsesTheGivenColourAndRestoresTheFont) {
                      kSingleLineFormat | DT_CENTER);
   EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_FONT), before);
   EXPECT_GT(canvas.count(renderer.colors[kColorText]), 10);
-  // Only the text colour and blends toward the background appear: nothing else.
   EXPECT_EQ(GetBkMode(canvas.dc()), TRANSPARENT);
   EXPECT_EQ(canvas.count(RECT{0, 0, 20, 30}, renderer.colors[kColorWindow]), 20 * 30);
-}
 
-TEST(Renderer, DrawTextWithoutAFontUsesTheBodyFont) {
-  Renderer renderer;
-  DibCanvas plain(200, 40, 0);
-  DibCanvas body(200, 40, 0);
-  DibCanvas title(200, 40, 0);
-  renderer.draw_text(plain.dc(), L"Wide text", RECT{0, 0, 200, 40}, 0xFFFFFF, nullptr, kSingleLineFormat);
-  renderer.draw_text(body.dc(), L"Wide text", RECT{0, 0, 200, 40}, 0xFFFFFF, renderer.fonts[kFontBody],
-                     kSingleLineFormat);
-  renderer.draw_text(title.dc(), L"Wide text", RECT{0, 0, 200, 40}, 0xFFFFFF, renderer.fonts[kFontTitle],
-                     kSingleLineFormat);
-  EXPECT_EQ(plain.count(0), body.count(0));
-  EXPECT_NE(plain.count(0), title.count(0));
+  // Without a font the body font is used.
+  const auto ink = [&](HFONT font) {
+    DibCanvas text(200, 40, 0);
+    renderer.draw_text(text.dc(), L"Wide text", RECT{0, 0, 200, 40}, 0xFFFFFF, font, kSingleLineFormat);
+    return text.count(0);
+  };
+  EXPECT_EQ(ink(nullptr), ink(renderer.fonts[kFontBody]));
+  EXPECT_NE(ink(nullptr), ink(renderer.fonts[kFontTitle]));
 }
 
 }  // namespace

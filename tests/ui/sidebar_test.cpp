@@ -90,15 +90,12 @@ TEST(Sidebar, SelectionFollowsThePage) {
     return ids;
   };
   EXPECT_EQ(selected(), std::vector<int>{100});
-  app->command(CMD_PAGE_ADMIN);
-  EXPECT_EQ(app->page, PAGE_ADMIN);
-  EXPECT_EQ(selected(), std::vector<int>{CMD_PAGE_ADMIN});
-  app->command(CMD_PAGE_UPDATES);
-  EXPECT_EQ(selected(), std::vector<int>{CMD_PAGE_UPDATES});
-  app->command(CMD_PAGE_OPTIONS);
-  EXPECT_EQ(selected(), std::vector<int>{CMD_PAGE_OPTIONS});
-  app->command(CMD_PAGE_BASE + 7);
-  EXPECT_EQ(selected(), std::vector<int>{107});
+  for (int command : {static_cast<int>(CMD_PAGE_ADMIN), static_cast<int>(CMD_PAGE_UPDATES),
+                      static_cast<int>(CMD_PAGE_OPTIONS), CMD_PAGE_BASE + 7}) {
+    app->command(command);
+    EXPECT_EQ(selected(), std::vector<int>{command});
+  }
+  EXPECT_EQ(app->page, PAGE_BACKUPS);
 }
 
 TEST(Sidebar, ScrollsWhenTheColumnDoesNotFit) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,82 +16,43 @@ CommandLine parse(std::vector<std::wstring> arguments) {
   return parse_command_line(static_cast<int>(argv.size()), argv.data());
 }
 
-TEST(StartOptions, DefaultsWithoutArguments) {
-  const CommandLine line = parse({});
-  EXPECT_FALSE(line.options.smoke);
-  EXPECT_FALSE(line.options.vietnamese);
-  EXPECT_TRUE(line.options.dark);
-  EXPECT_FALSE(line.options.language_given);
-  EXPECT_FALSE(line.options.theme_given);
-  EXPECT_FALSE(line.options.render_test);
-  EXPECT_FALSE(line.take_ownership_path);
-}
-
-TEST(StartOptions, EachOption) {
-  EXPECT_TRUE(parse({L"--smoke-test"}).options.smoke);
-  EXPECT_FALSE(parse({L"--smoke-test"}).options.render_test);
-
-  const StartOptions render = parse({L"--render-test"}).options;
-  EXPECT_TRUE(render.smoke);
-  EXPECT_TRUE(render.render_test);
-
-  const StartOptions vi = parse({L"--language", L"vi", L"--theme", L"light"}).options;
-  EXPECT_TRUE(vi.vietnamese);
-  EXPECT_TRUE(vi.language_given);
-  EXPECT_FALSE(vi.dark);
-  EXPECT_TRUE(vi.theme_given);
-
-  const StartOptions dark = parse({L"--theme", L"dark"}).options;
-  EXPECT_TRUE(dark.dark);
-  EXPECT_TRUE(dark.theme_given);
-  EXPECT_FALSE(dark.language_given);
-}
-
-TEST(StartOptions, ValuesAreExactAndCaseSensitive) {
-  // Anything but "vi" means English; anything but "dark" means light.
-  const StartOptions upper = parse({L"--language", L"VI", L"--theme", L"Dark"}).options;
-  EXPECT_FALSE(upper.vietnamese);
-  EXPECT_TRUE(upper.language_given);
-  EXPECT_FALSE(upper.dark);
-  EXPECT_TRUE(upper.theme_given);
-  // Option names are case-sensitive too.
-  const StartOptions ignored = parse({L"--SMOKE-TEST", L"--Language", L"vi"}).options;
-  EXPECT_FALSE(ignored.smoke);
-  EXPECT_FALSE(ignored.vietnamese);
-  EXPECT_FALSE(ignored.language_given);
-}
-
-TEST(StartOptions, MissingValuesAndUnknownArgumentsAreIgnored) {
-  const StartOptions last_language = parse({L"--smoke-test", L"--language"}).options;
-  EXPECT_TRUE(last_language.smoke);
-  EXPECT_FALSE(last_language.language_given);
-
-  const StartOptions last_theme = parse({L"--theme"}).options;
-  EXPECT_FALSE(last_theme.theme_given);
-  EXPECT_TRUE(last_theme.dark);
-
-  const CommandLine last_ownership = parse({L"--take-ownership"});
-  EXPECT_FALSE(last_ownership.take_ownership_path);
-
-  const StartOptions unknown = parse({L"--verbose", L"vi", L"/theme", L"dark", L""}).options;
-  EXPECT_FALSE(unknown.vietnamese);
-  EXPECT_FALSE(unknown.language_given);
-  EXPECT_FALSE(unknown.theme_given);
-}
-
-TEST(StartOptions, ValueIsConsumedEvenWhenItLooksLikeAnOption) {
-  // "--language --smoke-test": the option takes "--smoke-test" as its value.
-  const StartOptions options = parse({L"--language", L"--smoke-test"}).options;
-  EXPECT_TRUE(options.language_given);
-  EXPECT_FALSE(options.vietnamese);
-  EXPECT_FALSE(options.smoke);
-}
-
-TEST(StartOptions, LaterOptionsOverrideEarlierOnes) {
-  const StartOptions options = parse({L"--language", L"vi", L"--theme", L"dark", L"--language", L"en",
-                                      L"--theme", L"light"}).options;
-  EXPECT_FALSE(options.vietnamese);
-  EXPECT_FALSE(options.dark);
+TEST(StartOptions, CommandLineTable) {
+  const struct {
+    std::vector<std::wstring> arguments;
+    bool smoke, render_test, vietnamese, language_given, dark, theme_given;
+  } cases[] = {
+      {{}, false, false, false, false, true, false},
+      {{L"--smoke-test"}, true, false, false, false, true, false},
+      {{L"--render-test"}, true, true, false, false, true, false},
+      {{L"--language", L"vi", L"--theme", L"light"}, false, false, true, true, false, true},
+      {{L"--theme", L"dark"}, false, false, false, false, true, true},
+      // Values are exact: anything but "vi" means English, anything but "dark" means light.
+      {{L"--language", L"VI", L"--theme", L"Dark"}, false, false, false, true, false, true},
+      // Option names are case-sensitive; unknown arguments are ignored.
+      {{L"--SMOKE-TEST", L"--Language", L"vi"}, false, false, false, false, true, false},
+      {{L"--verbose", L"vi", L"/theme", L"dark", L""}, false, false, false, false, true, false},
+      // A missing value leaves the option unset.
+      {{L"--smoke-test", L"--language"}, true, false, false, false, true, false},
+      {{L"--theme"}, false, false, false, false, true, false},
+      // A value is consumed even when it looks like an option.
+      {{L"--language", L"--smoke-test"}, false, false, false, true, true, false},
+      // Later options override earlier ones.
+      {{L"--language", L"vi", L"--theme", L"dark", L"--language", L"en", L"--theme", L"light"},
+       false, false, false, true, false, true},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = parse(c.arguments);
+    const std::wstring name = c.arguments.empty() ? L"(none)" : c.arguments[0] + L" ...";
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    EXPECT_EQ(line.options.smoke, c.smoke);
+    EXPECT_EQ(line.options.render_test, c.render_test);
+    EXPECT_EQ(line.options.vietnamese, c.vietnamese);
+    EXPECT_EQ(line.options.language_given, c.language_given);
+    EXPECT_EQ(line.options.dark, c.dark);
+    EXPECT_EQ(line.options.theme_given, c.theme_given);
+    EXPECT_FALSE(line.take_ownership_path);
+  }
+  EXPECT_FALSE(parse({L"--take-ownership"}).take_ownership_path);
 }
 
 TEST(StartOptions, TakeOwnershipCopiesThePathAndStopsReading) {
@@ -105,12 +67,6 @@ TEST(StartOptions, TakeOwnershipCopiesThePathAndStopsReading) {
   EXPECT_EQ(*line.take_ownership_path, L"C:\\Some Folder\\file.txt");
   EXPECT_FALSE(line.options.smoke);
 }
-
-}  // namespace
-}  // namespace corvane
-
-namespace corvane {
-namespace {
 
 TEST(StartFailure, TestModesWriteTheErrorInsteadOfABox) {
   for (const bool render : {false, true}) {

@@ -19,20 +19,22 @@ namespace {
 constexpr wchar_t kThemes[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes";
 constexpr wchar_t kPersonalize[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
+bool key_exists(const wchar_t* path) {
+  HKEY key = nullptr;
+  const bool found = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+  if (found) RegCloseKey(key);
+  return found;
+}
+
+// Puts the Windows app theme, the keys that hold it and the preferences file back as they were.
 class ThemeFollow : public ::testing::Test {
  protected:
   void SetUp() override {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
+    DWORD size = sizeof(old_value_);
     had_value_ = RegGetValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr,
-                              &value, &size) == ERROR_SUCCESS;
-    old_value_ = value;
-    HKEY key = nullptr;
-    had_themes_key_ = RegOpenKeyExW(HKEY_CURRENT_USER, kThemes, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key != nullptr) RegCloseKey(key);
-    key = nullptr;
-    had_personalize_key_ = RegOpenKeyExW(HKEY_CURRENT_USER, kPersonalize, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key != nullptr) RegCloseKey(key);
+                              &old_value_, &size) == ERROR_SUCCESS;
+    had_themes_key_ = key_exists(kThemes);
+    had_personalize_key_ = key_exists(kPersonalize);
     std::filesystem::create_directories(std::filesystem::path(app_data_folder()));
     had_preferences_ = std::filesystem::exists(std::filesystem::path(preferences_path()));
     old_preferences_ = testing::read_file_bytes(preferences_path());
@@ -44,7 +46,6 @@ class ThemeFollow : public ::testing::Test {
     } else {
       RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme");
     }
-    // Leave no key behind that was not there before.
     if (!had_personalize_key_) RegDeleteKeyW(HKEY_CURRENT_USER, kPersonalize);
     if (!had_themes_key_) RegDeleteKeyW(HKEY_CURRENT_USER, kThemes);
     if (had_preferences_) {
