@@ -209,6 +209,16 @@ std::vector<std::uint8_t> expected_bytes(const Value& value) {
   return bytes;
 }
 
+void expect_change(const RegistryValue& change, std::uint32_t hive, const std::wstring& key, const std::wstring& name,
+                   const Value& value) {
+  EXPECT_EQ(change.hive, hive);
+  EXPECT_EQ(change.key, key);
+  EXPECT_EQ(change.name, name);
+  EXPECT_TRUE(change.value.exists);
+  EXPECT_EQ(change.value.type, value.type);
+  EXPECT_EQ(change.value.bytes, expected_bytes(value));
+}
+
 TEST(FeatureCatalogueGolden, EveryEntryMatchesTheTable) {
   const auto& catalogue = feature_catalogue();
   const auto& rows = golden_rows();
@@ -243,19 +253,11 @@ TEST(FeatureCatalogueGolden, EveryEntryMatchesTheTable) {
     const bool ownership = std::string(row.id) == "ownership";
     ASSERT_EQ(f.changes.size(), ownership ? 2u : 1u);
     if (ownership) {  // the same command for folders
-      EXPECT_EQ(f.changes[1].hive, 0u);
-      EXPECT_EQ(f.changes[1].key, L"Software\\Classes\\Directory\\shell\\Corvane.TakeOwnership\\command");
-      EXPECT_EQ(f.changes[1].name, L"");
-      EXPECT_EQ(f.changes[1].value.type, row.value.type);
-      EXPECT_EQ(f.changes[1].value.bytes, expected_bytes(row.value));
+      expect_change(f.changes[1], CU, L"Software\\Classes\\Directory\\shell\\Corvane.TakeOwnership\\command", L"",
+                    row.value);
     }
     const RegistryValue& change = f.changes.front();
-    EXPECT_EQ(change.hive, row.hive);
-    EXPECT_EQ(change.key, row.target);
-    EXPECT_EQ(change.name, row.name);
-    EXPECT_TRUE(change.value.exists);
-    EXPECT_EQ(change.value.type, row.value.type);
-    EXPECT_EQ(change.value.bytes, expected_bytes(row.value));
+    expect_change(change, row.hive, row.target, row.name, row.value);
 
     const auto choice_row = golden_choices().find(row.id);
     if (row.kind == Kind::Registry) {
@@ -269,8 +271,7 @@ TEST(FeatureCatalogueGolden, EveryEntryMatchesTheTable) {
     for (std::size_t c = 0; c < expected.choices.size(); ++c) {
       EXPECT_EQ(f.choices[c].label_en, expected.choices[c].label_en);
       EXPECT_EQ(f.choices[c].label_vi, expected.choices[c].label_vi);
-      EXPECT_TRUE(f.choices[c].value.exists);
-      EXPECT_EQ(f.choices[c].value.type, static_cast<std::uint32_t>(REG_DWORD));
+      EXPECT_TRUE(f.choices[c].value.exists && f.choices[c].value.type == REG_DWORD);
       EXPECT_EQ(f.choices[c].value.bytes, expected_bytes(D(expected.choices[c].value)));
     }
     EXPECT_EQ(change.value.bytes, expected_bytes(D(expected.choices[expected.held].value)));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace corvane::testing {
 namespace {
@@ -44,10 +45,8 @@ DWORD WINAPI fake_delete(HKEY, const GUID* scheme) {
   ++current->delete_calls;
   if (current->delete_error != 0) return current->delete_error;
   if (IsEqualGUID(*scheme, current->active)) return ERROR_ACCESS_DENIED;  // as Windows refuses
-  const auto found = std::find_if(current->schemes.begin(), current->schemes.end(),
-                                  [&](const GUID& other) { return IsEqualGUID(other, *scheme) != 0; });
-  if (found == current->schemes.end()) return ERROR_FILE_NOT_FOUND;
-  current->schemes.erase(found);
+  if (!current->exists(*scheme)) return ERROR_FILE_NOT_FOUND;
+  std::erase_if(current->schemes, [&](const GUID& other) { return IsEqualGUID(other, *scheme) != 0; });
   return ERROR_SUCCESS;
 }
 
