@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -114,27 +115,24 @@ TEST(Dialogs, WindowLayoutTextAndButtons) {
   bool checked = false;
   DialogDriver driver([&](HWND dialog) {
     const auto s = [&](int px) { return app->renderer.scale(px); };
-    wchar_t title[64] = {};
-    GetWindowTextW(dialog, title, 64);
-    EXPECT_EQ(std::wstring(title), L"Three choices");
+    EXPECT_EQ(window_text(dialog), L"Three choices");
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), app->main_window);
     EXPECT_FALSE(IsWindowEnabled(app->main_window));
+    // 750 x 490, centred on the owner.
     RECT rect{};
     GetWindowRect(dialog, &rect);
-    EXPECT_EQ(rect.right - rect.left, s(750));
-    EXPECT_EQ(rect.bottom - rect.top, s(490));
-    EXPECT_EQ(rect.left, owner.left + (owner.right - owner.left - s(750)) / 2);
-    EXPECT_EQ(rect.top, owner.top + (owner.bottom - owner.top - s(490)) / 2);
+    const int left = owner.left + (owner.right - owner.left - s(750)) / 2;
+    const int top = owner.top + (owner.bottom - owner.top - s(490)) / 2;
+    const RECT expected{left, top, left + s(750), top + s(490)};
+    EXPECT_TRUE(EqualRect(&rect, &expected));
     RECT client{};
     GetClientRect(dialog, &client);
     const HWND text = GetDlgItem(dialog, ID_DIALOG_TEXT);
     EXPECT_EQ(window_text(text), L"first\r\nsecond\r\nthird");
     EXPECT_NE(GetWindowLongPtrW(text, GWL_STYLE) & ES_READONLY, 0);
     const RECT text_rect = testing::child_rect(text);
-    EXPECT_EQ(text_rect.left, s(24));
-    EXPECT_EQ(text_rect.top, s(24));
-    EXPECT_EQ(text_rect.right, client.right - s(24));
-    EXPECT_EQ(text_rect.bottom - text_rect.top, client.bottom - 3 * s(24) - s(36));
+    const RECT text_expected{s(24), s(24), client.right - s(24), client.bottom - 2 * s(24) - s(36)};
+    EXPECT_TRUE(EqualRect(&text_rect, &text_expected));
     // Right-aligned, 150 wide with 10 between them.
     const wchar_t* labels[] = {L"Yes", L"No", L"Later"};
     for (int i = 0; i < 3; ++i) {
@@ -273,11 +271,14 @@ struct OutcomeCase {
 };
 
 TEST(Dialogs, OperationResultTexts) {
-  const Outcome counts{.affected = 3, .skipped = 1};
-  const Outcome failure{.ok = false, .message = L"Access is denied. (5)"};
-  const Outcome bytes{.bytes = 1536};
-  const Outcome full{.message = L"Cleanup finished", .record_path = L"C:\\Reports\\x-cleanup.json", .bytes = 3565158,
-                     .affected = 12};
+  const auto outcome = [](bool ok, std::uint64_t affected, std::uint64_t skipped, std::uint64_t bytes,
+                          const wchar_t* message = L"", const wchar_t* record_path = L"") {
+    return Outcome{ok, message, record_path, bytes, affected, skipped};
+  };
+  const Outcome counts = outcome(true, 3, 1, 0);
+  const Outcome failure = outcome(false, 0, 0, 0, L"Access is denied. (5)");
+  const Outcome bytes = outcome(true, 0, 0, 1536);
+  const Outcome full = outcome(true, 12, 0, 3565158, L"Cleanup finished", L"C:\\Reports\\x-cleanup.json");
   const Outcome plain;
   const OutcomeCase cases[] = {
       {counts, false, L"Completed - 3 processed, 1 skipped"},

@@ -76,11 +76,7 @@ class ProgramRun {
       }
       return TRUE;
     };
-    if (desktop_ != nullptr) {
-      EnumDesktopWindows(desktop_, visit, reinterpret_cast<LPARAM>(&search));
-    } else {
-      EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
-    }
+    EnumDesktopWindows(desktop_, visit, reinterpret_cast<LPARAM>(&search));  // null: this thread's desktop
     return search.found;
   }
 

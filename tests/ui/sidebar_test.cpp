@@ -102,18 +102,18 @@ TEST(Sidebar, ScrollsWhenTheColumnDoesNotFit) {
   WindowApp app(window_test_options(), true);
   ASSERT_TRUE(app.created());
   const int row = app->renderer.scale(42);
+  const auto resize = [&](int height) {
+    SetWindowPos(app->sidebar, nullptr, 0, 0, app->renderer.scale(240), height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    app->layout_sidebar();
+  };
   // Tall enough: nothing to scroll, the wheel changes nothing.
-  SetWindowPos(app->sidebar, nullptr, 0, 0, app->renderer.scale(240), 13 * row + 50,
-               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  app->layout_sidebar();
+  resize(13 * row + 50);
   EXPECT_EQ(app->sidebar_max, 0);
   SendMessageW(app->sidebar, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
   EXPECT_EQ(app->sidebar_offset, 0);
 
   const int height = 300;
-  SetWindowPos(app->sidebar, nullptr, 0, 0, app->renderer.scale(240), height,
-               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  app->layout_sidebar();
+  resize(height);
   EXPECT_EQ(app->sidebar_max, 13 * row - height);
   // One notch down: two rows.
   SendMessageW(app->sidebar, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
@@ -145,9 +145,7 @@ TEST(Sidebar, ScrollsWhenTheColumnDoesNotFit) {
   SendMessageW(app->sidebar, WM_VSCROLL, SB_LINEDOWN, 0);
   EXPECT_EQ(app->sidebar_offset, row);
   // A taller sidebar re-clamps the offset.
-  SetWindowPos(app->sidebar, nullptr, 0, 0, app->renderer.scale(240), 13 * row - row / 2,
-               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-  app->layout_sidebar();
+  resize(13 * row - row / 2);
   EXPECT_EQ(app->sidebar_max, row / 2);
   EXPECT_EQ(app->sidebar_offset, row / 2);
 }
