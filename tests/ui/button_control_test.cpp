@@ -70,50 +70,46 @@ struct PointCheck {
   std::vector<std::pair<const wchar_t*, int>> properties;
   UINT state;
   bool primary;
-  POINT point;
-  int role;  // -1: the literal hot primary colour
+  std::vector<std::pair<POINT, int>> expected;  // role -1: the hot primary colour
 };
 
 TEST_P(ButtonPaint, StatesShowTheirColoursAtKnownPoints) {
+  const POINT corner{0, 0};
   const POINT body{4, kHeight / 2};
   const POINT bar{kWidth / 2, kHeight - 3};
+  const std::vector<std::pair<const wchar_t*, int>> nav{{kPropNav, 1}};
+  const std::vector<std::pair<const wchar_t*, int>> link{{kPropLink, 1}};
   const PointCheck checks[] = {
-      {"normal corner", {}, 0, false, {0, 0}, kColorWindow},
-      {"normal body", {}, 0, false, body, kColorSurface},
-      {"normal bar", {}, 0, false, bar, kColorSurface},
-      {"hot", {{kPropHot, 1}}, 0, false, body, kColorHover},
-      {"pressed", {}, ODS_SELECTED, false, body, kColorHover},
-      {"hotlight", {}, ODS_HOTLIGHT, false, body, kColorHover},
-      {"focused body", {}, ODS_FOCUS, false, body, kColorHover},
-      {"focus bar", {}, ODS_FOCUS, false, bar, kColorAccent},
-      {"focus bar top", {}, ODS_FOCUS, false, {kWidth / 2, kHeight - 4}, kColorAccent},
-      {"above the bar", {}, ODS_FOCUS, false, {kWidth / 2, kHeight - 5}, kColorHover},
-      {"bar starts 8 px in", {}, ODS_FOCUS, false, {8, kHeight - 3}, kColorHover},
+      {"normal", {}, 0, false, {{corner, kColorWindow}, {body, kColorSurface}, {bar, kColorSurface}}},
+      {"hot", {{kPropHot, 1}}, 0, false, {{body, kColorHover}}},
+      {"pressed", {}, ODS_SELECTED, false, {{body, kColorHover}}},
+      {"hotlight", {}, ODS_HOTLIGHT, false, {{body, kColorHover}}},
+      // The focus bar: two rows high, 8 px in from the sides.
+      {"focused", {}, ODS_FOCUS, false,
+       {{body, kColorHover}, {bar, kColorAccent}, {{kWidth / 2, kHeight - 4}, kColorAccent},
+        {{kWidth / 2, kHeight - 5}, kColorHover}, {{8, kHeight - 3}, kColorHover}}},
       // Focus cues hidden, or focus that came from the mouse: no bar, normal body.
-      {"cues hidden body", {}, ODS_FOCUS | ODS_NOFOCUSRECT, false, body, kColorSurface},
-      {"cues hidden bar", {}, ODS_FOCUS | ODS_NOFOCUSRECT, false, bar, kColorSurface},
-      {"mouse focus bar", {{kPropMouseFocus, 1}}, ODS_FOCUS, false, bar, kColorSurface},
-      {"primary", {}, 0, true, body, kColorAccent},
-      {"primary hot", {}, ODS_HOTLIGHT, true, body, -1},
-      {"primary focused", {}, ODS_FOCUS, true, body, kColorAccent},
-      {"primary focus bar", {}, ODS_FOCUS, true, bar, kColorOnAccent},
-      {"nav corner", {{kPropNav, 1}}, 0, false, {0, 0}, kColorNavigation},
-      {"nav body", {{kPropNav, 1}}, 0, false, body, kColorNavigation},
-      {"nav selected", {{kPropNav, 1}, {kPropSelected, 1}}, 0, false, body, kColorSelected},
-      {"nav hover wins", {{kPropNav, 1}, {kPropSelected, 1}, {kPropHot, 1}}, 0, false, body, kColorHover},
-      {"link corner", {{kPropLink, 1}}, 0, false, {0, 0}, kColorWindow},
-      {"link frame", {{kPropLink, 1}}, 0, false, {1, 1}, kColorStrongBorder},
-      {"link frame end", {{kPropLink, 1}}, 0, false, {kWidth - 2, kHeight - 2}, kColorStrongBorder},
-      {"link square", {{kPropLink, 1}}, 0, false, {2, 2}, kColorHover},
-      {"link body", {{kPropLink, 1}}, 0, false, body, kColorHover},
-      {"link focus frame", {{kPropLink, 1}}, ODS_FOCUS, false, {1, 1}, kColorAccent},
-      {"link focus body", {{kPropLink, 1}}, ODS_FOCUS, false, {2, 2}, kColorSelected},
+      {"cues hidden", {}, ODS_FOCUS | ODS_NOFOCUSRECT, false, {{body, kColorSurface}, {bar, kColorSurface}}},
+      {"mouse focus", {{kPropMouseFocus, 1}}, ODS_FOCUS, false, {{bar, kColorSurface}}},
+      {"primary", {}, 0, true, {{body, kColorAccent}}},
+      {"primary hot", {}, ODS_HOTLIGHT, true, {{body, -1}}},
+      {"primary focused", {}, ODS_FOCUS, true, {{body, kColorAccent}, {bar, kColorOnAccent}}},
+      {"nav", nav, 0, false, {{corner, kColorNavigation}, {body, kColorNavigation}}},
+      {"nav selected", {{kPropNav, 1}, {kPropSelected, 1}}, 0, false, {{body, kColorSelected}}},
+      {"nav hover wins", {{kPropNav, 1}, {kPropSelected, 1}, {kPropHot, 1}}, 0, false, {{body, kColorHover}}},
+      // Link buttons are square with a frame.
+      {"link", link, 0, false,
+       {{corner, kColorWindow}, {{1, 1}, kColorStrongBorder}, {{kWidth - 2, kHeight - 2}, kColorStrongBorder},
+        {{2, 2}, kColorHover}, {body, kColorHover}}},
+      {"link focused", link, ODS_FOCUS, false, {{{1, 1}, kColorAccent}, {{2, 2}, kColorSelected}}},
   };
   const COLORREF hot_primary = GetParam() ? 0xFFC385u : 0xA35311u;
   for (const PointCheck& check : checks) {
     auto canvas = paint_with(check.properties, check.state, check.primary);
-    EXPECT_EQ(canvas->pixel(check.point.x, check.point.y), check.role < 0 ? hot_primary : color(check.role))
-        << check.name;
+    for (const auto& [point, role] : check.expected) {
+      EXPECT_EQ(canvas->pixel(point.x, point.y), role < 0 ? hot_primary : color(role))
+          << check.name << " at " << point.x << "," << point.y;
+    }
   }
 }
 
