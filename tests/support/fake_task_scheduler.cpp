@@ -419,7 +419,6 @@ class FakeTaskService : public FakeObject<ITaskService> {
   HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG, IRunningTaskCollection**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE NewTask(DWORD, ITaskDefinition**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Connect(VARIANT server, VARIANT user, VARIANT domain, VARIANT password) override {
-    ++g_store->connects;
     if (server.vt != VT_EMPTY || user.vt != VT_EMPTY || domain.vt != VT_EMPTY || password.vt != VT_EMPTY) {
       return E_INVALIDARG;
     }

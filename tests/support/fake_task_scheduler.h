@@ -56,7 +56,6 @@ struct FakeTaskStore {
   HRESULT create_result = S_OK;   // the factory's answer
   HRESULT connect_result = S_OK;
   HRESULT get_task_result = S_OK; // forced answer of GetTask when not S_OK
-  int connects = 0;
   int put_enabled_calls = 0;
   std::vector<std::wstring> deleted;  // "folder path|task name"
   std::vector<FakeRegistration> registrations;
