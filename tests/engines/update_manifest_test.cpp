@@ -171,7 +171,7 @@ TEST(ParseUpdateManifest, Sha256IsSixtyFourHexDigitsStoredInLowerCase) {
   const std::string upper(64, 'A');
   EXPECT_EQ(parse_update_manifest(with("sha256", upper)).sha256, std::string(64, 'a'));
   EXPECT_EQ(parse_update_manifest(with("sha256", "<absent>")).sha256, "");
-  for (const std::string bad : {std::string(63, 'a'), std::string(63, 'a') + "g", std::string(62, 'a') + " a"}) {
+  for (const std::string& bad : {std::string(63, 'a'), std::string(63, 'a') + "g", std::string(62, 'a') + " a"}) {
     EXPECT_EQ(parse_error(with("sha256", bad)), "Invalid update SHA256") << bad;
   }
   for (const json& wrong : {json(std::string(65, 'a')), json(""), json::array(), json(nullptr)}) {
