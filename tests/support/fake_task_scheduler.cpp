@@ -100,10 +100,7 @@ class FakeExecAction : public FakeObject<IExecAction> {
   explicit FakeExecAction(std::wstring path) : path_(std::move(path)) {}
   HRESULT STDMETHODCALLTYPE get_Id(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Id(BSTR) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Type(TASK_ACTION_TYPE* type) override {
-    *type = TASK_ACTION_EXEC;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Type(TASK_ACTION_TYPE*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_Path(BSTR* path) override {
     *path = new_bstr(path_);
     return S_OK;
@@ -121,14 +118,12 @@ class FakeExecAction : public FakeObject<IExecAction> {
   std::wstring path_;
 };
 
-class FakeComHandlerAction : public FakeObject<IAction> {
+// Any action that is not a program, such as a COM handler.
+class FakeOtherAction : public FakeObject<IAction> {
  public:
   HRESULT STDMETHODCALLTYPE get_Id(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Id(BSTR) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Type(TASK_ACTION_TYPE* type) override {
-    *type = TASK_ACTION_COM_HANDLER;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Type(TASK_ACTION_TYPE*) override { return E_NOTIMPL; }
 };
 
 class FakeActionCollection : public FakeObject<IActionCollection> {
@@ -142,7 +137,7 @@ class FakeActionCollection : public FakeObject<IActionCollection> {
     if (index < 1 || index > static_cast<LONG>(actions_.size())) return E_INVALIDARG;
     const FakeAction& item = actions_[static_cast<std::size_t>(index - 1)];
     if (item.program) return hand_out<IAction>(new FakeExecAction(item.path), action);
-    return hand_out<IAction>(new FakeComHandlerAction(), action);
+    return hand_out<IAction>(new FakeOtherAction(), action);
   }
   HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_XmlText(BSTR*) override { return E_NOTIMPL; }
@@ -326,10 +321,7 @@ class FakeTaskFolder : public FakeObject<ITaskFolder> {
  public:
   explicit FakeTaskFolder(std::wstring path) : path_(std::move(path)) {}
   HRESULT STDMETHODCALLTYPE get_Name(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Path(BSTR* path) override {
-    *path = new_bstr(path_);
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Path(BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetFolder(BSTR, ITaskFolder**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetFolders(LONG flags, ITaskFolderCollection** folders) override {
     if (flags != 0) return E_INVALIDARG;
@@ -418,10 +410,7 @@ class FakeTaskService : public FakeObject<ITaskService> {
   }
   HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG, IRunningTaskCollection**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE NewTask(DWORD, ITaskDefinition**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Connect(VARIANT server, VARIANT user, VARIANT domain, VARIANT password) override {
-    if (server.vt != VT_EMPTY || user.vt != VT_EMPTY || domain.vt != VT_EMPTY || password.vt != VT_EMPTY) {
-      return E_INVALIDARG;
-    }
+  HRESULT STDMETHODCALLTYPE Connect(VARIANT, VARIANT, VARIANT, VARIANT) override {
     if (FAILED(g_store->connect_result)) return g_store->connect_result;
     connected_ = true;
     return S_OK;
