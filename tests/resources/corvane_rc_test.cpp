@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "support/built_program.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,19 +13,12 @@
 namespace corvane {
 namespace {
 
-std::wstring corvane_exe() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  folder.resize(folder.find_last_of(L'\\'));  // ...\build\tests
-  folder.resize(folder.find_last_of(L'\\'));  // ...\build
-  return folder + L"\\Corvane.exe";
-}
+using testing::built_corvane_exe;
 
 class CorvaneResources : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_ = LoadLibraryExW(corvane_exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    module_ = LoadLibraryExW(built_corvane_exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module_, nullptr) << "Corvane.exe not found beside the tests";
   }
   void TearDown() override {
@@ -80,7 +75,7 @@ TEST_F(CorvaneResources, ApplicationIconIsOpaqueAndTheBlankIconIsEmpty) {
     DestroyIcon(icon);
   }
   HICON small = nullptr;
-  ASSERT_EQ(ExtractIconExW(corvane_exe().c_str(), -102, nullptr, &small, 1), 1u);
+  ASSERT_EQ(ExtractIconExW(built_corvane_exe().c_str(), -102, nullptr, &small, 1), 1u);
   ASSERT_NE(small, nullptr);
   testing::DibCanvas canvas(32, 32, 0x954717);
   EXPECT_TRUE(DrawIconEx(canvas.dc(), 0, 0, small, 32, 32, 0, nullptr, DI_NORMAL));

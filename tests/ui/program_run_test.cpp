@@ -1,6 +1,8 @@
 // Whole runs of Corvane.exe: start-up, the window, closing and the exit code.
 #include "support/ui_app.h"
 
+#include "support/built_program.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,14 +10,7 @@
 namespace corvane {
 namespace {
 
-std::wstring corvane_exe() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  folder.resize(folder.find_last_of(L'\\'));        // ...\build\tests
-  folder.resize(folder.find_last_of(L'\\'));        // ...\build
-  return folder + L"\\Corvane.exe";
-}
+using testing::built_corvane_exe;
 
 // One run of Corvane on a desktop of its own, so its windows take no focus from other tests.
 class ProgramRun {
@@ -26,7 +21,7 @@ class ProgramRun {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     if (desktop_ != nullptr) startup.lpDesktop = desktop_name_.data();
-    std::wstring command = L"\"" + corvane_exe() + L"\" " + arguments;
+    std::wstring command = L"\"" + built_corvane_exe() + L"\" " + arguments;
     started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                               &process_) != FALSE;
   }
