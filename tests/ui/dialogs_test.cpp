@@ -44,30 +44,62 @@ HWND find_dialog() {
   return found;
 }
 
-// Runs `action` once, from a timer, as soon as a dialog is shown on this thread.
+// Runs `action` from a timer as soon as a dialog is shown on this thread. Posted keys can be
+// lost when another window holds the focus for a moment: while the same dialog stays open the
+// action is repeated every 2 s, and after the third repeat the dialog is closed and the test
+// fails, so a lost key never hangs the run (nor does a dialog that never becomes visible).
 class DialogDriver {
  public:
   explicit DialogDriver(std::function<void(HWND)> action) {
-    current() = std::move(action);
+    state() = State{std::move(action), nullptr, 0, 0, false};
     timer_ = SetTimer(nullptr, 0, 20, &DialogDriver::tick);
   }
   ~DialogDriver() {
     KillTimer(nullptr, timer_);
-    current() = nullptr;
+    state() = State{};
   }
 
  private:
-  static std::function<void(HWND)>& current() {
-    static std::function<void(HWND)> action;
-    return action;
+  struct State {
+    std::function<void(HWND)> action;
+    HWND driven = nullptr;  // the dialog the action was run on
+    int ticks = 0;          // timer ticks since the last run
+    int repeats = 0;
+    bool running = false;
+  };
+  static State& state() {
+    static State current;
+    return current;
   }
   static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (!current()) return;
+    State& s = state();
+    if (!s.action || s.running) return;  // an action may pump messages itself
     const HWND dialog = find_dialog();
-    if (dialog == nullptr) return;
-    auto action = std::move(current());
-    current() = nullptr;
+    if (dialog == nullptr) {
+      // A dialog that never became visible would keep its loop running for ever.
+      if (s.driven == nullptr && ++s.ticks >= 500) {
+        ADD_FAILURE() << "no visible dialog appeared";
+        s.action = nullptr;
+        if (const HWND hidden = FindWindowW(L"Corvane.Dialog", nullptr)) {
+          PostMessageW(hidden, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+      }
+      return;
+    }
+    if (dialog == s.driven && ++s.ticks < 100) return;
+    if (dialog == s.driven && ++s.repeats > 3) {
+      ADD_FAILURE() << "the dialog did not answer its driven input";
+      s.action = nullptr;
+      PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return;
+    }
+    if (dialog != s.driven) s.repeats = 0;
+    s.driven = dialog;
+    s.ticks = 0;
+    s.running = true;
+    const std::function<void(HWND)> action = s.action;
     action(dialog);
+    state().running = false;
   }
   UINT_PTR timer_ = 0;
 };
