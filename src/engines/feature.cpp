@@ -23,9 +23,10 @@ const std::vector<Feature>& feature_catalogue() {
   return catalogue;
 }
 
-void add_registry_setting(std::vector<Feature>& catalogue, std::string id, int page, TextPair titles,
-                          TextPair descriptions, std::wstring key, std::wstring name, ValueState value,
-                          std::uint32_t hive, std::uint32_t min_build, bool restart_required) {
+namespace {
+
+// The fields every adder sets the same way; the rest keep the defaults of Feature.
+Feature described_feature(std::string id, int page, TextPair titles, TextPair descriptions) {
   Feature feature;
   feature.id = std::move(id);
   feature.page = page;
@@ -33,6 +34,15 @@ void add_registry_setting(std::vector<Feature>& catalogue, std::string id, int p
   feature.title_en = std::move(titles.second);
   feature.description_vi = std::move(descriptions.first);
   feature.description_en = std::move(descriptions.second);
+  return feature;
+}
+
+}  // namespace
+
+void add_registry_setting(std::vector<Feature>& catalogue, std::string id, int page, TextPair titles,
+                          TextPair descriptions, std::wstring key, std::wstring name, ValueState value,
+                          std::uint32_t hive, std::uint32_t min_build, bool restart_required) {
+  Feature feature = described_feature(std::move(id), page, std::move(titles), std::move(descriptions));
   feature.changes.push_back(RegistryValue{hive, std::move(key), std::move(name), std::move(value)});
   feature.needs_admin = hive != kHiveCurrentUser;
   feature.min_build = min_build;
@@ -45,13 +55,7 @@ void add_registry_setting(std::vector<Feature>& catalogue, std::string id, int p
 
 void add_action_setting(std::vector<Feature>& catalogue, std::string id, int page, TextPair titles,
                         TextPair descriptions, std::wstring action) {
-  Feature feature;
-  feature.id = std::move(id);
-  feature.page = page;
-  feature.title_vi = std::move(titles.first);
-  feature.title_en = std::move(titles.second);
-  feature.description_vi = std::move(descriptions.first);
-  feature.description_en = std::move(descriptions.second);
+  Feature feature = described_feature(std::move(id), page, std::move(titles), std::move(descriptions));
   feature.needs_admin = false;
   feature.min_build = 10240;
   feature.max_build = 0;
@@ -66,13 +70,8 @@ void add_choice_setting(std::vector<Feature>& catalogue, std::string id, int gro
                         TextPair descriptions, std::wstring key, std::wstring name,
                         std::vector<FeatureChoice> choices, std::uint32_t min_build, std::uint32_t max_build,
                         std::uint32_t win11_min_build) {
-  Feature feature;
-  feature.id = std::move(id);
-  feature.page = kPageCustomization;
-  feature.title_vi = std::move(titles.first);
-  feature.title_en = std::move(titles.second);
-  feature.description_vi = std::move(descriptions.first);
-  feature.description_en = std::move(descriptions.second);
+  Feature feature =
+      described_feature(std::move(id), kPageCustomization, std::move(titles), std::move(descriptions));
   const ValueState held = choices.empty() ? ValueState{} : choices.front().value;
   feature.changes.push_back(RegistryValue{kHiveCurrentUser, std::move(key), std::move(name), held});
   feature.needs_admin = false;
