@@ -4,7 +4,7 @@ CTEST_ARGS ?=
 RUN_ARGS ?=
 BENCH_ARGS ?=
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench screenshots clean
 
 all: build
 
@@ -27,6 +27,10 @@ run: build
 bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks
 	@scripts/bench.sh $(BUILD_DIR) $(BENCH_ARGS)
+
+# Every page in both languages and themes, into $(BUILD_DIR)/screenshots/pages/.
+screenshots: build
+	@scripts/screenshots.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

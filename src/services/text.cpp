@@ -1,5 +1,6 @@
 #include "services/text.h"
 
+#include <windows.h>
 #include <objbase.h>
 
 #include <cstdio>
@@ -239,6 +240,16 @@ std::string guid_to_string(const GUID& guid) {
   const int length = StringFromGUID2(guid, buffer, 40);
   if (length <= 1) return {};
   return wide_to_utf8(std::wstring_view(buffer, static_cast<std::size_t>(length - 1)));
+}
+
+std::wstring lower_case(const std::wstring& text) {
+  if (text.empty()) return text;
+  std::wstring lowered(text.size(), L'\0');
+  const int written = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.c_str(), static_cast<int>(text.size()),
+                                    lowered.data(), static_cast<int>(lowered.size()), nullptr, nullptr, 0);
+  if (written <= 0) throw std::runtime_error(wide_to_utf8(windows_error_text(GetLastError())));
+  lowered.resize(static_cast<std::size_t>(written));
+  return lowered;
 }
 
 }  // namespace corvane

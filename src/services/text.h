@@ -19,6 +19,9 @@ std::wstring utf8_to_wide_lenient(std::string_view text);
 // "512 B", "1.5 KB", ... "2048.0 TB".
 std::wstring format_byte_size(std::uint64_t bytes);
 
+// Lower case by the platform's Unicode mapping ("Đ" becomes "đ"), the same in every locale.
+std::wstring lower_case(const std::wstring& text);
+
 // Lexical test: candidate lies below root (not equal to it). No file-system access.
 bool path_strictly_inside(const std::wstring& root, const std::wstring& candidate);
 

@@ -125,7 +125,7 @@ void App::apply_theme() {
   style(main_window);
   for (HWND button : nav_buttons) style(button);
   for (HWND control : {admin_button, sidebar, list_tip, page_list, search_edit, primary_button, secondary_button,
-                       tertiary_button, progress_panel, progress_bar, progress_title, progress_item_label,
+                       tertiary_button, value_combo, progress_panel, progress_bar, progress_title, progress_item_label,
                        progress_count_label, stop_button}) {
     style(control);
   }

@@ -12,7 +12,7 @@
 #include "services/progress.h"
 #include "services/registry_value.h"
 #include "services/system_info.h"
-#include "ui/renderer.h"
+#include "ui/drawing/renderer.h"
 #include "ui/start_options.h"
 
 #include <windows.h>
@@ -89,6 +89,7 @@ constexpr UINT WM_JOB_DONE = WM_APP + 71;
 constexpr UINT WM_JOB_PROGRESS = WM_APP + 72;
 constexpr UINT_PTR TIMER_SMOKE_STEP = 70;
 constexpr UINT_PTR TIMER_PROGRESS_ANIMATION = 90;
+constexpr UINT_PTR TIMER_LIST_TIP = 80;
 
 constexpr const wchar_t* kMainClass = L"Corvane.Main";
 constexpr const wchar_t* kDialogClass = L"Corvane.Dialog";
@@ -143,6 +144,38 @@ struct Work {
 };
 
 using Job = std::function<std::unique_ptr<Work>()>;
+
+// An unsaved switch of the Startup page: the entry as listed and the state wanted for it.
+struct PendingStartupChange {
+  StartupEntry entry;
+  bool enable = false;
+};
+
+// The identity of a startup entry across listings: kind, hive, view, key path and name.
+std::wstring startup_entry_key(const StartupEntry& entry);
+
+// Seams for what a test must never do for real. Each is null in the product, which then shows
+// the program's own dialog, starts the elevated instance through the shell, or shows the
+// shell's folder picker.
+using DialogResponder = int (*)(const std::wstring& title, const std::wstring& text,
+                                const std::vector<std::wstring>& labels);
+extern DialogResponder dialog_responder;
+// Returns false with the reason in GetLastError.
+using ElevatedLauncher = bool (*)(HWND owner, const std::wstring& parameters);
+extern ElevatedLauncher elevated_launcher;
+// The chosen folder's file-system path; empty when cancelled or when it has none.
+using FolderPicker = std::wstring (*)(HWND owner, const std::wstring& title);
+extern FolderPicker folder_picker;
+
+// The drive of `path` ("D:\\...") and the NoDrives mask with its bit flipped: nullopt when the
+// path has no drive letter. Throws "Unexpected NoDrives value type" for anything but an absent
+// value or a 4-byte REG_DWORD.
+struct DriveToggle {
+  wchar_t letter = L'A';
+  bool currently_hidden = false;
+  std::uint32_t new_mask = 0;
+};
+std::optional<DriveToggle> toggle_drive_visibility(const ValueState& current, const std::wstring& path);
 
 struct ProgressReport {
   std::uint64_t done = 0;
@@ -253,13 +286,50 @@ class App {
   void command(int id);
   void request_stop();
   void switch_language(bool vietnamese);
+  void restart_elevated();
   void refresh();
 
-  // Page content (page_lists.cpp).
+  // Page lists (pages/page_lists.cpp, pages/list_view.cpp).
   void populate_page();
+  void add_page_rows();
+  std::wstring feature_status_text(const Feature& feature);
+  bool available_on_build(const Feature& feature) const;
+  LRESULT custom_draw_list(NMLVCUSTOMDRAW* draw);
+  void draw_group_header(HDC dc, int group, const RECT& header_rect);
+  static LRESULT CALLBACK list_view_proc(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                         DWORD_PTR reference);
+  std::wstring list_tip_text(int row) const;
   void hide_list_tip();
   bool is_info_page() const { return page >= PAGE_OPTIONS; }
   void paint_info_page(HDC dc, const RECT& client);
+  void create_info_controls();
+  HWND create_combo(int id);
+  void layout_info_page(DeferredLayout& moves);
+  void show_info_controls();
+
+  // Applying features (pages/feature_apply.cpp).
+  void apply();
+  std::vector<const Feature*> selected_features() const;
+  std::vector<RegistryValue> selected_value(const Feature& feature) const;
+  std::wstring review_text(const std::vector<const Feature*>& features) const;
+  void on_value_selected();
+
+  // Feature actions (pages/feature_actions.cpp).
+  void feature_action(const Feature& feature);
+  void drive_visibility(const Feature& feature);
+
+  // Registry review and backups (pages/review_page.cpp, pages/backups_page.cpp).
+  void audit_registry();
+  void remove_review_finding();
+  void export_review_report();
+  void backup_restore();
+
+  // Startup page (pages/startup_page.cpp).
+  bool startup_pending(const StartupEntry& entry) const;
+  bool startup_effective_enabled(const StartupEntry& entry) const;
+  std::wstring startup_status_text(const StartupEntry& entry) const;
+  void toggle_startup_pending(const StartupEntry& entry);
+  void toggle_selected_startup();
 
   // Background jobs (jobs.cpp).
   void start_work(Job job);
@@ -301,6 +371,7 @@ class App {
   HWND primary_button = nullptr;
   HWND secondary_button = nullptr;
   HWND tertiary_button = nullptr;
+  HWND value_combo = nullptr;
   HWND progress_panel = nullptr;
   HWND progress_bar = nullptr;
   HWND progress_title = nullptr;
@@ -333,7 +404,7 @@ class App {
   std::map<std::string, int> chosen_values;
   std::map<std::string, int> current_values;
   int hot_row = -1;
-  int hot_subitem = -1;
+  int hot_badge_row = -1;
   std::wstring tip_text;
   std::vector<const Feature*> shown_features;
   std::vector<int> row_map;
@@ -350,6 +421,7 @@ class App {
   ScanResult scan_result;
   bool scan_usable = false;
   std::vector<StartupEntry> startup_entries;
+  std::map<std::wstring, PendingStartupChange> pending_startup_changes;
   bool startup_loaded = false;
   std::map<std::wstring, SharedIcon> startup_icons;
   std::vector<std::wstring> backups;

@@ -1,9 +1,43 @@
-// Command dispatch of the main window.
+// Command dispatch of the main window: every button, sidebar entry and menu-like control ends here.
 #include "ui/app.h"
 
+#include "engines/product_links.h"
+#include "engines/update_manifest.h"
 #include "services/documents.h"
+#include "services/shell.h"
+#include "services/text.h"
+
+#include <shellapi.h>
+
+#include <filesystem>
 
 namespace corvane {
+
+namespace {
+
+bool shell_launch_elevated(HWND owner, const std::wstring& parameters) {
+  const std::wstring program = executable_path();
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.hwnd = owner;
+  info.lpVerb = L"runas";
+  info.lpFile = program.c_str();
+  info.lpParameters = parameters.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) return false;
+  if (info.hProcess != nullptr) CloseHandle(info.hProcess);
+  return true;
+}
+
+void open_created_folder(HWND owner, const std::wstring& folder) {
+  std::filesystem::create_directories(std::filesystem::path(folder));
+  shell_open(owner, folder);
+}
+
+}  // namespace
+
+ElevatedLauncher elevated_launcher = nullptr;
 
 void App::command(int id) {
   if (busy) {
@@ -14,7 +48,45 @@ void App::command(int id) {
     show_page(id - CMD_PAGE_BASE);
     return;
   }
+  const bool feature_page = !review_view && (page == PAGE_CUSTOMIZATION || page == PAGE_PRIVACY ||
+                                             page == PAGE_PERFORMANCE || page == PAGE_ADVANCED);
   switch (id) {
+    case ID_PRIMARY_BUTTON:
+      if (page == PAGE_UPDATES) {
+        if (update && is_https_url(update->url)) shell_open(main_window, utf8_to_wide_lenient(update->url));
+      } else if (page == PAGE_DONATE) {
+        shell_open(main_window, utf8_to_wide(PRODUCT_DONATE_URL));
+      } else if (page == PAGE_ABOUT) {
+        shell_open(main_window, utf8_to_wide(MAKER_HOME_URL));
+      } else if (page == PAGE_ADMIN) {
+        if (!system_info.elevated) restart_elevated();
+      } else if (review_view) {
+        remove_review_finding();
+      } else if (page == PAGE_BACKUPS) {
+        backup_restore();
+      } else if (page != PAGE_CLEANUP && page != PAGE_STARTUP) {
+        apply();
+      }
+      break;
+    case ID_SECONDARY_BUTTON:
+      if (review_view) {
+        audit_registry();
+      } else if (page == PAGE_BACKUPS) {
+        open_created_folder(main_window, backups_folder());
+      } else if (page != PAGE_UPDATES && page != PAGE_CLEANUP && page != PAGE_STARTUP) {
+        show_page(PAGE_BACKUPS);
+      }
+      break;
+    case ID_TERTIARY_BUTTON:
+      if (review_view) {
+        export_review_report();
+      } else if (feature_page) {
+        const int selected = selected_index();
+        if (selected >= 0 && selected < static_cast<int>(shown_features.size())) {
+          feature_action(*shown_features[static_cast<std::size_t>(selected)]);
+        }
+      }
+      break;
     case CMD_REFRESH: refresh(); break;
     case CMD_PAGE_BACKUPS: show_page(PAGE_BACKUPS); break;
     case CMD_PAGE_DONATE: show_page(PAGE_DONATE); break;
@@ -41,6 +113,14 @@ void App::command(int id) {
       apply_theme();
       redraw_content();
       break;
+    case CMD_RESTART_ELEVATED: restart_elevated(); break;
+    case CMD_OPEN_DATA_FOLDER: open_created_folder(main_window, app_data_folder()); break;
+    case CMD_REGISTRY_REVIEW: audit_registry(); break;
+    case CMD_OPEN_REPORTS_FOLDER: open_created_folder(main_window, reports_folder()); break;
+    case CMD_OPEN_MAKER_LINK: shell_open(main_window, utf8_to_wide(MAKER_HOME_URL)); break;
+    case CMD_OPEN_PRODUCT_LINK:
+      shell_open(main_window, utf8_to_wide(page == PAGE_DONATE ? PRODUCT_DONATE_URL : PRODUCT_HOME_URL));
+      break;
     default: break;
   }
 }
@@ -59,15 +139,39 @@ void App::switch_language(bool vietnamese) {
   set_status(vietnamese ? L"Đã chọn tiếng Việt" : L"English selected");
 }
 
+void App::restart_elevated() {
+  const std::wstring parameters = std::wstring(L"--language ") + (options.vietnamese ? L"vi" : L"en");
+  const bool started = elevated_launcher != nullptr ? elevated_launcher(main_window, parameters)
+                                                    : shell_launch_elevated(main_window, parameters);
+  if (started) {
+    DestroyWindow(main_window);
+    return;
+  }
+  show_outcome(Outcome{false, windows_error_text(GetLastError()), L"", 0, 0, 0});
+}
+
 void App::refresh() {
   if (busy) return;
+  if (page == PAGE_UPDATES) return;  // the update check comes with the Updates page
+  if (review_view) {
+    audit_registry();
+    return;
+  }
+  if (page == PAGE_STARTUP) {
+    start_work([this] {
+      auto work = std::make_unique<Work>();
+      work->kind = WORK_REFRESH;
+      work->startup_entries = list_startup_entries(&cancel);
+      return work;
+    });
+    return;
+  }
   system_info = query_system_info();
   status_text_cache.clear();
   current_values.clear();
   chosen_values.clear();
   if (page == PAGE_BACKUPS) backups = list_backups();
   populate_page();
-  redraw_content();
   set_status(text(L"Đã làm mới", L"Refreshed"));
 }
 

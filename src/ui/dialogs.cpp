@@ -113,7 +113,10 @@ LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LP
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
+DialogResponder dialog_responder = nullptr;
+
 int App::show_dialog(const std::wstring& title, const std::wstring& body, const std::vector<std::wstring>& labels) {
+  if (dialog_responder != nullptr) return dialog_responder(title, body, labels);
   if (options.smoke) return -1;
   DialogState state;
   state.renderer = &renderer;

@@ -1,7 +1,7 @@
 #pragma once
 // The program's own modal dialog: its state and geometry.
 
-#include "ui/renderer.h"
+#include "ui/drawing/renderer.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 
 #include "services/documents.h"
 #include "services/text.h"
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "services/handles.h"
 #include "ui/app.h"
 #include "ui/start_options.h"
-#include "ui/take_ownership_mode.h"
+#include "ui/selftest/take_ownership_mode.h"
 
 #include <windows.h>
 #include <commctrl.h>

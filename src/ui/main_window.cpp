@@ -3,7 +3,7 @@
 
 #include "services/documents.h"
 #include "services/text.h"
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <algorithm>
 
@@ -155,6 +155,8 @@ void App::on_command_message(WPARAM wparam, LPARAM lparam) {
         command(selection == 0 ? CMD_THEME_SYSTEM : selection == 1 ? CMD_THEME_LIGHT : CMD_THEME_DARK);
       } else if (id == ID_LANGUAGE_COMBO) {
         command(selection == 0 ? CMD_LANGUAGE_VIETNAMESE : CMD_LANGUAGE_ENGLISH);
+      } else if (id == ID_VALUE_COMBO) {
+        on_value_selected();
       }
       return;
     }
@@ -182,9 +184,17 @@ LRESULT App::on_notify(const NMHDR& header, LPARAM lparam) {
       const auto& activate = *reinterpret_cast<const NMITEMACTIVATE*>(lparam);
       // Nothing for empty space or the information column.
       if (activate.iItem < 0 || activate.iSubItem == 1) return 0;
-      command(page == PAGE_CLEANUP ? ID_TERTIARY_BUTTON : ID_PRIMARY_BUTTON);
+      if (page == PAGE_STARTUP) {
+        toggle_selected_startup();
+      } else if (page == PAGE_CUSTOMIZATION && value_combo != nullptr && IsWindowVisible(value_combo)) {
+        SendMessageW(value_combo, CB_SHOWDROPDOWN, TRUE, 0);
+      } else {
+        command(page == PAGE_CLEANUP ? ID_TERTIARY_BUTTON : ID_PRIMARY_BUTTON);
+      }
       return 0;
     }
+    case NM_CUSTOMDRAW:
+      return custom_draw_list(reinterpret_cast<NMLVCUSTOMDRAW*>(lparam));
     default:
       return 0;
   }
@@ -233,14 +243,6 @@ void App::on_list_item_changed(const NMLISTVIEW& change) {
     }
   }
   update_action_buttons();
-  if (page == PAGE_CLEANUP) {
-    const int selected = selected_index();
-    const bool tool = selected >= 0 && selected < static_cast<int>(cleanup_areas.size()) &&
-                      !cleanup_areas[static_cast<size_t>(selected)].action.empty();
-    SetWindowTextW(tertiary_button,
-                   tool ? text(L"Mở công cụ Windows", L"Open Windows tool").c_str() : text(L"Xem tập tin", L"Review files").c_str());
-    EnableWindow(tertiary_button, tool ? TRUE : (scan_usable ? TRUE : FALSE));
-  }
 }
 
 void App::set_search_text_quietly(const std::wstring& value) {
@@ -283,6 +285,7 @@ void App::create_controls() {
                     ID_PAGE_LIST);
   ListView_SetExtendedListViewStyle(page_list, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
   renderer.style_control(page_list);
+  SetWindowSubclass(page_list, list_view_proc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   list_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, L"", WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0,
                              0, main_window, nullptr, instance, nullptr);
@@ -303,6 +306,7 @@ void App::create_controls() {
   tertiary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_TERTIARY_BUTTON);
   for (HWND button : {primary_button, secondary_button, tertiary_button}) renderer.style_control(button);
 
+  create_info_controls();
   create_progress_panel();
 
   if (!busy) {
@@ -376,6 +380,7 @@ void App::layout() {
   moves.add(primary_button, R - s(190), H - s(78), s(190), s(36));
   moves.add(secondary_button, R - s(390), H - s(78), s(190), s(36));
   moves.add(tertiary_button, L, H - s(78), s(190), s(36));
+  layout_info_page(moves);
   moves.apply();
 
   if (sidebar_size.cx != s(240) || sidebar_size.cy != sidebar_height) {
@@ -438,7 +443,7 @@ void App::update_control_states() {
   const BOOL idle = busy ? FALSE : TRUE;
   for (HWND button : nav_buttons) EnableWindow(button, idle);
   for (HWND control : {sidebar, admin_button, search_edit, page_list, primary_button, secondary_button,
-                       tertiary_button}) {
+                       tertiary_button, value_combo}) {
     if (control != nullptr) EnableWindow(control, idle);
   }
   if (stop_button != nullptr) EnableWindow(stop_button, busy && cancel.load() == 0);
@@ -447,44 +452,64 @@ void App::update_control_states() {
   const bool area_has_action = page == PAGE_CLEANUP && selected >= 0 &&
                                selected < static_cast<int>(cleanup_areas.size()) &&
                                !cleanup_areas[static_cast<size_t>(selected)].action.empty();
+  if (page == PAGE_STARTUP) EnableWindow(primary_button, pending_startup_changes.empty() ? FALSE : TRUE);
+  if (page == PAGE_CLEANUP) {
+    EnableWindow(secondary_button, scan_usable && !scan_result.items.empty());
+    EnableWindow(tertiary_button, scan_usable || area_has_action);
+  }
   if (page == PAGE_UPDATES) {
     EnableWindow(primary_button, update.has_value());
     EnableWindow(secondary_button, TRUE);
     EnableWindow(tertiary_button, update.has_value() && !update->sha256.empty());
-  } else if (page == PAGE_STARTUP) {
-    // Saving needs a pending change; none can exist before the startup list holds changes.
-    EnableWindow(primary_button, FALSE);
-  } else if (page == PAGE_CLEANUP) {
-    EnableWindow(secondary_button, scan_usable && !scan_result.items.empty());
-    EnableWindow(tertiary_button, scan_usable || area_has_action);
+  }
+  if (page == PAGE_CUSTOMIZATION && !review_view) {
+    const Feature* feature = selected >= 0 && selected < static_cast<int>(shown_features.size())
+                                 ? shown_features[static_cast<size_t>(selected)]
+                                 : nullptr;
+    if (feature != nullptr && available_on_build(*feature)) {
+      const auto chosen = chosen_values.find(feature->id);
+      const bool no_choice = !feature->choices.empty() && (chosen == chosen_values.end() || chosen->second < 0);
+      EnableWindow(value_combo, TRUE);
+      EnableWindow(tertiary_button, TRUE);
+      EnableWindow(primary_button, no_choice ? FALSE : TRUE);
+    } else {
+      for (HWND control : {primary_button, value_combo, tertiary_button}) EnableWindow(control, FALSE);
+    }
   }
 }
 
 void App::update_action_buttons() {
-  update_control_states();
-}
-
-void App::add_list_row(int model_index, const std::wstring& name, const std::wstring& second,
-                       const std::wstring& third, bool checked) {
-  if (!search_text.empty()) {
-    std::wstring haystack = name + L" " + second + L" " + third;
-    std::wstring needle = search_text;
-    for (auto& c : haystack) c = static_cast<wchar_t>(towlower(c));
-    for (auto& c : needle) c = static_cast<wchar_t>(towlower(c));
-    if (haystack.find(needle) == std::wstring::npos) return;
+  const int selected = selected_index();
+  if (page == PAGE_CUSTOMIZATION && !review_view) {
+    ShowWindow(value_combo, SW_HIDE);
+    ShowWindow(tertiary_button, SW_SHOW);
+    if (selected >= 0 && selected < static_cast<int>(shown_features.size())) {
+      const Feature& feature = *shown_features[static_cast<size_t>(selected)];
+      SetWindowTextW(primary_button, feature.action.empty() ? text(L"Xem & áp dụng", L"Review & apply").c_str()
+                                                            : text(L"Mở trong Windows", L"Open in Windows").c_str());
+      if (!feature.choices.empty() && value_combo != nullptr) {
+        SendMessageW(value_combo, CB_RESETCONTENT, 0, 0);
+        for (const FeatureChoice& choice : feature.choices) {
+          SendMessageW(value_combo, CB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(text(choice.label_vi.c_str(), choice.label_en.c_str()).c_str()));
+        }
+        if (chosen_values.count(feature.id) == 0) {
+          const auto current = current_values.find(feature.id);
+          chosen_values[feature.id] = current != current_values.end() ? current->second : -1;
+        }
+        SendMessageW(value_combo, CB_SETCURSEL, static_cast<WPARAM>(chosen_values[feature.id]), 0);
+        ShowWindow(value_combo, SW_SHOW);
+        ShowWindow(tertiary_button, SW_HIDE);
+      }
+      update_control_states();
+    }
+  } else if (page == PAGE_CLEANUP && !review_view) {
+    const bool tool = selected >= 0 && selected < static_cast<int>(cleanup_areas.size()) &&
+                      !cleanup_areas[static_cast<size_t>(selected)].action.empty();
+    SetWindowTextW(tertiary_button, tool ? text(L"Mở công cụ Windows", L"Open Windows tool").c_str()
+                                         : text(L"Xem tập tin", L"Review files").c_str());
+    EnableWindow(tertiary_button, !busy && (tool || scan_usable) ? TRUE : FALSE);
   }
-  LVITEMW item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = ListView_GetItemCount(page_list);
-  item.pszText = const_cast<wchar_t*>(name.c_str());
-  const int row = ListView_InsertItem(page_list, &item);
-  if (row < 0) return;
-  ListView_SetItemText(page_list, row, 2, const_cast<wchar_t*>(second.c_str()));
-  ListView_SetItemText(page_list, row, 3, const_cast<wchar_t*>(third.c_str()));
-  if ((ListView_GetExtendedListViewStyle(page_list) & LVS_EX_CHECKBOXES) != 0) {
-    ListView_SetItemState(page_list, row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
-  }
-  row_map.push_back(model_index);
 }
 
 }  // namespace corvane

@@ -2,7 +2,7 @@
 #include "ui/sidebar.h"
 
 #include "ui/app.h"
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 
 #include "support/common_controls.h"
 #include "support/ui_app.h"
-#include "ui/controls.h"
-#include "ui/renderer.h"
+#include "ui/drawing/controls.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane::testing {
 

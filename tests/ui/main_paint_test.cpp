@@ -3,7 +3,7 @@
 #include "services/text.h"
 #include "support/dib_canvas.h"
 #include "support/ui_app.h"
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ui/app.h"
 
 #include "support/ui_app.h"
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <gtest/gtest.h>
 

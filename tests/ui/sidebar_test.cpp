@@ -2,7 +2,7 @@
 
 #include "support/ui_app.h"
 #include "ui/app.h"
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <gtest/gtest.h>
 

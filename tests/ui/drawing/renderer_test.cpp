@@ -1,4 +1,4 @@
-#include "ui/renderer.h"
+#include "ui/drawing/renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "support/dib_canvas.h"
 #include "support/gdi_count.h"
-#include "ui/imgui_config.h"
+#include "ui/drawing/imgui_config.h"
 
 namespace corvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/renderer.h"
+#include "ui/drawing/renderer.h"
 
 #include <uxtheme.h>
 
@@ -7,7 +7,7 @@
 
 #include "imgui.h"
 #include "imgui_internal.h"
-#include "ui/gdi_scope.h"
+#include "ui/drawing/gdi_scope.h"
 
 namespace corvane {
 

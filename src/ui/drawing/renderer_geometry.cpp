@@ -1,6 +1,6 @@
 #include "imgui.h"
-#include "ui/gdi_scope.h"
-#include "ui/renderer.h"
+#include "ui/drawing/gdi_scope.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "ui/control_subclass.h"
-#include "ui/controls.h"
-#include "ui/gdi_scope.h"
-#include "ui/renderer.h"
+#include "ui/drawing/control_subclass.h"
+#include "ui/drawing/controls.h"
+#include "ui/drawing/gdi_scope.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 

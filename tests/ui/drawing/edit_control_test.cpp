@@ -10,8 +10,8 @@
 #include "support/dib_canvas.h"
 #include "support/ui_app.h"
 #include "support/gdi_count.h"
-#include "ui/controls.h"
-#include "ui/renderer.h"
+#include "ui/drawing/controls.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 namespace {

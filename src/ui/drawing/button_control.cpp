@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "ui/control_subclass.h"
-#include "ui/controls.h"
-#include "ui/renderer.h"
+#include "ui/drawing/control_subclass.h"
+#include "ui/drawing/controls.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 

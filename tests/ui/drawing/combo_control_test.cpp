@@ -8,8 +8,8 @@
 
 #include "support/control_host.h"
 #include "support/dib_canvas.h"
-#include "ui/controls.h"
-#include "ui/renderer.h"
+#include "ui/drawing/controls.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 namespace {

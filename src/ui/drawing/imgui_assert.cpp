@@ -1,4 +1,4 @@
-#include "ui/imgui_config.h"
+#include "ui/drawing/imgui_config.h"
 
 #include <atomic>
 #include <cstdio>

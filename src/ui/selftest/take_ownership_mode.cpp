@@ -1,4 +1,4 @@
-#include "ui/take_ownership_mode.h"
+#include "ui/selftest/take_ownership_mode.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "ui/control_subclass.h"
+#include "ui/drawing/control_subclass.h"
 
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 namespace corvane {
 

@@ -1,12 +1,12 @@
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <dwmapi.h>
 #include <uxtheme.h>
 
-#include "ui/control_subclass.h"
-#include "ui/renderer.h"
+#include "ui/drawing/control_subclass.h"
+#include "ui/drawing/renderer.h"
 
 #ifndef DWMWA_USE_IMMERSIVE_DARK_MODE
 #define DWMWA_USE_IMMERSIVE_DARK_MODE 20

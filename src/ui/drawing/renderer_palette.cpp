@@ -1,4 +1,4 @@
-#include "ui/renderer.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "ui/controls.h"
+#include "ui/drawing/controls.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -9,7 +9,7 @@
 #include "support/gdi_count.h"
 #include "support/ui_app.h"
 #include "support/wine.h"
-#include "ui/renderer.h"
+#include "ui/drawing/renderer.h"
 
 namespace corvane {
 namespace {
