@@ -10,11 +10,17 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="$BUILD_DIR_ABS/wine/bench-prefix"
 export HOME="$BUILD_DIR_ABS/wine/bench-home"
 . "$ROOT/scripts/wine-prefix.sh"
+. "$ROOT/scripts/xvfb.sh"
 
-finish() { wineserver -k >/dev/null 2>&1 || true; }
+finish() {
+  wineserver -k >/dev/null 2>&1 || true
+  xvfb_stop
+}
 trap finish EXIT
 trap 'exit 130' INT TERM
 
+# The page benchmark makes a real (hidden) window.
+[ -n "${DISPLAY:-}" ] || xvfb_start
 if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
   echo "bench: preparing the bench prefix $WINEPREFIX (once)"
   wine_prefix_start
