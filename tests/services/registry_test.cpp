@@ -168,14 +168,6 @@ TEST(RegistryEnum, EndsWhenTheKeyIsDeletedOrUnusable) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST(RegistryEnum, EndsAtTheCancelFlag) {
-  ScratchKey scratch;
-  for (int i = 0; i < 3; ++i) write_registry_value({0, scratch.path(), L"v" + std::to_wstring(i), make_dword_value(1)});
-  const UniqueRegKey key = open_key(scratch.path());
-  CancelFlag cancel{1};
-  EXPECT_EQ(enum_registry_names(key.get(), false, &cancel).size(), 1u);
-}
-
 TEST(RegistryRead, ThirtyTwoBitViewOnRequest) {
   const std::wstring name = testing::random_name();
   const std::wstring wow = L"Software\\WOW6432Node\\CorvaneTest\\" + name;
