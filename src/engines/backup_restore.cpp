@@ -4,8 +4,10 @@
 #include "engines/startup_change.h"
 #include "services/activity_log.h"
 #include "services/documents.h"
+#include "services/protected_documents.h"
 #include "services/registry.h"
 #include "services/registry_transaction.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <exception>
@@ -80,6 +82,7 @@ RestoreHandlers system_restore_handlers() {
   RestoreHandlers handlers;
   handlers.power = [](const json& document) { return restore_power_backup(document); };
   handlers.startup = [](const json& document) { return restore_startup_journal(document); };
+  handlers.elevated = process_elevated();
   return handlers;
 }
 
@@ -92,7 +95,13 @@ Outcome restore_backup(const std::wstring& path, CancelFlag* cancel, const Progr
   if (is_cancelled(cancel)) return stopped_before_restoring();
   Outcome outcome;
   try {
-    json document = read_json_file(path);
+    // Read with its rights through one handle, so the checked file is the file restored.
+    DocumentRights rights;
+    const std::string text = read_document_text(path, handlers.elevated ? &rights : nullptr);
+    if (handlers.elevated && !is_protected_document(rights)) {
+      throw std::runtime_error(wide_to_utf8(kUnprotectedBackupMessage));
+    }
+    json document = parse_json_document(text);
     if (document.at("schema") != 1) throw std::runtime_error("Unsupported backup schema");
     const std::string kind = document.at("kind").get<std::string>();
     const std::string state = document.contains("state") ? document.at("state").get<std::string>() : std::string();

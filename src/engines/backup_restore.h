@@ -12,13 +12,27 @@
 
 namespace corvane {
 
-// The engines that restore the document kinds not handled here; each gets the parsed document.
+// Why an elevated restore refused a document that unelevated programs could have changed. The
+// outcome carries the English text, as every engine outcome does; the Vietnamese one is its
+// translation for the user interface.
+inline constexpr wchar_t kUnprotectedBackupMessage[] =
+    L"This backup can be changed without administrator rights. Restore it with Corvane running without "
+    L"administrator access.";
+inline constexpr wchar_t kUnprotectedBackupMessageVi[] =
+    L"Bản sao lưu này có thể bị thay đổi khi không có quyền quản trị. Hãy khôi phục khi mở Corvane không dùng "
+    L"quyền quản trị.";
+
+// What a restore takes from the system: the engines that restore the document kinds not
+// handled here (each gets the parsed document), and whether the process runs elevated.
 struct RestoreHandlers {
   std::function<Outcome(const nlohmann::json&)> power;
   std::function<Outcome(const nlohmann::json&)> startup;
+  // Elevated, a restore acts only on a document that no unelevated program could have changed.
+  bool elevated = false;
 };
 
-// The product's own handlers (the system's power functions, the startup journal restore).
+// The product's own handlers (the system's power functions, the startup journal restore) and
+// the process's elevation.
 RestoreHandlers system_restore_handlers();
 
 // Never throws for a bad or refused document: the Outcome says why. On success the document

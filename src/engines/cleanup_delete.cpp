@@ -13,40 +13,13 @@ std::uint64_t combine(DWORD high, DWORD low) {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // The folders from the first one below the drive root down to the file's parent, as path
 // prefixes. False for anything but a plain drive path without "." or ".." elements.
 bool parent_prefixes(const std::wstring& path, std::vector<std::wstring>& prefixes) {
   prefixes.clear();
-  if (path.size() < 4 || path[1] != L':' || !is_separator(path[2])) return false;
-  std::wstring prefix = path.substr(0, 2);
-  std::size_t pos = 3;
-  for (;;) {
-    std::size_t next = pos;
-    while (next < path.size() && !is_separator(path[next])) ++next;
-    if (next >= path.size()) break;  // the last element is the file itself
-    const std::wstring_view component(path.data() + pos, next - pos);
-    pos = next + 1;
-    if (component.empty()) continue;
-    if (component == L"." || component == L"..") return false;
-    prefix.push_back(L'\\');
-    prefix.append(component);
-    prefixes.push_back(prefix);
-  }
-  return pos < path.size();
-}
-
-HANDLE open_pinned_folder(const std::wstring& path) {
-  HANDLE folder = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (folder == INVALID_HANDLE_VALUE) return nullptr;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(folder, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    CloseHandle(folder);
-    return nullptr;
-  }
-  return folder;
+  const std::size_t last = path.find_last_of(L"\\/");
+  if (path.size() < 4 || path[1] != L':' || last == std::wstring::npos || last + 1 == path.size()) return false;
+  return last == 2 || folder_chain(path.substr(0, last), prefixes);
 }
 
 bool pin_parent_folders(const std::wstring& path, PinnedFolders& pins) {
@@ -59,10 +32,7 @@ bool pin_parent_folders(const std::wstring& path, PinnedFolders& pins) {
   while (level < prefixes.size() && level < pins.paths.size() && pins.paths[level] == prefixes[level]) ++level;
   pins.release_from(level);
   for (; level < prefixes.size(); ++level) {
-    HANDLE folder = open_pinned_folder(prefixes[level]);
-    if (folder == nullptr) return false;
-    pins.handles.add(folder);
-    pins.paths.push_back(std::move(prefixes[level]));
+    if (pin_folder(prefixes[level], pins) != ERROR_SUCCESS) return false;
   }
   return true;
 }
@@ -85,18 +55,6 @@ bool final_path_inside_root(HANDLE file, const CleanupItem& item, std::wstring& 
 }
 
 }  // namespace
-
-void HandleList::close_from(std::size_t keep) {
-  for (std::size_t i = keep; i < handles.size(); ++i) {
-    if (handles[i] != nullptr && handles[i] != INVALID_HANDLE_VALUE) CloseHandle(handles[i]);
-  }
-  if (keep < handles.size()) handles.resize(keep);
-}
-
-void PinnedFolders::release_from(std::size_t level) {
-  handles.close_from(level);
-  if (level < paths.size()) paths.resize(level);
-}
 
 bool delete_scanned_file(const CleanupItem& item) {
   PinnedFolders pins;

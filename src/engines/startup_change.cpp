@@ -111,7 +111,11 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, con
     destination = fs::path(disabled_startup_folder()) / source.filename();
   }
   if (fs::exists(destination)) throw std::runtime_error("Destination already exists");
-  fs::create_directories(destination.parent_path());
+  // Both folders stay pinned until the file has moved.
+  PinnedFolders source_folder;
+  PinnedFolders destination_folder;
+  pin_startup_folder(source.parent_path().wstring(), source_folder, false);
+  pin_startup_folder(destination.parent_path().wstring(), destination_folder, true);
 
   document["source"] = "folder";
   document["before"] = wide_to_utf8(source.wstring());
@@ -202,6 +206,12 @@ void change_task(const StartupEntry& entry, bool enable, bool remove, const std:
 }
 
 }  // namespace
+
+void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
+  const DWORD error = pin_folder_chain(folder, pins, create_missing);
+  if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error("Startup journal path is a link");
+  if (error != ERROR_SUCCESS) throw_windows_error(error);
+}
 
 std::wstring startup_files_folder() { return (fs::path(backups_folder()) / L"StartupFiles").wstring(); }
 

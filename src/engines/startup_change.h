@@ -2,6 +2,7 @@
 // Enabling, disabling and removing one startup entry, and undoing it from its journal.
 
 #include "engines/startup_list.h"
+#include "services/pinned_folders.h"
 #include "services/registry_value.h"
 
 #include <nlohmann/json.hpp>
@@ -13,6 +14,11 @@ namespace corvane {
 
 // The Backups folder's "StartupFiles" folder, where removed Startup-folder files are kept.
 std::wstring startup_files_folder();
+
+// Pins folder, from below the drive root down, for a move into or out of it, making missing
+// folders when asked. Throws "Startup journal path is a link" for a link or junction anywhere on
+// the way, else the Windows text.
+void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing);
 
 // Enables, disables (enable false) or removes (remove true) a listed entry after re-checking
 // it against the listing. Run values change through one registry transaction; files and

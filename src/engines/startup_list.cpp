@@ -36,24 +36,12 @@ constexpr RunSource kRunSources[] = {
     {kHiveLocalMachine, true, true, L"Run - System (32-bit)"},
 };
 
-constexpr DWORD kNameBufferLength = 16384;
-
 std::vector<std::wstring> run_value_names(HKEY root, const std::wstring& key_path, const CancelFlag* cancel) {
-  std::vector<std::wstring> names;
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key_path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) return names;
+  if (RegOpenKeyExW(root, key_path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) return {};
   const UniqueRegKey key(opened);
-  if (is_cancelled(cancel)) return names;
-  std::wstring buffer(kNameBufferLength, L'\0');
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kNameBufferLength;
-    const LSTATUS status =
-        RegEnumValueW(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_SUCCESS) names.emplace_back(buffer.data(), length);
-    if (is_cancelled(cancel)) break;
-  }
-  return names;
+  if (is_cancelled(cancel)) return {};
+  return enum_registry_names(key.get(), false, cancel);
 }
 
 void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries, const CancelFlag* cancel) {

@@ -53,8 +53,8 @@ bool is_link(const fs::path& path) {
 }
 
 // A journal lives in a user-writable folder and may be restored by an elevated process: both
-// of its paths must lie inside the folders a startup file is ever moved between, with no link
-// on the way from that folder's base down to the file.
+// of its paths must lie inside the folders a startup file is ever moved between and must not
+// name a link themselves. The folders above them are pinned and checked before the move.
 fs::path checked_journal_path(const std::string& text) {
   const std::wstring wide = utf8_to_wide(text);
   // Wildcards would make the link test look at other files; no startup file name holds one.
@@ -62,23 +62,10 @@ fs::path checked_journal_path(const std::string& text) {
     throw std::runtime_error("Startup journal path is outside the startup folders");
   }
   const fs::path path = fs::path(wide).lexically_normal();
-  const fs::path data_folder = fs::path(app_data_folder()).lexically_normal();
-  struct Allowed {
-    fs::path folder;
-    fs::path base;  // the highest folder whose links matter
-  };
-  const Allowed allowed[] = {
-      {fs::path(known_folder_path(FOLDERID_Startup)).lexically_normal(),
-       fs::path(known_folder_path(FOLDERID_Startup)).lexically_normal()},
-      {fs::path(disabled_startup_folder()).lexically_normal(), data_folder},
-      {fs::path(startup_files_folder()).lexically_normal(), data_folder},
-  };
-  for (const Allowed& place : allowed) {
-    if (!path_strictly_inside(place.folder.wstring(), path.wstring())) continue;
-    for (fs::path step = path;; step = step.parent_path()) {
-      if (is_link(step)) throw std::runtime_error("Startup journal path is a link");
-      if (step == place.base || step == step.parent_path()) break;
-    }
+  for (const std::wstring& folder :
+       {known_folder_path(FOLDERID_Startup), disabled_startup_folder(), startup_files_folder()}) {
+    if (!path_strictly_inside(fs::path(folder).lexically_normal().wstring(), path.wstring())) continue;
+    if (is_link(path)) throw std::runtime_error("Startup journal path is a link");
     return path;
   }
   throw std::runtime_error("Startup journal path is outside the startup folders");
@@ -87,6 +74,11 @@ fs::path checked_journal_path(const std::string& text) {
 Outcome restore_folder(const json& document) {
   const fs::path before = checked_journal_path(document.at("before").get<std::string>());
   const fs::path after = checked_journal_path(document.at("after").get<std::string>());
+  // Held open until the file has moved, so neither folder can be swapped for a link meanwhile.
+  PinnedFolders source_folder;
+  PinnedFolders destination_folder;
+  pin_startup_folder(after.parent_path().wstring(), source_folder, false);
+  pin_startup_folder(before.parent_path().wstring(), destination_folder, false);
   std::error_code error;
   const fs::file_status status = fs::symlink_status(before, error);
   if (error && status.type() != fs::file_type::not_found) throw fs::filesystem_error("exists", before, error);

@@ -1,7 +1,10 @@
 #include "services/documents.h"
 
 #include "services/handles.h"
+#include "services/pinned_folders.h"
+#include "services/protected_documents.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -27,21 +30,37 @@ std::string dump_json_document(const nlohmann::json& document) {
   return document.dump(2, ' ', false, nlohmann::json::error_handler_t::strict);
 }
 
-void write_json_atomic(const std::wstring& path, const nlohmann::json& document) {
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) fs::create_directories(parent);
+void write_file_atomic(const std::wstring& path, const std::string& bytes, bool create_folders) {
+  const std::wstring folder = fs::absolute(fs::path(path)).parent_path().wstring();
+  PinnedFolders pins;  // held until the temporary file has been moved over the target
+  const DWORD pinned = pin_folder_chain(folder, pins, create_folders);
+  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) {
+    throw std::runtime_error("Document folder is a link or was replaced; nothing was written");
+  }
+  if (pinned != ERROR_SUCCESS) {
+    if (create_folders) {
+      throw fs::filesystem_error("create_directories", fs::path(folder),
+                                 std::error_code(static_cast<int>(pinned), std::system_category()));
+    }
+    throw_windows_error(pinned);
+  }
 
   const std::wstring temporary = path + L"." + utf8_to_wide(make_stamp()) + L".tmp";
-  const std::string text = dump_json_document(document);
-  if (text.size() > MAXDWORD) throw std::runtime_error("Cannot persist backup");
+  if (bytes.size() > MAXDWORD) throw std::runtime_error("Cannot persist backup");
+  // Whatever an elevated process writes is kept from unelevated programs, which could
+  // otherwise change a backup that a later elevated restore would act on.
+  SecurityDescriptor descriptor;
+  if (process_elevated()) descriptor = protected_document_descriptor();
+  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor.get(), FALSE};
 
   {
-    const UniqueHandle file = adopt_handle(
-        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file = adopt_handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
+                                                       descriptor ? &security : nullptr, CREATE_NEW,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw_windows_error(GetLastError());
     DWORD written = 0;
-    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !FlushFileBuffers(file.get())) {
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(file.get())) {
       throw std::runtime_error("Cannot persist backup");
     }
   }
@@ -50,10 +69,16 @@ void write_json_atomic(const std::wstring& path, const nlohmann::json& document)
   }
 }
 
-nlohmann::json read_json_file(const std::wstring& path) {
-  const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+void write_json_atomic(const std::wstring& path, const nlohmann::json& document) {
+  write_file_atomic(path, dump_json_document(document), true);
+}
+
+std::string read_document_text(const std::wstring& path, DocumentRights* rights) {
+  const DWORD access = GENERIC_READ | (rights != nullptr ? READ_CONTROL : 0);
+  const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw std::runtime_error("Cannot read backup");
+  if (rights != nullptr) *rights = read_document_rights(file.get());
   std::string text;
   char chunk[65536];
   for (;;) {
@@ -62,8 +87,12 @@ nlohmann::json read_json_file(const std::wstring& path) {
     if (got == 0) break;
     text.append(chunk, got);
   }
-  return nlohmann::json::parse(text, nullptr, true, false);
+  return text;
 }
+
+nlohmann::json parse_json_document(const std::string& text) { return nlohmann::json::parse(text, nullptr, true, false); }
+
+nlohmann::json read_json_file(const std::wstring& path) { return parse_json_document(read_document_text(path)); }
 
 std::vector<std::wstring> list_backups_in(const std::wstring& folder) {
   std::vector<std::wstring> paths;

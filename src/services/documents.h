@@ -17,6 +17,14 @@ std::wstring backups_folder();
 // "Reports" beside the executable. Not created here.
 std::wstring reports_folder();
 
+struct DocumentRights;
+
+// Writes bytes to path through a temporary file beside it that is flushed and then moved over
+// path in one replace. The folder chain stays pinned the whole time, missing folders made one
+// by one when create_folders is set: a link or junction anywhere on the way fails the write
+// before anything is written. An elevated process creates the file protected.
+void write_file_atomic(const std::wstring& path, const std::string& bytes, bool create_folders);
+
 // Indent 2, LF only, no final line break, keys in byte order, UTF-8; through a temporary
 // file beside the target that is flushed and then moved over it in one replace.
 void write_json_atomic(const std::wstring& path, const nlohmann::json& document);
@@ -26,6 +34,13 @@ std::string dump_json_document(const nlohmann::json& document);
 
 // Throws "Cannot read backup" when the file cannot be opened, else the parser's error.
 nlohmann::json read_json_file(const std::wstring& path);
+
+// The whole file, and with rights given also who may change it, read through one handle.
+// Throws "Cannot read backup" when the file cannot be opened or read.
+std::string read_document_text(const std::wstring& path, DocumentRights* rights = nullptr);
+
+// One whole JSON document: no comments, nothing but white space after it.
+nlohmann::json parse_json_document(const std::string& text);
 
 // Every .json document in the Backups folder, newest first.
 std::vector<std::wstring> list_backups();

@@ -1,9 +1,10 @@
 #include "services/reg_file.h"
 
+#include "services/documents.h"
+
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
+#include <exception>
 #include <stdexcept>
 
 namespace corvane {
@@ -83,10 +84,12 @@ void write_reg_file(const std::wstring& path, const std::vector<RegistryValue>& 
     bytes.push_back(static_cast<char>(code & 0xFF));
     bytes.push_back(static_cast<char>(code >> 8));
   }
-  std::ofstream stream(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-  stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  stream.close();
-  if (stream.fail() || stream.bad()) throw std::runtime_error("Cannot write .reg backup");
+  try {
+    write_file_atomic(path, bytes, false);
+  } catch (const std::exception&) {
+    // Also a link on the way to the folder: refused before anything was written.
+    throw std::runtime_error("Cannot write .reg backup");
+  }
 }
 
 }  // namespace corvane

@@ -14,7 +14,8 @@ std::wstring quote_reg_string(const std::wstring& text);
 // The whole .reg text, CR LF line ends, one section per entry.
 std::wstring reg_file_text(const std::vector<RegistryValue>& values);
 
-// UTF-16LE with a byte-order mark; throws "Cannot write .reg backup".
+// UTF-16LE with a byte-order mark, written the way documents are (pinned folder, temporary
+// file, one replace); the folder is not created. Throws "Cannot write .reg backup".
 void write_reg_file(const std::wstring& path, const std::vector<RegistryValue>& values);
 
 }  // namespace corvane

@@ -87,7 +87,7 @@ void write_registry_value(const RegistryValue& target) {
   if (read_registry_value(target) != target.value) throw std::runtime_error("Registry verification failed");
 }
 
-std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys) {
+std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys, const CancelFlag* cancel) {
   std::vector<std::wstring> names;
   std::wstring buffer(kNameBufferChars, L'\0');
   for (DWORD index = 0;; ++index) {
@@ -103,6 +103,7 @@ std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys) {
       break;
     }
     // ERROR_MORE_DATA: a name that does not fit; skip it and go on.
+    if (is_cancelled(cancel)) break;
   }
   return names;
 }

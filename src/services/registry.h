@@ -2,6 +2,7 @@
 // Registry access in the 64-bit view: read, write with read-back verification, enumerate.
 
 #include "services/handles.h"
+#include "services/progress.h"
 #include "services/registry_value.h"
 
 #include <windows.h>
@@ -21,8 +22,9 @@ ValueState read_registry_value(const RegistryValue& target, bool view32 = false)
 // Sets or deletes target's value, then reads it back; throws on failure or a differing read-back.
 void write_registry_value(const RegistryValue& target);
 
-// Subkey names (subkeys true) or value names of an open key. The caller owns the key.
-std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys);
+// Subkey names (subkeys true) or value names of an open key. The caller owns the key. Ends at
+// the first error other than a name too long (which is skipped), and when cancel is set.
+std::vector<std::wstring> enum_registry_names(HKEY key, bool subkeys, const CancelFlag* cancel = nullptr);
 
 // Tells the shell and every top-level window that settings changed.
 void broadcast_settings_change();

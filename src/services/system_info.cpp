@@ -27,6 +27,8 @@ std::uint32_t windows_build() {
   return info.dwBuildNumber;
 }
 
+}  // namespace
+
 bool process_elevated() {
   HANDLE raw = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
@@ -36,8 +38,6 @@ bool process_elevated() {
   if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &returned)) return false;
   return elevation.TokenIsElevated != 0;
 }
-
-}  // namespace
 
 SystemInfo query_system_info() {
   SystemInfo info;

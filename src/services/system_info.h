@@ -16,6 +16,9 @@ struct SystemInfo {
   bool elevated = false;
 };
 
+// True when the process token is elevated; false also when the token cannot be read.
+bool process_elevated();
+
 // Throws only when the edition cannot be read for a reason other than "not found".
 SystemInfo query_system_info();
 

@@ -36,6 +36,14 @@ const wchar_t kAdvice[] = L"Use Windows Advanced Security to restore the owner S
 const wchar_t kRefusedState[] = L"This backup has already been restored or was not applied";
 const wchar_t kChangedSince[] = L"Registry changed after this backup. Restore cancelled to preserve newer changes.";
 
+// Wine's token reads as elevated, yet its files keep no owner: these cases restore the way
+// Corvane without elevation does; the elevated refusal is tested on its own.
+RestoreHandlers unelevated_handlers() {
+  RestoreHandlers handlers = system_restore_handlers();
+  handlers.elevated = false;
+  return handlers;
+}
+
 RegistryValue target(const std::wstring& key, const std::wstring& name, ValueState value = {}) {
   RegistryValue result;
   result.key = key;
@@ -107,7 +115,8 @@ TEST_F(BackupRestore, RestoreBringsBackTheOriginalValuesAndMarksTheDocument) {
 
   std::vector<std::uint64_t> done;
   const Outcome outcome =
-      restore_backup(path, nullptr, [&](std::uint64_t step, std::uint64_t, const std::wstring&) { done.push_back(step); });
+      restore_backup(path, nullptr, [&](std::uint64_t step, std::uint64_t, const std::wstring&) { done.push_back(step); },
+                     unelevated_handlers());
 
   ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
   EXPECT_TRUE(outcome.message.empty());
@@ -132,7 +141,7 @@ TEST_F(BackupRestore, RestoreBringsBackTheOriginalValuesAndMarksTheDocument) {
   EXPECT_EQ(lines[0]["ok"], true);
   EXPECT_EQ(lines[0]["affected"], 3);
 
-  const Outcome again = restore_backup(path, nullptr, {});
+  const Outcome again = restore_backup(path, nullptr, {}, unelevated_handlers());
   EXPECT_FALSE(again.ok);
   EXPECT_EQ(again.message, kRefusedState);
   EXPECT_EQ(testing::read_file_bytes(path), dump_json_document(expected));
@@ -145,7 +154,7 @@ TEST_F(BackupRestore, OneValueChangedSinceRefusesTheWholeRestore) {
   const std::string bytes = testing::read_file_bytes(path);
   const std::size_t files = backups.new_files().size();
 
-  const Outcome outcome = restore_backup(path, nullptr, {});
+  const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, kChangedSince);
   EXPECT_EQ(value(key.path(), L"A"), make_dword_value(2)) << "a value was written before the refusal";
@@ -161,7 +170,7 @@ TEST_F(BackupRestore, OneValueChangedSinceRefusesTheWholeRestore) {
 TEST_F(BackupRestore, ValuesPutBackByHandAreSkipped) {
   const std::wstring path = apply(L"");
   write_registry_value(target(key.path(), L"A", make_dword_value(1)));
-  const Outcome outcome = restore_backup(path, nullptr, {});
+  const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
   ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
   EXPECT_EQ(outcome.affected, 2u);
   EXPECT_TRUE(original_state());
@@ -175,7 +184,7 @@ TEST_F(BackupRestore, EverythingAlreadyOriginalStillRemovesCreatedKeysAndMarks) 
   write_registry_value(target(deep, L"B"));
   const std::size_t files = backups.new_files().size();
 
-  const Outcome outcome = restore_backup(path, nullptr, {});
+  const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.message, L"Already matches the original values");
   EXPECT_TRUE(outcome.record_path.empty());
@@ -194,7 +203,7 @@ TEST_F(BackupRestore, UnfinishedDocumentsAreRestorable) {
     json document = read_json_file(path);
     document[field] = replacement;
     write_json_atomic(path, document);
-    const Outcome outcome = restore_backup(path, nullptr, {});
+    const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
     EXPECT_TRUE(outcome.ok) << replacement.dump() << ": " << wide_to_utf8(outcome.message);
     EXPECT_TRUE(original_state()) << replacement.dump();
   }
@@ -217,7 +226,7 @@ TEST_F(BackupRestore, OwnerAndUnknownKindsOnlyGetAdvice) {
   for (const json& document : {owner, json{{"schema", 1}, {"kind", "unheard-of"}, {"state", "prepared"}}}) {
     const std::wstring path = place(document);
     const std::string bytes = testing::read_file_bytes(path);
-    const Outcome outcome = restore_backup(path, nullptr, {});
+    const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.message, kAdvice);
     EXPECT_EQ(testing::read_file_bytes(path), bytes);
@@ -280,7 +289,7 @@ TEST_F(BackupRestore, RefusedDocumentsKeepTheirBytesAndLogTheRefusal) {
     SCOPED_TRACE("case " + std::to_string(i));
     const std::wstring path = place(cases[i].document, L"case-" + std::to_wstring(i) + L".json");
     const std::string bytes = testing::read_file_bytes(path);
-    const Outcome outcome = restore_backup(path, nullptr, {});
+    const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
     EXPECT_FALSE(outcome.ok);
     if (cases[i].message.empty()) {
       EXPECT_FALSE(outcome.message.empty());
@@ -306,7 +315,7 @@ class PowerAndStartupRestore : public ::testing::Test {
   testing::FakePower fake;
 
   RestoreHandlers fake_handlers() {
-    RestoreHandlers handlers = system_restore_handlers();
+    RestoreHandlers handlers = unelevated_handlers();
     handlers.power = [this](const json& document) { return restore_power_backup(document, fake.functions()); };
     return handlers;
   }
@@ -360,7 +369,7 @@ TEST_F(PowerAndStartupRestore, SystemPowerRestoreReportsAndChangesNothing) {
   const std::wstring path = scratch.file(L"power.json");
   write_json_atomic(path, document);
   const std::string bytes = testing::read_file_bytes(path);
-  const Outcome outcome = restore_backup(path, nullptr, {});
+  const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
   EXPECT_FALSE(outcome.ok);
   if (testing::running_under_wine()) {
     EXPECT_EQ(outcome.message, windows_error_text(ERROR_CALL_NOT_IMPLEMENTED));
@@ -394,7 +403,7 @@ TEST_F(PowerAndStartupRestore, StartupJournalsGoToTheStartupEngine) {
   // The real engine refuses paths outside the startup folders; the journal stays as it was.
   write_json_atomic(path, journal);
   const std::string bytes = testing::read_file_bytes(path);
-  const Outcome outcome = restore_backup(path, nullptr, {});
+  const Outcome outcome = restore_backup(path, nullptr, {}, unelevated_handlers());
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, L"Startup journal path is outside the startup folders");
   EXPECT_EQ(testing::read_file_bytes(path), bytes);

@@ -1,0 +1,133 @@
+#include "services/pinned_folders.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr DWORD kFinalPathCapacity = 32768;
+
+bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Length of the root that the chain starts below: "C:" or "\\server\share"; 0 for other forms.
+std::size_t root_length(const std::wstring& path) {
+  if (path.size() >= 3 && path[1] == L':' && is_separator(path[2])) return 2;
+  if (path.size() < 5 || !is_separator(path[0]) || !is_separator(path[1])) return 0;
+  const std::size_t server_end = path.find_first_of(L"\\/", 2);
+  if (server_end == std::wstring::npos || server_end == 2 || path[2] == L'?' || path[2] == L'.') return 0;
+  std::size_t share_end = path.find_first_of(L"\\/", server_end + 1);
+  if (share_end == std::wstring::npos) share_end = path.size();
+  return share_end > server_end + 1 ? share_end : 0;
+}
+
+// "\\?\C:\x" as "C:\x", "\\?\UNC\server\share\x" as "\\server\share\x".
+void strip_long_prefix(std::wstring& path) {
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    path.erase(0, 6);
+    path[0] = L'\\';
+  } else if (path.compare(0, 4, L"\\\\?\\") == 0) {
+    path.erase(0, 4);
+  }
+}
+
+}  // namespace
+
+void HandleList::close_from(std::size_t keep) {
+  for (std::size_t i = keep; i < handles.size(); ++i) {
+    if (handles[i] != nullptr && handles[i] != INVALID_HANDLE_VALUE) CloseHandle(handles[i]);
+  }
+  if (keep < handles.size()) handles.resize(keep);
+}
+
+void PinnedFolders::release_from(std::size_t level) {
+  handles.close_from(level);
+  if (level < paths.size()) paths.resize(level);
+}
+
+bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain) {
+  chain.clear();
+  const std::size_t root = root_length(folder);
+  if (root == 0) return false;
+  std::wstring prefix = folder.substr(0, root);
+  for (wchar_t& c : prefix) {
+    if (c == L'/') c = L'\\';
+  }
+  std::size_t pos = root;
+  while (pos < folder.size()) {
+    std::size_t next = pos;
+    while (next < folder.size() && !is_separator(folder[next])) ++next;
+    const std::wstring_view component(folder.data() + pos, next - pos);
+    pos = next + 1;
+    if (component.empty()) continue;
+    if (component == L"." || component == L"..") return false;
+    prefix.push_back(L'\\');
+    prefix.append(component);
+    chain.push_back(prefix);
+  }
+  return !chain.empty();
+}
+
+DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
+  HANDLE folder = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return GetLastError();
+  BY_HANDLE_FILE_INFORMATION info{};
+  DWORD error = ERROR_SUCCESS;
+  if (!GetFileInformationByHandle(folder, &info)) {
+    error = GetLastError();
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    error = ERROR_REPARSE_POINT_ENCOUNTERED;
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    error = ERROR_DIRECTORY;
+  }
+  if (error != ERROR_SUCCESS) {
+    CloseHandle(folder);
+    return error;
+  }
+  pins.handles.add(folder);
+  pins.paths.push_back(path);
+  return ERROR_SUCCESS;
+}
+
+bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
+  if (pins.handles.handles.empty()) return false;
+  std::wstring& buffer = pins.final_path_buffer;
+  buffer.resize(kFinalPathCapacity);
+  const DWORD length = GetFinalPathNameByHandleW(pins.handles.handles.back(), buffer.data(), kFinalPathCapacity, 0);
+  if (length < 1 || length > kFinalPathCapacity - 1) return false;
+  buffer.resize(length);
+  strip_long_prefix(buffer);
+  // The final path spells every name in full: compare with the same form of path (a short
+  // 8.3 name in it is looked up in its folder, never followed through a link).
+  std::wstring expected(kFinalPathCapacity, L'\0');
+  const DWORD expected_length = GetLongPathNameW(path.c_str(), expected.data(), kFinalPathCapacity);
+  if (expected_length >= 1 && expected_length < kFinalPathCapacity) {
+    expected.resize(expected_length);
+  } else {
+    expected = path;
+  }
+  return CompareStringOrdinal(buffer.data(), static_cast<int>(buffer.size()), expected.data(),
+                              static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+}
+
+DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
+  pins.release_from(0);
+  std::vector<std::wstring> chain;
+  if (!folder_chain(folder, chain)) return ERROR_BAD_PATHNAME;
+  for (const std::wstring& level : chain) {
+    DWORD error = pin_folder(level, pins);
+    if (create_missing && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+      // Made inside a folder that is already pinned and checked, so never through a link.
+      error = CreateDirectoryW(level.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+      if (error == ERROR_SUCCESS || error == ERROR_ALREADY_EXISTS) error = pin_folder(level, pins);
+    }
+    // Each level is checked where it leads before anything is made below it.
+    if (error == ERROR_SUCCESS && !pinned_folder_is(pins, level)) error = ERROR_REPARSE_POINT_ENCOUNTERED;
+    if (error != ERROR_SUCCESS) {
+      pins.release_from(0);
+      return error;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace corvane

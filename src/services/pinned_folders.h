@@ -1,0 +1,57 @@
+#pragma once
+// Folders held open from below the drive root down to the folder a file is handled in: none of
+// them can be moved, deleted or replaced meanwhile, and none of them is a link or junction.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#ifndef ERROR_REPARSE_POINT_ENCOUNTERED
+#define ERROR_REPARSE_POINT_ENCOUNTERED 4395L
+#endif
+
+namespace corvane {
+
+// Owns Win32 handles; closes each one that is neither null nor INVALID_HANDLE_VALUE, in
+// list order, when destroyed or cut back.
+struct HandleList {
+  std::vector<HANDLE> handles;
+
+  HandleList() = default;
+  HandleList(const HandleList&) = delete;
+  HandleList& operator=(const HandleList&) = delete;
+  ~HandleList() { close_from(0); }
+
+  void add(HANDLE handle) { handles.push_back(handle); }
+  // Closes the handles from position keep on, in list order, and drops them from the list.
+  void close_from(std::size_t keep);
+};
+
+// A chain of folders, each held open without delete sharing.
+struct PinnedFolders {
+  std::vector<std::wstring> paths;  // every prefix of the deepest folder, shortest first
+  HandleList handles;               // one per path, same order
+  std::wstring final_path_buffer;   // scratch for GetFinalPathNameByHandleW
+
+  void release_from(std::size_t level);
+};
+
+// Every prefix of folder from the first folder below its root ("C:\" or "\\server\share")
+// down to folder itself. False for any other form and for "." or ".." elements.
+bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain);
+
+// Opens path as a folder without following a link at its place and without delete sharing,
+// and appends it to pins. ERROR_SUCCESS, the open's error, ERROR_DIRECTORY for a file, or
+// ERROR_REPARSE_POINT_ENCOUNTERED for a link or junction.
+DWORD pin_folder(const std::wstring& path, PinnedFolders& pins);
+
+// True when the final path of the deepest pinned folder is path (letter case aside).
+bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
+
+// Pins the whole chain of folder afresh, creating missing folders one by one when asked, and
+// checks that it leads to folder itself. ERROR_SUCCESS; ERROR_REPARSE_POINT_ENCOUNTERED for a
+// link anywhere on the way (also one the final path gives away); else the failing call's error.
+DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing = false);
+
+}  // namespace corvane
