@@ -409,7 +409,7 @@ class App {
   std::vector<const Feature*> shown_features;
   std::vector<int> row_map;
   std::set<std::string> checked_features;
-  std::set<std::string> selected_cleanup_areas;
+  std::set<std::string> selected_area_ids;
   std::map<std::string, std::wstring> status_text_cache;
   std::wstring search_text;
   std::wstring status_text;
