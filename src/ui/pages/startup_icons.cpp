@@ -34,8 +34,8 @@ std::wstring program_of_command_line(const std::wstring& command) {
   return rest.substr(0, found + 4);
 }
 
-std::wstring expanded(const std::wstring& text) {
-  std::vector<wchar_t> buffer(kPathCapacity, L'\0');
+std::wstring expanded(const std::wstring& text, std::vector<wchar_t>& buffer) {
+  buffer.resize(kPathCapacity);
   const DWORD length = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), kPathCapacity);
   if (length == 0 || length > kPathCapacity) return {};
   return std::wstring(buffer.data());
@@ -43,7 +43,7 @@ std::wstring expanded(const std::wstring& text) {
 
 // The shortcut's icon location, else its raw target path with index 0; unchanged when the
 // shortcut cannot be read or names neither.
-void follow_shortcut(StartupIconSource& source) {
+void follow_shortcut(StartupIconSource& source, std::vector<wchar_t>& buffer) {
   ComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(link.put())))) {
@@ -52,7 +52,8 @@ void follow_shortcut(StartupIconSource& source) {
   ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())))) return;
   if (FAILED(file->Load(source.path.c_str(), STGM_READ))) return;
-  std::vector<wchar_t> buffer(kPathCapacity, L'\0');
+  buffer.resize(kPathCapacity);
+  buffer[0] = L'\0';
   int index = 0;
   if (FAILED(link->GetIconLocation(buffer.data(), static_cast<int>(kPathCapacity), &index))) {
     buffer[0] = L'\0';
@@ -69,10 +70,15 @@ void follow_shortcut(StartupIconSource& source) {
   source.index = index;
 }
 
-// Only files on local fixed drives are opened.
-bool on_fixed_drive(const std::wstring& path) {
+// Only files on local fixed drives are opened. Drive types are asked once per letter and pass.
+bool on_fixed_drive(const std::wstring& path, std::map<wchar_t, bool>& fixed_drives) {
   if (path.size() < 4 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
-  return GetDriveTypeW(path.substr(0, 3).c_str()) == DRIVE_FIXED;
+  const wchar_t letter = static_cast<wchar_t>(std::towupper(path[0]));
+  const auto known = fixed_drives.find(letter);
+  if (known != fixed_drives.end()) return known->second;
+  const bool fixed = GetDriveTypeW(path.substr(0, 3).c_str()) == DRIVE_FIXED;
+  fixed_drives.emplace(letter, fixed);
+  return fixed;
 }
 
 SharedIcon icon_holder(HICON icon) {
@@ -81,28 +87,40 @@ SharedIcon icon_holder(HICON icon) {
   });
 }
 
-}  // namespace
+// What one pass keeps between entries.
+struct IconPass {
+  std::vector<wchar_t> buffer;
+  std::map<wchar_t, bool> fixed_drives;
+};
 
-StartupIconSource startup_icon_source(const StartupEntry& entry) {
+StartupIconSource icon_source(const StartupEntry& entry, IconPass& pass) {
   StartupIconSource source;
   source.path = entry.kind == STARTUP_KIND_FOLDER ? entry.target : program_of_command_line(entry.target);
-  source.path = expanded(source.path);
+  source.path = expanded(source.path, pass.buffer);
   const std::wstring suffix = L".lnk";
   if (entry.kind == STARTUP_KIND_FOLDER && source.path.size() >= suffix.size() &&
       source.path.compare(source.path.size() - suffix.size(), suffix.size(), suffix) == 0) {
-    follow_shortcut(source);
+    follow_shortcut(source, pass.buffer);
   }
-  if (!on_fixed_drive(source.path)) source.path.clear();
+  if (!on_fixed_drive(source.path, pass.fixed_drives)) source.path.clear();
   return source;
+}
+
+}  // namespace
+
+StartupIconSource startup_icon_source(const StartupEntry& entry) {
+  IconPass pass;
+  return icon_source(entry, pass);
 }
 
 void App::load_startup_icons(Work& work, const CancelFlag& stop) {
   const ComScope com(COINIT_APARTMENTTHREADED);
   // One extraction per distinct file and index in this run; entries that share one share the holder.
   std::map<std::wstring, SharedIcon> cache;
+  IconPass pass;
   for (const StartupEntry& entry : work.startup_entries) {
     if (stop.load() != 0) break;
-    const StartupIconSource source = startup_icon_source(entry);
+    const StartupIconSource source = icon_source(entry, pass);
     const std::wstring cache_key = source.path + L"|" + std::to_wstring(source.index);
     auto cached = cache.find(cache_key);
     if (cached == cache.end()) {
