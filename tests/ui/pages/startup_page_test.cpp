@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace corvane {
@@ -34,7 +35,6 @@ class StartupPage : public ::testing::Test {
     app->show_page(PAGE_STARTUP);
   }
   void TearDown() override { dialog_responder = nullptr; }
-
   // A Run value of this process's own, cleaned up with its disabled twin and approval.
   std::wstring put_run(const std::wstring& stem) {
     const std::wstring name = scratch.name(stem);
@@ -46,10 +46,9 @@ class StartupPage : public ::testing::Test {
   // Waits for the running job and the refresh that its end starts at once.
   void settle() { ASSERT_TRUE(pump_until([&] { return !app->busy; }, 30000)); }
   int index_of(const std::wstring& name) {
-    for (std::size_t i = 0; i < app->startup_entries.size(); ++i) {
-      if (app->startup_entries[i].name == name) return static_cast<int>(i);
-    }
-    return -1;
+    const auto& entries = app->startup_entries;
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.name == name; });
+    return found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
   }
   void select(const std::wstring& name) {
     const int index = index_of(name);
@@ -59,31 +58,13 @@ class StartupPage : public ::testing::Test {
     }
     ASSERT_EQ(app->selected_index(), index);
   }
-  bool in_run_key(const std::wstring& name) {
-    return read_registry_value({0, run_key(false), name, {}}, false).exists;
-  }
+  bool in_run_key(const std::wstring& name) { return read_registry_value({0, run_key(false), name, {}}, false).exists; }
 
   testing::FakeTaskScheduler tasks;
   testing::StartupScratch scratch;
   testing::BackupsGuard backups;
   WindowApp app{testing::window_test_options()};
 };
-
-TEST_F(StartupPage, TogglingTwiceLeavesNothingPending) {
-  const std::wstring name = put_run(L"twice");
-  app->command(ID_TERTIARY_BUTTON);
-  settle();
-  EXPECT_NE(app->status_text.find(L" entries loaded"), std::wstring::npos);
-  select(name);
-  app->toggle_selected_startup();
-  EXPECT_EQ(app->status_text, L"1 unsaved changes - Choose Save configuration to apply");
-  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
-  EXPECT_EQ(app->startup_status_text(app->startup_entries[static_cast<std::size_t>(index_of(name))]), L"Disabled");
-  app->toggle_selected_startup();
-  EXPECT_EQ(app->status_text, L"No unsaved changes");
-  EXPECT_FALSE(IsWindowEnabled(app->primary_button));
-  EXPECT_TRUE(app->pending_startup_changes.empty());
-}
 
 TEST_F(StartupPage, ASaveReportsEachFailureAndKeepsOnlyTheFailedChangePending) {
   const std::wstring first = put_run(L"a1");
@@ -112,21 +93,27 @@ TEST_F(StartupPage, ASaveReportsEachFailureAndKeepsOnlyTheFailedChangePending) {
   EXPECT_FALSE(app->startup_entries[static_cast<std::size_t>(index_of(first))].enabled);
 }
 
-TEST_F(StartupPage, RemovalKeepsThePendingChange) {
+TEST_F(StartupPage, RemovalKeepsThePendingChangeUntilItIsToggledBack) {
   const std::wstring name = put_run(L"gone");
-  app->refresh();
+  app->command(ID_TERTIARY_BUTTON);
   settle();
   select(name);
   app->toggle_selected_startup();
+  EXPECT_EQ(app->status_text, L"1 unsaved changes - Choose Save configuration to apply");
+  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
   app->command(ID_SECONDARY_BUTTON);  // confirmed, then the result is closed
   settle();
   ASSERT_EQ(dialog_texts.size(), 2u);
   EXPECT_EQ(dialog_texts[0].find(name + L"\r\nC:\\gone.exe\r\n\r\nThis affects the next sign-in"), 0u);
   EXPECT_EQ(dialog_texts[1].find(L"Completed"), 0u);
   EXPECT_FALSE(in_run_key(name));
-  EXPECT_EQ(app->pending_startup_changes.size(), 1u);
-  ASSERT_GE(index_of(name), 0);
-  EXPECT_TRUE(app->startup_pending(app->startup_entries[static_cast<std::size_t>(index_of(name))]));
+  // The refresh after the removal shows it again from its pending copy, drawn as pending.
+  select(name);
+  EXPECT_EQ(app->startup_status_text(app->startup_entries[static_cast<std::size_t>(index_of(name))]), L"Disabled");
+  app->toggle_selected_startup();
+  EXPECT_EQ(app->status_text, L"No unsaved changes");
+  EXPECT_FALSE(IsWindowEnabled(app->primary_button));
+  EXPECT_TRUE(app->pending_startup_changes.empty());
 }
 
 // A change that throws a text in a local code page must not hide what the others did.
@@ -142,17 +129,14 @@ TEST(StartupSaveJob, AThrownTextThatIsNotUtf8IsReportedWithTheOthersResults) {
     entry.name = name;
     changes[name] = PendingStartupChange{entry, false};
   }
-  std::vector<std::uint64_t> steps;
-  const ProgressFn progress = [&](std::uint64_t done, std::uint64_t, const std::wstring&) { steps.push_back(done); };
   CancelFlag cancel{0};
-  const std::unique_ptr<Work> work = save_startup_changes(changes, &cancel, progress, changer);
+  const std::unique_ptr<Work> work = save_startup_changes(changes, &cancel, {}, changer);
   EXPECT_EQ(work->kind, WORK_STARTUP_SAVE);
   EXPECT_FALSE(work->outcome.ok);
   EXPECT_EQ(work->outcome.affected, 2u);
   EXPECT_EQ(work->outcome.skipped, 1u);
   EXPECT_EQ(work->outcome.message, L"bad: Zugriff verweigert \uFFFD\uFFFD\r\n");
   EXPECT_EQ(work->saved_startup_keys, (std::vector<std::wstring>{L"a", L"c"}));
-  EXPECT_EQ(steps, (std::vector<std::uint64_t>{0, 1, 2, 3}));
 
   cancel = 1;  // a stopped save changes nothing more and adds no text
   const std::unique_ptr<Work> stopped = save_startup_changes(changes, &cancel, {}, changer);
