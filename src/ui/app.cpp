@@ -38,7 +38,7 @@ App::App(const StartOptions& start_options) : options(start_options) {
   system_info = query_system_info();
   cleanup_areas = default_cleanup_areas();
   for (const CleanupArea& area : cleanup_areas) {
-    if (area.selected_by_default) selected_cleanup_areas.insert(area.id);
+    if (area.selected_by_default) selected_area_ids.insert(area.id);
   }
   status_text = text(L"Sẵn sàng - Chưa thay đổi hệ thống", L"Ready - No system changes made");
 }

@@ -227,6 +227,31 @@ class DeferredLayout {
   std::vector<Move> moves_;
 };
 
+// --- Cleanup and Startup page helpers (pages/cleanup_page.cpp, pages/startup_page.cpp) ---
+
+// Writes every item of the scan to the reports folder as "<stamp>-scan.json" (a JSON array of
+// {"bytes", "group", "path"} in scan order) and returns the file's path. Throws on failure.
+std::wstring write_scan_export(const ScanResult& scan);
+
+// The file whose icon stands for a startup entry, and the icon's index in it. The path is
+// empty when the entry names no program on a local fixed drive. Reading a shortcut needs COM
+// initialised on the calling thread.
+struct StartupIconSource {
+  std::wstring path;
+  int index = 0;
+};
+StartupIconSource startup_icon_source(const StartupEntry& entry);
+
+// Changes one startup entry; change_startup_entry in the product.
+using StartupChanger = Outcome (*)(const StartupEntry& entry, bool enable, bool remove);
+
+// The save job's body: applies the changes in key order until the cancel flag is set. A failed
+// change is counted and named in the message and does not stop the others; the keys of the
+// applied ones are listed in saved_startup_keys.
+std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingStartupChange>& changes,
+                                           const CancelFlag* cancel, const ProgressFn& progress,
+                                           StartupChanger change);
+
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -350,6 +375,20 @@ class App {
   void show_outcome(const Outcome& outcome);
   bool confirm(const std::wstring& title, const std::wstring& body, const std::wstring& ok_label);
 
+  // Cleanup page actions (pages/cleanup_page.cpp).
+  std::vector<CleanupArea> selected_cleanup_areas() const;
+  void scan();
+  void clean();
+  void review_files();
+  void open_cleanup_tool_or_review();
+
+  // Startup page jobs and their results (pages/startup_page.cpp, pages/startup_icons.cpp).
+  void startup_save();
+  void startup_change(bool enable, bool remove);
+  void take_startup_listing(Work& work);
+  void take_saved_startup_keys(const Work& work);
+  static void load_startup_icons(Work& work, const CancelFlag& stop);
+
   // Self-tests (smoke_test.cpp, render_test.cpp).
   void smoke();
   bool render_test();
@@ -409,7 +448,7 @@ class App {
   std::vector<const Feature*> shown_features;
   std::vector<int> row_map;
   std::set<std::string> checked_features;
-  std::set<std::string> selected_cleanup_areas;
+  std::set<std::string> selected_area_ids;
   std::map<std::string, std::wstring> status_text_cache;
   std::wstring search_text;
   std::wstring status_text;

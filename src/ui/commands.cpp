@@ -62,24 +62,38 @@ void App::command(int id) {
         if (!system_info.elevated) restart_elevated();
       } else if (review_view) {
         remove_review_finding();
+      } else if (page == PAGE_CLEANUP) {
+        scan();
       } else if (page == PAGE_BACKUPS) {
         backup_restore();
-      } else if (page != PAGE_CLEANUP && page != PAGE_STARTUP) {
+      } else if (page == PAGE_STARTUP) {
+        startup_save();
+      } else {
         apply();
       }
       break;
     case ID_SECONDARY_BUTTON:
       if (review_view) {
         audit_registry();
+      } else if (page == PAGE_CLEANUP) {
+        clean();
       } else if (page == PAGE_BACKUPS) {
         open_created_folder(main_window, backups_folder());
-      } else if (page != PAGE_UPDATES && page != PAGE_CLEANUP && page != PAGE_STARTUP) {
+      } else if (page == PAGE_STARTUP) {
+        startup_change(false, true);
+      } else if (page != PAGE_UPDATES) {
         show_page(PAGE_BACKUPS);
       }
       break;
     case ID_TERTIARY_BUTTON:
       if (review_view) {
         export_review_report();
+      } else if (page == PAGE_CLEANUP) {
+        open_cleanup_tool_or_review();
+      } else if (page == PAGE_STARTUP) {
+        refresh();
+      } else if (page == PAGE_BACKUPS) {
+        review_files();
       } else if (feature_page) {
         const int selected = selected_index();
         if (selected >= 0 && selected < static_cast<int>(shown_features.size())) {
@@ -88,6 +102,10 @@ void App::command(int id) {
       }
       break;
     case CMD_REFRESH: refresh(); break;
+    case CMD_SCAN:
+      show_page(PAGE_CLEANUP);
+      scan();
+      break;
     case CMD_PAGE_BACKUPS: show_page(PAGE_BACKUPS); break;
     case CMD_PAGE_DONATE: show_page(PAGE_DONATE); break;
     case CMD_PAGE_ABOUT: show_page(PAGE_ABOUT); break;
@@ -162,6 +180,7 @@ void App::refresh() {
       auto work = std::make_unique<Work>();
       work->kind = WORK_REFRESH;
       work->startup_entries = list_startup_entries(&cancel);
+      load_startup_icons(*work, cancel);
       return work;
     });
     return;

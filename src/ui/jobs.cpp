@@ -151,12 +151,10 @@ void App::on_job_done(std::unique_ptr<Work> work) {
       set_status(std::to_wstring(review_entries.size()) + text(L" mục cần xem xét", L" entries to review"));
       break;
     case WORK_REFRESH:
-      startup_entries = std::move(work->startup_entries);
-      startup_icons.swap(work->startup_icons);
-      startup_loaded = cancel.load() == 0;
-      set_status(std::to_wstring(startup_entries.size()) + text(L" mục đã tải", L" entries loaded"));
+      take_startup_listing(*work);
       break;
     case WORK_STARTUP_SAVE:
+      take_saved_startup_keys(*work);
       show_outcome(work->outcome);
       break;
     default:

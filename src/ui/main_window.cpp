@@ -220,9 +220,9 @@ void App::on_list_item_changed(const NMLISTVIEW& change) {
         if (checked) set_row_checked_quietly(change.iItem, false);
       } else {
         if (checked) {
-          selected_cleanup_areas.insert(area.id);
+          selected_area_ids.insert(area.id);
         } else {
-          selected_cleanup_areas.erase(area.id);
+          selected_area_ids.erase(area.id);
         }
         // Another selection needs a new scan before anything is cleaned.
         scan_usable = false;

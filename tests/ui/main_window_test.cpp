@@ -177,7 +177,7 @@ TEST(MainWindow, TickingCleanupAreas) {
   app->notify_guard = true;
   for (size_t i = 0; i < app->cleanup_areas.size(); ++i) {
     const CleanupArea& area = app->cleanup_areas[i];
-    app->add_list_row(static_cast<int>(i), L"area", L"", L"", app->selected_cleanup_areas.count(area.id) != 0);
+    app->add_list_row(static_cast<int>(i), L"area", L"", L"", app->selected_area_ids.count(area.id) != 0);
     if (!area.action.empty() && tool < 0) tool = static_cast<int>(i);
     if (area.action.empty() && scanned < 0) scanned = static_cast<int>(i);
   }
@@ -192,17 +192,17 @@ TEST(MainWindow, TickingCleanupAreas) {
   app->scan_result.items.resize(3);
   const bool was = checked(scanned);
   ListView_SetCheckState(app->page_list, scanned, !was);
-  EXPECT_EQ(app->selected_cleanup_areas.count(scanned_id) != 0, !was);
+  EXPECT_EQ(app->selected_area_ids.count(scanned_id) != 0, !was);
   EXPECT_FALSE(app->scan_usable);
   EXPECT_TRUE(app->scan_result.items.empty());
   EXPECT_FALSE(IsWindowEnabled(app->secondary_button));
   ListView_SetCheckState(app->page_list, scanned, was);
-  EXPECT_EQ(app->selected_cleanup_areas.count(scanned_id) != 0, was);
+  EXPECT_EQ(app->selected_area_ids.count(scanned_id) != 0, was);
 
   // A tool entry never stays ticked.
   ListView_SetCheckState(app->page_list, tool, TRUE);
   EXPECT_FALSE(checked(tool));
-  EXPECT_EQ(app->selected_cleanup_areas.count(app->cleanup_areas[static_cast<size_t>(tool)].id), 0u);
+  EXPECT_EQ(app->selected_area_ids.count(app->cleanup_areas[static_cast<size_t>(tool)].id), 0u);
   // Selecting the tool row offers to open the tool.
   ListView_SetItemState(app->page_list, tool, LVIS_SELECTED, LVIS_SELECTED);
   EXPECT_EQ(window_text(app->tertiary_button), L"Open Windows tool");

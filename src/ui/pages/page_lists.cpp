@@ -251,7 +251,7 @@ void App::add_page_rows() {
           scope = std::to_wstring(count);
         }
         add_list_row(static_cast<int>(i), text(area.name_vi.c_str(), area.name_en.c_str()), status, scope,
-                     check_boxes && selected_cleanup_areas.count(area.id) != 0);
+                     check_boxes && selected_area_ids.count(area.id) != 0);
       }
       const bool scanned = scan_usable;
       EnableWindow(secondary_button, scanned && !scan_result.items.empty());

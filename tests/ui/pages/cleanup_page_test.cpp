@@ -1,0 +1,121 @@
+// ctest-resource-lock: reports_folder
+#include "ui/app.h"
+
+#include "services/documents.h"
+#include "services/text.h"
+#include "support/file_tree.h"
+#include "support/scratch.h"
+#include "support/ui_app.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace corvane {
+namespace {
+
+using testing::pump_until;
+using testing::WindowApp;
+
+struct Shown { std::wstring title, text; };
+std::vector<Shown> shown;
+int answer = -1;
+
+int respond(const std::wstring& title, const std::wstring& text, const std::vector<std::wstring>&) {
+  shown.push_back({title, text});
+  return answer;
+}
+
+std::set<std::wstring> reports() {
+  std::set<std::wstring> files;
+  std::error_code ignored;
+  for (const auto& item : std::filesystem::directory_iterator(reports_folder(), ignored)) files.insert(item.path());
+  return files;
+}
+
+class CleanupPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(app.created());
+    shown.clear();
+    answer = -1;
+    dialog_responder = respond;
+    app->cleanup_areas = {testing::scratch_area("temp", folder.path()), app->cleanup_areas[9]};
+    app->selected_area_ids = {"temp"};
+    app->show_page(PAGE_CLEANUP);
+  }
+  void TearDown() override {
+    dialog_responder = nullptr;
+    for (const std::wstring& file : reports()) {
+      if (before.count(file) == 0) std::filesystem::remove(file);
+    }
+  }
+  void scan_by_button() {
+    app->command(ID_PRIMARY_BUTTON);
+    ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
+    ASSERT_TRUE(app->scan_usable);
+  }
+
+  testing::ScratchFolder folder;
+  WindowApp app{testing::window_test_options()};
+  std::set<std::wstring> before = reports();
+};
+
+TEST_F(CleanupPage, PreviewShowsAThousandPathsAndTheExportHoldsEveryFile) {
+  for (int i = 0; i < 1001; ++i) {
+    testing::make_old_file(folder.file(L"f" + std::to_wstring(i) + L".tmp"), "x", 30 * testing::kDay);
+  }
+  scan_by_button();
+  ASSERT_EQ(app->scan_result.items.size(), 1001u);
+  answer = 0;  // "Export report"
+  app->command(ID_TERTIARY_BUTTON);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, L"Cleanup preview");
+  const std::wstring& text = shown[0].text;
+  const std::wstring first = app->scan_result.items[0].path + L"  [1 B]\r\n";
+  EXPECT_EQ(text.find(L"Scanned files. Deletion is permanent; registry backups cannot recover files.\r\n\r\n" + first),
+            0u);
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = text.find(L"  [1 B]\r\n", at + 1)) != std::wstring::npos;) ++lines;
+  EXPECT_EQ(lines, 1000u);
+  const std::wstring tail = L"B]\r\n\r\nShowing the first 1,000 files. Export for the complete list.";
+  EXPECT_EQ(text.compare(text.size() - tail.size(), tail.size(), tail), 0);
+
+  std::vector<std::wstring> exports;
+  for (const std::wstring& file : reports()) {
+    if (before.count(file) == 0 && file.ends_with(L"-scan.json")) exports.push_back(file);
+  }
+  ASSERT_EQ(exports.size(), 1u);
+  const nlohmann::json document = read_json_file(exports[0]);
+  ASSERT_EQ(document.size(), 1001u);
+  EXPECT_EQ(document[1000], nlohmann::json({{"bytes", 1}, {"group", "temp"},
+                                            {"path", wide_to_utf8(app->scan_result.items[1000].path)}}));
+}
+
+TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeSpoilsTheScan) {
+  // Twelve files of 3.4 MB together.
+  for (int i = 0; i < 12; ++i) {
+    testing::make_old_file(folder.file(L"g" + std::to_wstring(i)), std::string(297097, 'z'), 30 * testing::kDay);
+  }
+  scan_by_button();
+  app->command(ID_SECONDARY_BUTTON);  // refused in the dialog
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, L"Confirm cleanup");
+  EXPECT_EQ(shown[0].text.substr(0, shown[0].text.find(L"\r\n")), L"12 files - 3.4 MB");
+  EXPECT_FALSE(app->busy);
+  EXPECT_TRUE(testing::file_exists(folder.file(L"g0")));
+
+  // Unticking the scanned area spoils the scan: cleaning and reviewing do nothing.
+  ListView_SetCheckState(app->page_list, 0, FALSE);
+  EXPECT_FALSE(app->scan_usable);
+  app->command(ID_SECONDARY_BUTTON);
+  app->command(ID_TERTIARY_BUTTON);
+  EXPECT_EQ(shown.size(), 1u);
+  app->command(ID_PRIMARY_BUTTON);
+  EXPECT_FALSE(app->busy);
+  EXPECT_EQ(app->status_text, L"Select at least one file area to scan.");
+}
+
+}  // namespace
+}  // namespace corvane
