@@ -69,7 +69,9 @@ void App::command(int id) {
       }
       break;
     case ID_SECONDARY_BUTTON:
-      if (review_view) {
+      if (page == PAGE_UPDATES) {
+        check_updates();
+      } else if (review_view) {
         audit_registry();
       } else if (page == PAGE_BACKUPS) {
         open_created_folder(main_window, backups_folder());
@@ -78,7 +80,9 @@ void App::command(int id) {
       }
       break;
     case ID_TERTIARY_BUTTON:
-      if (review_view) {
+      if (page == PAGE_UPDATES) {
+        copy_update_sha256();
+      } else if (review_view) {
         export_review_report();
       } else if (feature_page) {
         const int selected = selected_index();
@@ -102,7 +106,10 @@ void App::command(int id) {
       populate_page();
       redraw_content();
       break;
-    case CMD_PAGE_UPDATES: show_page(PAGE_UPDATES); break;
+    case CMD_PAGE_UPDATES:
+      show_page(PAGE_UPDATES);
+      if (update_state == UPDATE_NOT_CHECKED) check_updates();
+      break;
     case CMD_CLOSE: SendMessageW(main_window, WM_CLOSE, 0, 0); break;
     case CMD_LANGUAGE_ENGLISH:
     case CMD_LANGUAGE_VIETNAMESE: switch_language(id == CMD_LANGUAGE_VIETNAMESE); break;
@@ -152,7 +159,10 @@ void App::restart_elevated() {
 
 void App::refresh() {
   if (busy) return;
-  if (page == PAGE_UPDATES) return;  // the update check comes with the Updates page
+  if (page == PAGE_UPDATES) {
+    check_updates();
+    return;
+  }
   if (review_view) {
     audit_registry();
     return;
