@@ -62,14 +62,9 @@ file(READ "${GCC_COPYRIGHT}" gcc_copyright)
 # 201: Dear ImGui.
 file(WRITE "${OUT_DIR}/licence-interface.txt" "Dear ImGui\n\n${imgui_licence}")
 
-# 202: the JSON library.
-debian_paragraph("${json_copyright}" "Files: *" json_files)
-string(REGEX MATCH "Copyright: [^\n]*" json_holder "${json_files}")
-string(REPLACE "Copyright: " "Copyright (c) " json_holder "${json_holder}")
-debian_paragraph("${json_copyright}" "License: Expat" json_terms)
-string(REPLACE "License: Expat\n" "" json_terms "${json_terms}")
-file(WRITE "${OUT_DIR}/licence-data.txt"
-     "JSON for Modern C++ (nlohmann/json)\n\n${json_holder}\n\n${json_terms}\n")
+# 202: the JSON library: its package's copyright file as distributed, every paragraph of it
+# (the notices of the files it was built from and the licences they name).
+file(WRITE "${OUT_DIR}/licence-data.txt" "JSON for Modern C++ (nlohmann/json)\n\n${json_copyright}")
 
 # 203: what else the executable contains.
 text_between("${imgui_draw}" "// ProggyClean.ttf\n" "// MIT license" proggy)

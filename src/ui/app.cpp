@@ -129,6 +129,8 @@ void App::apply_theme() {
                        progress_count_label, stop_button}) {
     style(control);
   }
+  for (HWND control : {theme_combo, language_combo, licence_text, reports_button, first_link, second_link}) style(control);
+  for (HWND field : update_fields) style(field);
   if (progress_title != nullptr) SendMessageW(progress_title, WM_SETFONT, reinterpret_cast<WPARAM>(renderer.fonts[4]), FALSE);
   update_nav_selection();
   save_preferences();

@@ -255,6 +255,29 @@ std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingS
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
+// --- Information pages and the Updates page ------------------------------------------------
+
+// The result of the last update check, as the Updates page shows it.
+enum UpdateState : std::uint32_t {
+  UPDATE_NOT_CHECKED = 0,
+  UPDATE_CHECKING = 1,
+  UPDATE_AVAILABLE = 2,
+  UPDATE_CURRENT = 3,
+  UPDATE_FAILED = 4,
+  UPDATE_STOPPED = 5,
+};
+
+// The address the update check fetches: null in the product, which fetches UPDATE_MANIFEST_URL.
+extern const char* update_manifest_source;
+// How the SHA-256 copy allocates the block it hands to the clipboard (replaceable, so a block
+// that cannot be locked can be tested).
+using ClipboardBlockAllocator = HGLOBAL(WINAPI*)(UINT flags, SIZE_T bytes);
+extern ClipboardBlockAllocator clipboard_block_allocator;
+
+// The Licenses page's text from the licence notices (data resources 201-203) of `module`, line
+// ends made CR LF; a notice that is missing, empty or not UTF-8 is replaced by one sentence.
+std::wstring licence_notices_text(HMODULE module, bool vietnamese);
+
 class App {
  public:
   explicit App(const StartOptions& start_options);
@@ -484,6 +507,24 @@ class App {
   bool smoke_failed = false;
   std::vector<double> paint_timings;
   std::vector<int> failed_lines;
+
+  // --- Information pages and the Updates page (pages/info_pages.cpp, pages/updates_page.cpp) ---
+  std::wstring licenses_text() const;
+  void check_updates();
+  void update_check_done(const Work& work);
+  void show_update_controls();
+  void create_update_edit();
+  void layout_update_buttons(DeferredLayout& moves);
+  void paint_update_page(HDC dc, const RECT& client);
+  void copy_update_sha256();
+
+  HWND theme_combo = nullptr;
+  HWND language_combo = nullptr;
+  HWND licence_text = nullptr;
+  HWND reports_button = nullptr;
+  HWND first_link = nullptr;
+  HWND second_link = nullptr;
+  HWND update_fields[5] = {};  // Version, Published, Size, Download URL, SHA-256
 };
 
 }  // namespace corvane

@@ -73,7 +73,9 @@ void App::command(int id) {
       }
       break;
     case ID_SECONDARY_BUTTON:
-      if (review_view) {
+      if (page == PAGE_UPDATES) {
+        check_updates();
+      } else if (review_view) {
         audit_registry();
       } else if (page == PAGE_CLEANUP) {
         clean();
@@ -86,7 +88,9 @@ void App::command(int id) {
       }
       break;
     case ID_TERTIARY_BUTTON:
-      if (review_view) {
+      if (page == PAGE_UPDATES) {
+        copy_update_sha256();
+      } else if (review_view) {
         export_review_report();
       } else if (page == PAGE_CLEANUP) {
         open_cleanup_tool_or_review();
@@ -120,7 +124,10 @@ void App::command(int id) {
       populate_page();
       redraw_content();
       break;
-    case CMD_PAGE_UPDATES: show_page(PAGE_UPDATES); break;
+    case CMD_PAGE_UPDATES:
+      show_page(PAGE_UPDATES);
+      if (update_state == UPDATE_NOT_CHECKED) check_updates();
+      break;
     case CMD_CLOSE: SendMessageW(main_window, WM_CLOSE, 0, 0); break;
     case CMD_LANGUAGE_ENGLISH:
     case CMD_LANGUAGE_VIETNAMESE: switch_language(id == CMD_LANGUAGE_VIETNAMESE); break;
@@ -170,7 +177,10 @@ void App::restart_elevated() {
 
 void App::refresh() {
   if (busy) return;
-  if (page == PAGE_UPDATES) return;  // the update check comes with the Updates page
+  if (page == PAGE_UPDATES) {
+    check_updates();
+    return;
+  }
   if (review_view) {
     audit_registry();
     return;

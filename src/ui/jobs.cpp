@@ -139,8 +139,7 @@ void App::on_job_done(std::unique_ptr<Work> work) {
 
   switch (work->kind) {
     case WORK_UPDATE_CHECK:
-      update = std::move(work->update);
-      update_error = work->update_error;
+      update_check_done(*work);
       break;
     case WORK_SCAN:
       take_scan(std::move(work->scan));
@@ -159,8 +158,7 @@ void App::on_job_done(std::unique_ptr<Work> work) {
       break;
     default:
       if (work->kind == WORK_ERROR && page_at_job_start == PAGE_UPDATES) {
-        update.reset();
-        update_error = wide_to_utf8(work->outcome.message);
+        update_check_done(*work);
         break;
       }
       status_text_cache.clear();

@@ -108,6 +108,10 @@ LRESULT App::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORSTATIC: {
+      // The read-only licence text looks like the other edits.
+      if (message == WM_CTLCOLORSTATIC && licence_text != nullptr && reinterpret_cast<HWND>(lparam) == licence_text) {
+        return handle_message(WM_CTLCOLOREDIT, wparam, lparam);
+      }
       const HDC dc = reinterpret_cast<HDC>(wparam);
       SetTextColor(dc, renderer.colors[kColorText]);
       SetBkColor(dc, renderer.colors[kColorSurface]);
@@ -444,6 +448,10 @@ void App::update_control_states() {
   for (HWND button : nav_buttons) EnableWindow(button, idle);
   for (HWND control : {sidebar, admin_button, search_edit, page_list, primary_button, secondary_button,
                        tertiary_button, value_combo}) {
+    if (control != nullptr) EnableWindow(control, idle);
+  }
+  for (HWND control : {theme_combo, language_combo, licence_text, reports_button, first_link, second_link,
+                       update_fields[0], update_fields[1], update_fields[2], update_fields[3], update_fields[4]}) {
     if (control != nullptr) EnableWindow(control, idle);
   }
   if (stop_button != nullptr) EnableWindow(stop_button, busy && cancel.load() == 0);

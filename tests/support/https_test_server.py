@@ -16,6 +16,7 @@ Listeners:
 
 Paths on the TLS listeners (the query part only tags a request for the log):
   /manifest                 a valid manifest
+  /manifest/V[/bare]        the same with version V; "bare" leaves out the three optional fields
   /echo                     the request line and headers as received, as the body
   /status/N                 status N
   /challenge                401 with authentication challenges; 200 if credentials arrive
@@ -136,6 +137,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_body(200, json.dumps(entry).encode())
         elif url.path == "/manifest":
             self.send_body(200, MANIFEST)
+        elif len(parts) in (2, 3) and parts[0] == "manifest":
+            fields = json.loads(MANIFEST)
+            fields["version"] = parts[1]
+            if parts[2:] == ["bare"]:
+                for key in ("published_at", "sha256", "size"):
+                    del fields[key]
+            self.send_body(200, json.dumps(fields).encode())
         elif url.path == "/echo":
             head = self.requestline + "\r\n" + "".join(f"{k}: {v}\r\n" for k, v in self.headers.items())
             self.send_body(200, head.encode("latin-1"), "text/plain")
