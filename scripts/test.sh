@@ -47,6 +47,33 @@ ctest_status=$(cat "$BUILD_DIR_ABS/ctest-status.txt")
 sed -n 's/.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*\(Failed\|Timeout\|Exception\).*/retried after a first failure: \1/p' \
   "$BUILD_DIR_ABS/ctest-output.txt" | sort -u
 
+# The program's own self-tests on this display: the smoke test in both languages and themes, and
+# the render stress test. Their reports are kept under BUILD_DIR/selftest/.
+selftest_runs=()
+mkdir -p "$BUILD_DIR_ABS/selftest"
+run_selftest() {
+  local name=$1 report=$2 code=0
+  shift 2
+  rm -f "$BUILD_DIR_ABS/$report"
+  timeout 300 wine "$BUILD_DIR_ABS/Corvane.exe" "$@" >/dev/null 2>&1 || code=$?
+  [ -f "$BUILD_DIR_ABS/$report" ] && mv -f "$BUILD_DIR_ABS/$report" "$BUILD_DIR_ABS/selftest/$report"
+  selftest_runs+=("$name:$code:$BUILD_DIR_ABS/selftest/$report")
+}
+case " $* " in
+  *" -R "*) ;;  # a run of chosen test programs leaves the self-tests out
+  *)
+    for language in en vi; do
+      for theme in light dark; do
+        run_selftest "smoke-$language-$theme" "ui-smoke-$language-$theme.json" --smoke-test \
+          --language "$language" --theme "$theme"
+      done
+    done
+    run_selftest render render-stress.json --render-test
+    python3 "$ROOT/scripts/selftest-check.py" "$BUILD_DIR_ABS/test-results" \
+      "$ROOT/src/ui/selftest/smoke_test.cpp" 1 "${selftest_runs[@]}" || status=1
+    ;;
+esac
+
 echo "test: finished in $(( $(date +%s) - start )) s"
 # CTest counts test programs; the last line counts the cases inside them and every
 # skipped case is listed with its reason.

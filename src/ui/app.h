@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <source_location>
 #include <string>
 #include <thread>
 #include <vector>
@@ -190,6 +191,15 @@ bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64
 // How the job runner starts its worker thread (replaceable, so a failure to start can be tested).
 using WorkerStarter = std::thread (*)(std::function<void()> body);
 extern WorkerStarter start_worker_thread;
+
+// A top-down 32-bit copy of the window's pixels with the top byte cleared: the whole window, or
+// its client area from x = content_left to the right edge and from the top to
+// content_bottom_margin above the bottom. nullopt when no copy could be made.
+std::optional<std::vector<std::uint32_t>> capture_window_pixels(HWND window, bool whole_window, int content_left = 0,
+                                                                int content_bottom_margin = 0);
+
+// WS_VISIBLE is set in the window's style (whatever its parents' state).
+bool is_window_visible(HWND window);
 
 // Text of a window, cut to the count copied.
 std::wstring window_text(HWND window);
@@ -412,8 +422,17 @@ class App {
   void take_saved_startup_keys(const Work& work);
   static void load_startup_icons(Work& work, const CancelFlag& stop);
 
-  // Self-tests (smoke_test.cpp, render_test.cpp).
+  // Self-tests (selftest/smoke_test.cpp, selftest/render_test.cpp).
   void smoke();
+  void expect(bool ok, std::source_location where = std::source_location::current());
+  void smoke_first_checks();
+  void smoke_page_step(int step);
+  void smoke_final_checks();
+  void smoke_startup_checks();
+  void smoke_window_checks();
+  void smoke_page_content_checks();
+  void smoke_lockout_checks();
+  void write_smoke_report();
   bool render_test();
 
   // --- State -----------------------------------------------------------------------------

@@ -34,7 +34,9 @@ class UpdatesPage : public ::testing::Test {
     update_manifest_source = source_.c_str();
     command == CMD_REFRESH ? app_->refresh() : app_->command(command);
     ASSERT_TRUE(app_->busy);
-    if (wait) ASSERT_TRUE(testing::pump_until([&] { return !app_->busy; }, 20000));
+    if (wait) {
+      ASSERT_TRUE(testing::pump_until([&] { return !app_->busy; }, 20000));
+    }
   }
   std::wstring field(int i) { return window_text(app_->update_fields[i]); }
   testing::WindowApp app_{testing::window_test_options()};
