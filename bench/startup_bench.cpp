@@ -1,24 +1,17 @@
-// Startup page benchmark: the refresh job's work (listing plus the icon pass) over 200 Run
-// entries that start 20 distinct programs, against the bare platform work it needs: the same
-// registry and folder reads and one ExtractIconExW per program.
-//   startup_bench [--rounds N]   (default 10; other arguments are ignored)
-#include "engines/com_ptr.h"
-#include "engines/startup_list.h"
-#include "services/handles.h"
-#include "services/registry.h"
+// Start-up benchmark: from process start until the main window is painted and idle (the launcher
+// waits for input idle), for Corvane and for a bare Win32 program that opens one window; the
+// working set of an idle Corvane; and the page timings of the smoke self-test's reports.
+#include "services/documents.h"
 #include "services/shell.h"
-#include "ui/app.h"
+#include "services/text.h"
 
 #include <windows.h>
-#include <shellapi.h>
-#include <shlobj.h>
-#include <taskschd.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -26,199 +19,98 @@ using namespace corvane;
 
 namespace {
 
-constexpr int kPrograms = 20;
-constexpr int kEntries = 200;
-constexpr wchar_t kApproved[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+constexpr int kRounds = 10;
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+struct Launch {
+  double ms = -1;
+  std::size_t working_set = 0;
+  std::size_t bare_working_set = 0;
+};
+
+BOOL CALLBACK close_windows_of(HWND window, LPARAM process_id) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == static_cast<DWORD>(process_id)) PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
 }
 
-// Every value of one key with its data, and the StartupApproved value of each name.
-std::size_t bare_run_key(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& approved) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return 0;
-  const UniqueRegKey key(opened);
-  std::vector<wchar_t> name(16384);
-  std::vector<BYTE> data(65536);
-  std::vector<BYTE> approval(64);
-  std::size_t values = 0;
-  for (DWORD index = 0;; ++index) {
-    DWORD name_length = static_cast<DWORD>(name.size());
-    DWORD data_length = static_cast<DWORD>(data.size());
-    DWORD type = 0;
-    if (RegEnumValueW(key.get(), index, name.data(), &name_length, nullptr, &type, data.data(), &data_length) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    DWORD approval_length = static_cast<DWORD>(approval.size());
-    RegGetValueW(HKEY_CURRENT_USER, approved.c_str(), name.data(), RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY, nullptr,
-                 approval.data(), &approval_length);
-    ++values;
+// Starts the program, waits until it is idle, reads its working set and closes it again; or,
+// for a program that ends by itself, waits for its end.
+Launch launch(const std::wstring& program, const std::wstring& arguments, bool ends_by_itself = false) {
+  std::wstring command = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  Launch result;
+  const auto start = std::chrono::steady_clock::now();
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return result;
   }
-  return values;
-}
-
-std::size_t bare_folder(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry{};
-  const UniqueFindHandle listing(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-  if (!listing || listing.get() == INVALID_HANDLE_VALUE) return 0;
-  std::size_t files = 0;
-  do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++files;
-  } while (FindNextFileW(listing.get(), &entry));
-  return files;
-}
-
-std::size_t bare_task_folder(ITaskFolder* folder) {
-  std::size_t found = 0;
-  ComPtr<IRegisteredTaskCollection> tasks;
-  if (SUCCEEDED(folder->GetTasks(TASK_ENUM_HIDDEN, tasks.put())) && tasks) {
-    LONG count = 0;
-    tasks->get_Count(&count);
-    found += static_cast<std::size_t>(count);
+  if (ends_by_itself) {
+    WaitForSingleObject(process.hProcess, 180000);
+  } else if (WaitForInputIdle(process.hProcess, 30000) == 0) {
+    result.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    Sleep(300);  // idle for a moment before the working set is read
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof(counters))) result.working_set = counters.WorkingSetSize;
   }
-  ComPtr<ITaskFolderCollection> folders;
-  if (SUCCEEDED(folder->GetFolders(0, folders.put())) && folders) {
-    LONG count = 0;
-    folders->get_Count(&count);
-    for (LONG i = 1; i <= count; ++i) {
-      ComPtr<ITaskFolder> subfolder;
-      if (SUCCEEDED(folders->get_Item(Variant::from_long(i).get(), subfolder.put())) && subfolder) {
-        found += bare_task_folder(subfolder.get());
-      }
-    }
-  }
-  return found;
+  EnumWindows(close_windows_of, static_cast<LPARAM>(process.dwProcessId));
+  if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
 }
 
-// The scheduler's folders walked with no reading of the tasks themselves.
-std::size_t bare_tasks() {
-  const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  std::size_t found = 0;
-  {
-    ComPtr<ITaskService> service;
-    if (SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                   reinterpret_cast<void**>(service.put())))) {
-      const Variant empty;
-      ComPtr<ITaskFolder> root;
-      const Bstr root_path(L"\\");
-      if (SUCCEEDED(service->Connect(empty.get(), empty.get(), empty.get(), empty.get())) &&
-          SUCCEEDED(service->GetFolder(root_path.get(), root.put())) && root) {
-        found = bare_task_folder(root.get());
-      }
-    }
-  }
-  if (SUCCEEDED(initialised)) CoUninitialize();
-  return found;
-}
-
-std::size_t bare_listing() {
-  const std::wstring run = run_key(false);
-  const std::wstring run32 = run_key(true);
-  std::size_t found = 0;
-  found += bare_run_key(HKEY_CURRENT_USER, run, KEY_WOW64_64KEY, std::wstring(kApproved) + L"Run");
-  found += bare_run_key(HKEY_CURRENT_USER, disabled_run_key(false), KEY_WOW64_64KEY, std::wstring(kApproved) + L"Run");
-  found += bare_run_key(HKEY_LOCAL_MACHINE, run, KEY_WOW64_64KEY, std::wstring(kApproved) + L"Run");
-  found += bare_run_key(HKEY_LOCAL_MACHINE, disabled_run_key(false), KEY_WOW64_64KEY, std::wstring(kApproved) + L"Run");
-  found += bare_run_key(HKEY_LOCAL_MACHINE, run32, KEY_WOW64_64KEY, std::wstring(kApproved) + L"Run32");
-  found += bare_run_key(HKEY_LOCAL_MACHINE, disabled_run_key(true), KEY_WOW64_64KEY, std::wstring(kApproved) + L"Run32");
-  found += bare_folder(known_folder_path(FOLDERID_Startup));
-  found += bare_folder(disabled_startup_folder());
-  found += bare_tasks();
-  return found;
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  int rounds = 10;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
-  }
-  // Twenty distinct programs with an icon: copies of Notepad in a folder of our own.
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring folder = std::wstring(temp) + L"corvane-startup-bench-" + std::to_wstring(GetCurrentProcessId());
-  std::filesystem::create_directories(folder);
-  wchar_t system[MAX_PATH + 1] = {};
-  GetSystemDirectoryW(system, MAX_PATH + 1);
-  std::vector<std::wstring> programs;
-  for (int p = 0; p < kPrograms; ++p) {
-    programs.push_back(folder + L"\\program" + std::to_wstring(p) + L".exe");
-    if (!CopyFileW((std::wstring(system) + L"\\notepad.exe").c_str(), programs.back().c_str(), FALSE)) {
-      std::fprintf(stderr, "cannot copy notepad.exe\n");
+int main() {
+  const std::filesystem::path bench_folder = std::filesystem::path(executable_path()).parent_path();
+  const std::wstring corvane = (bench_folder.parent_path() / L"Corvane.exe").wstring();
+  const std::wstring bare = (bench_folder / L"fixtures" / L"bare_window.exe").wstring();
+  std::vector<double> corvane_ms;
+  std::vector<double> bare_ms;
+  std::size_t working_set = 0;
+  std::size_t bare_working_set = 0;
+  launch(corvane, L"--language en --theme light");  // the first start also loads the libraries from disk
+  launch(bare, L"");
+  for (int round = 0; round < kRounds; ++round) {
+    const Launch ours = launch(corvane, L"--language en --theme light");
+    const Launch reference = launch(bare, L"");
+    if (ours.ms < 0 || reference.ms < 0) {
+      std::fprintf(stderr, "startup_bench: a program did not become idle\n");
       return 1;
     }
+    corvane_ms.push_back(ours.ms);
+    bare_ms.push_back(reference.ms);
+    working_set = std::max(working_set, ours.working_set);
+    bare_working_set = std::max(bare_working_set, reference.working_set);
   }
-  const std::wstring prefix = L"CorvaneBench" + std::to_wstring(GetCurrentProcessId()) + L"-";
-  std::vector<std::wstring> names;
-  for (int e = 0; e < kEntries; ++e) {
-    names.push_back(prefix + std::to_wstring(e));
-    write_registry_value({kHiveCurrentUser, run_key(false), names.back(),
-                          make_string_value(L"\"" + programs[static_cast<std::size_t>(e % kPrograms)] + L"\" /tray")});
-  }
-  std::printf("startup benchmark: %d Run entries starting %d distinct programs, %d rounds\n", kEntries, kPrograms,
-              rounds);
+  std::printf("start-up until painted and idle (median of %d): Corvane %.0f ms, bare window %.0f ms, ratio %.2f "
+              "(target 1.5)\n",
+              kRounds, median(corvane_ms), median(bare_ms), median(corvane_ms) / std::max(median(bare_ms), 1.0));
+  std::printf("working set once idle: %.1f MB (target 40 MB); the bare window under the same platform: %.1f MB\n",
+              static_cast<double>(working_set) / (1024.0 * 1024.0),
+              static_cast<double>(bare_working_set) / (1024.0 * 1024.0));
 
-  // Warm-up, untimed: the first connection starts the Task Scheduler service and loads the
-  // shell's icon code, which neither side should pay for in the figures.
-  CancelFlag cancel{0};
-  {
-    Work warm;
-    warm.startup_entries = list_startup_entries(&cancel);
-    App::load_startup_icons(warm, cancel);
-    bare_listing();
-  }
-
-  // Ours and the reference take turns, so that a change in the machine's load touches both alike.
-  double ours_s = 0;
-  double listing_s = 0;
-  double bare_s = 0;
-  double bare_reads_s = 0;
-  std::size_t listed = 0;
-  std::size_t bare_found = 0;
-  std::size_t extractions = 0;
-  std::size_t bare_icons = 0;
-  bool ok = true;
-  for (int round = 0; round < rounds; ++round) {
-    auto start = std::chrono::steady_clock::now();
-    Work work;
-    work.startup_entries = list_startup_entries(&cancel);
-    listing_s += seconds_since(start);
-    App::load_startup_icons(work, cancel);
-    ours_s += seconds_since(start);
-    listed = work.startup_entries.size();
-    std::set<HICON> ours;  // one holder per extraction made
-    for (const StartupEntry& entry : work.startup_entries) {
-      if (entry.name.compare(0, prefix.size(), prefix) == 0) ours.insert(work.startup_icons.at(startup_entry_key(entry)).get());
-    }
-    extractions = ours.size();
-    ok = ok && extractions == kPrograms;
-
-    start = std::chrono::steady_clock::now();
-    bare_found = bare_listing();
-    bare_reads_s += seconds_since(start);
-    std::vector<HICON> icons(kPrograms, nullptr);
-    bare_icons = 0;
-    for (int p = 0; p < kPrograms; ++p) {
-      bare_icons += ExtractIconExW(programs[static_cast<std::size_t>(p)].c_str(), 0, nullptr, &icons[static_cast<std::size_t>(p)], 1);
-    }
-    bare_s += seconds_since(start);
-    for (HICON icon : icons) {
-      if (icon != nullptr) DestroyIcon(icon);
+  for (const wchar_t* language : {L"en", L"vi"}) {
+    for (const wchar_t* theme : {L"light", L"dark"}) {
+      launch(corvane, std::wstring(L"--smoke-test --language ") + language + L" --theme " + theme, true);
+      const std::wstring report = (bench_folder.parent_path() / (std::wstring(L"ui-smoke-") + language + L"-" + theme +
+                                                                  L".json")).wstring();
+      try {
+        const nlohmann::json document = read_json_file(report);
+        std::vector<double> timings = document.at("page_prepare_draw_ms").get<std::vector<double>>();
+        std::printf("smoke %ls-%ls: page preparation and drawing max %.1f ms (target 16), median %.1f ms (target 4)\n",
+                    language, theme, *std::max_element(timings.begin(), timings.end()), median(timings));
+      } catch (const std::exception& error) {
+        std::printf("smoke %ls-%ls: no report (%s)\n", language, theme, error.what());
+      }
     }
   }
-  std::printf("  listing + icon pass (ours)           %8.2f ms per refresh (listing alone %.2f ms), %zu entries\n",
-              ours_s * 1000 / rounds, listing_s * 1000 / rounds, listed);
-  std::printf("  bare reads + %d ExtractIconExW       %8.2f ms per refresh (reads alone %.2f ms), %zu values and files, "
-              "%zu icons\n",
-              kPrograms, bare_s * 1000 / rounds, bare_reads_s * 1000 / rounds, bare_found, bare_icons);
-  std::printf("  ratio ours / bare: %.3f (target 1.25)   extractions made: %zu (must be %d)\n", ours_s / bare_s,
-              extractions, kPrograms);
-
-  for (const std::wstring& name : names) write_registry_value({kHiveCurrentUser, run_key(false), name, {}});
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-  return ok ? 0 : 1;
+  return 0;
 }
