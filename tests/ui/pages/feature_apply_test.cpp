@@ -230,25 +230,5 @@ TEST(FeatureApply, ChoiceFeatureReviewAndSingleTitleLabel) {
   EXPECT_EQ(app->feature_status_text(feature), L"Show");
 }
 
-TEST(Commands, OnlyStopIsTakenWhileAJobRuns) {
-  WindowApp app(testing::window_test_options());
-  ASSERT_TRUE(app.created());
-  const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  app->start_work([release] {
-    WaitForSingleObject(release, 10000);
-    return std::make_unique<Work>();
-  });
-  app->command(CMD_PAGE_BASE + PAGE_PRIVACY);
-  app->command(CMD_PAGE_OPTIONS);
-  EXPECT_EQ(app->page, PAGE_OVERVIEW);
-  app->command(ID_STOP_BUTTON);
-  EXPECT_EQ(app->cancel.load(), 1);
-  EXPECT_EQ(app->status_text, L"Stopping...");
-  EXPECT_EQ(window_text(app->stop_button), L"Stopping...");
-  SetEvent(release);
-  EXPECT_TRUE(wait_idle(*app));
-  CloseHandle(release);
-}
-
 }  // namespace
 }  // namespace corvane
