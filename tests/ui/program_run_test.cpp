@@ -98,7 +98,7 @@ TEST(ProgramRun, OpensAndClosesWithExitCodeZero) {
     ProgramRun run(r.arguments);
     ASSERT_TRUE(run.started());
     const HWND window = run.main_window();
-    ASSERT_NE(window, nullptr) << "exit code " << run.exit_code(0) << " with " << testing::PrintToString(r.arguments);
+    ASSERT_NE(window, nullptr) << "exit code " << run.exit_code(0) << " with " << ::testing::PrintToString(r.arguments);
     EXPECT_EQ(text_of(window), L"Corvane 1.0");
     // The language of the command line reaches the sidebar.
     const HWND sidebar_button =
