@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include "support/ui_app.h"
+#include "support/wine.h"
 #include "ui/app.h"
 
 #include <gtest/gtest.h>
@@ -104,21 +105,10 @@ class DialogDriver {
   UINT_PTR timer_ = 0;
 };
 
-// Dialogs take the foreground, and keyboard tests need to keep it: this program runs on a
-// desktop of its own, so it neither steals the focus from other test programs nor loses it.
+// Keyboard tests need the focus to stay with this program while others run.
 class OwnDesktop : public ::testing::Environment {
  public:
-  void SetUp() override {
-    const std::wstring name = L"CorvaneDialogTest" + std::to_wstring(GetCurrentProcessId());
-    desktop_ = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    if (desktop_ != nullptr) SetThreadDesktop(desktop_);
-  }
-  void TearDown() override {
-    if (desktop_ != nullptr) CloseDesktop(desktop_);
-  }
-
- private:
-  HDESK desktop_ = nullptr;
+  void SetUp() override { testing::use_own_desktop(); }
 };
 const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
 

@@ -11,6 +11,7 @@
 #include "support/control_host.h"
 #include "support/dib_canvas.h"
 #include "support/ui_app.h"
+#include "support/wine.h"
 #include "ui/drawing/controls.h"
 #include "ui/drawing/renderer.h"
 
@@ -149,6 +150,13 @@ TEST_P(ButtonPaint, NavigationLevelAndIconMoveTheLabel) {
 
 INSTANTIATE_TEST_SUITE_P(BothThemes, ButtonPaint, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param_info) { return param_info.param ? "Dark" : "Light"; });
+
+// Focus tests need the focus to stay with this program while others run.
+class OwnDesktop : public ::testing::Environment {
+ public:
+  void SetUp() override { testing::use_own_desktop(); }
+};
+const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
 
 // button_proc on real buttons
 class ButtonProc : public ::testing::Test {
