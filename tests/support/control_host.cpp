@@ -28,12 +28,6 @@ LRESULT CALLBACK ControlHost::proc(HWND window, UINT message, WPARAM wparam, LPA
         SetBkColor(reinterpret_cast<HDC>(wparam), renderer.colors[kColorField]);
         SetTextColor(reinterpret_cast<HDC>(wparam), renderer.colors[kColorText]);
         return reinterpret_cast<LRESULT>(renderer.brushes[kBrushField]);
-      case WM_NAV_FOCUSED:
-        host->nav_focused.push_back(wparam);
-        return 0;
-      case WM_MOUSEWHEEL:
-        ++host->wheels;
-        return kHostWheelResult;
       default:
         break;
     }
@@ -69,8 +63,6 @@ void ControlHost::clear() {
   for (HWND c : children) DestroyWindow(c);
   pump_messages();
   draws.clear();
-  nav_focused.clear();
-  wheels = 0;
   SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 

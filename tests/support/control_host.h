@@ -19,15 +19,11 @@ namespace corvane::testing {
 
 // Buttons with this id are painted as primary buttons.
 inline constexpr int kPrimaryButtonId = 201;
-// What WM_MOUSEWHEEL returns from the host.
-inline constexpr LRESULT kHostWheelResult = 77;
 
 struct ControlHost {
   Renderer* renderer = nullptr;
   HWND window = nullptr;
   std::vector<DRAWITEMSTRUCT> draws;
-  std::vector<WPARAM> nav_focused;
-  int wheels = 0;
 
   // One host for the whole program: under Wine without a window manager, hiding or
   // destroying a visible top-level window waits two seconds for the X server. Each call

@@ -25,10 +25,6 @@ long free_handle_slots() {
 
 }  // namespace
 
-bool gdi_count_is_native() {
-  return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) != 0;
-}
-
 long gdi_objects_in_use() {
   const DWORD native = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   if (native != 0) return static_cast<long>(native);

@@ -11,7 +11,5 @@ namespace corvane::testing {
 // Single-threaded use only.
 long gdi_objects_in_use();
 
-// True when the count came from GetGuiResources rather than the probe.
-bool gdi_count_is_native();
 
 }  // namespace corvane::testing

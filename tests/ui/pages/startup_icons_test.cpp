@@ -3,7 +3,6 @@
 
 #include "engines/com_ptr.h"
 #include "services/text.h"
-#include "support/fake_task_scheduler.h"
 #include "support/scratch.h"
 #include "support/startup_scratch.h"
 
@@ -83,14 +82,15 @@ TEST(StartupIconSource, ShortcutsGiveTheirIconLocationOrTheirTarget) {
 }
 
 TEST(StartupIcons, OneProgramIsExtractedOnceAndItsIconDestroyedOnce) {
-  testing::FakeTaskScheduler tasks;
   testing::StartupScratch scratch;
   const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
   scratch.put_value(0, run_key(false), scratch.name(L"a"), make_string_value(L"\"" + notepad + L"\" /a"));
   scratch.put_value(0, run_key(false), scratch.name(L"b"), make_string_value(notepad));
   scratch.put_value(0, run_key(false), scratch.name(L"c"), make_string_value(L"\\\\server\\share\\c.exe"));
   Work work;
-  work.startup_entries = testing::entries_with_prefix(list_startup_entries(nullptr), scratch.prefix());
+  for (const StartupEntry& entry : list_startup_entries(nullptr)) {
+    if (entry.name.rfind(scratch.prefix(), 0) == 0) work.startup_entries.push_back(entry);
+  }
   ASSERT_EQ(work.startup_entries.size(), 3u);
   CancelFlag stop{0};
   App::load_startup_icons(work, stop);

@@ -3,7 +3,6 @@
 
 #include "services/registry.h"
 #include "support/backups_guard.h"
-#include "support/fake_task_scheduler.h"
 #include "support/startup_scratch.h"
 #include "support/ui_app.h"
 
@@ -60,7 +59,6 @@ class StartupPage : public ::testing::Test {
   }
   bool in_run_key(const std::wstring& name) { return read_registry_value({0, run_key(false), name, {}}, false).exists; }
 
-  testing::FakeTaskScheduler tasks;
   testing::StartupScratch scratch;
   testing::BackupsGuard backups;
   WindowApp app{testing::window_test_options()};
