@@ -82,7 +82,7 @@ int main() {
     const Launch ours = launch(corvane, L"--language en --theme light");
     const Launch reference = launch(bare, L"");
     if (ours.ms < 0 || reference.ms < 0) {
-      std::fprintf(stderr, "startup_bench: a program did not become idle\n");
+      std::fprintf(stderr, "launch_bench: a program did not become idle\n");
       return 1;
     }
     corvane_ms.push_back(ours.ms);
