@@ -39,6 +39,7 @@ TEST(UpdateDownload, ReturnsTheBodyByteExactAndItParses) {
   const auto& server = https_test_server();
   EXPECT_EQ(fetch(server.url("/bytes/70000")), https_test_pattern(70000));
   EXPECT_EQ(fetch(server.url("/chunked/50001")), https_test_pattern(50001));
+  EXPECT_EQ(fetch(server.url("/status/503")), "error: HTTP 503");  // an error page is no manifest
 
   const UpdateInfo info = parse_update_manifest(download_update_manifest(server.url("/manifest"), nullptr));
   EXPECT_EQ(info.version, "1.2.3");

@@ -1,9 +1,5 @@
 #include "services/protected_documents.h"
 
-#include "services/documents.h"
-#include "services/text.h"
-#include "support/scratch.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -44,14 +40,6 @@ TEST(ProtectedDocument, TheElevatedWritersDescriptorIsProtectedAndReadableByTheU
   DWORD revision = 0;
   ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
   EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "nothing may be inherited from the user's folder";
-}
-
-// A document the user wrote reads as unprotected: see the elevated restore's own test.
-TEST(ProtectedDocument, ReadErrorsAreReported) {
-  const testing::ScratchFolder scratch;
-  DocumentRights rights;
-  EXPECT_THROW(read_document_text(scratch.file(L"missing.json"), &rights), std::runtime_error);
-  EXPECT_THROW(read_document_rights(reinterpret_cast<HANDLE>(std::uintptr_t{0x7FFF1234})), std::runtime_error);
 }
 
 }  // namespace

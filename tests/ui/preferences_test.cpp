@@ -49,18 +49,6 @@ TEST_F(PreferencesFile, BrokenMistypedOrMissingFileLeavesTheDefaults) {
   }
 }
 
-TEST_F(PreferencesFile, TestModesNeitherReadNorWrite) {
-  write(R"({"language": "vi", "theme": "dark"})");
-  StartOptions smoke;
-  smoke.smoke = true;
-  App app(smoke);
-  EXPECT_FALSE(app.options.vietnamese);
-  EXPECT_EQ(app.theme_mode, THEME_SYSTEM);
-  app.theme_mode = THEME_LIGHT;
-  app.save_preferences();
-  EXPECT_EQ(testing::read_file_bytes(preferences_path()), R"({"language": "vi", "theme": "dark"})");
-}
-
 TEST_F(PreferencesFile, SaveWritesTheDocument) {
   App app(StartOptions{});
   app.options.vietnamese = true;

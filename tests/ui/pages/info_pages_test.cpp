@@ -32,23 +32,5 @@ TEST(LicenceText, ANoticeThatIsMissingOrNotUtf8IsReplacedAndLineEndsBecomeCrLf) 
                       unreadable + L"Additional notices\r\n\r\n" + unreadable);
 }
 
-TEST(InfoPages, NarrowWindowShrinksTheOptionsCombosAndTheLicenceBoxKeepsItsHeight) {
-  testing::WindowApp app(testing::window_test_options());
-  ASSERT_TRUE(app.created());
-  // A popup has no minimum tracking size, so the window can be made smaller than the product allows.
-  SetWindowLongPtrW(app->main_window, GWL_STYLE, WS_POPUP | WS_CLIPCHILDREN);
-  SetWindowPos(app->main_window, nullptr, 0, 0, 800, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  app->layout();
-  RECT client{};
-  GetClientRect(app->main_window, &client);
-  const auto s = [&](int px) { return app->renderer.scale(px); };
-  const int width = client.right - s(32) - s(272);
-  ASSERT_LT(width - s(254), s(350));
-  const RECT combo = testing::child_rect(app->language_combo);
-  EXPECT_EQ(combo.right - combo.left, width - s(254));
-  const RECT licence = testing::child_rect(app->licence_text);
-  EXPECT_EQ(licence.bottom - licence.top, s(150));
-}
-
 }  // namespace
 }  // namespace corvane
