@@ -9,11 +9,7 @@ BUILD_DIR=${1:-build}
 shift || true
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/wine-env.sh"
-# A prefix of its own, so a run never disturbs the tests' prefix (which each test run remakes).
-export WINEPREFIX="$BUILD_DIR_ABS/wine/run-prefix"
-export HOME="$BUILD_DIR_ABS/wine/run-home"
-. "$ROOT/scripts/wine-prefix.sh"
-. "$ROOT/scripts/xvfb.sh"
+. "$ROOT/scripts/run-prefix.sh"
 
 EXE="$BUILD_DIR_ABS/Corvane.exe"
 [ -f "$EXE" ] || { echo "run: $EXE not built" >&2; exit 1; }
@@ -32,13 +28,7 @@ if [ -z "${DISPLAY:-}" ]; then
   xvfb_start
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
-  echo "run: preparing the run prefix $WINEPREFIX (once)"
-  wine_prefix_start
-  touch "$WINEPREFIX/.corvane-ready"
-else
-  wineserver -p
-fi
+run_prefix_ready run
 
 if [ "$headless" -eq 0 ]; then
   echo "run: Corvane on $DISPLAY"
@@ -52,13 +42,7 @@ echo "run: no display; Corvane on a private Xvfb ($DISPLAY)"
 wine "$EXE" "$@" &
 app=$!
 
-window=
-for _ in $(seq 1 200); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Corvane 1.0"/ {print $1; exit}')
-  [ -n "$window" ] && break
-  if ! kill -0 "$app" 2>/dev/null; then break; fi
-  sleep 0.1
-done
+window=$(corvane_window "$app")
 if [ -z "$window" ]; then
   status=0
   wait "$app" || status=$?

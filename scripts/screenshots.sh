@@ -7,10 +7,7 @@ set -euo pipefail
 BUILD_DIR=${1:-build}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/wine-env.sh"
-export WINEPREFIX="$BUILD_DIR_ABS/wine/run-prefix"
-export HOME="$BUILD_DIR_ABS/wine/run-home"
-. "$ROOT/scripts/wine-prefix.sh"
-. "$ROOT/scripts/xvfb.sh"
+. "$ROOT/scripts/run-prefix.sh"
 
 EXE="$BUILD_DIR_ABS/Corvane.exe"
 POST="$BUILD_DIR_ABS/tools/post_command.exe"
@@ -24,13 +21,7 @@ trap finish EXIT
 trap 'exit 130' INT TERM
 
 xvfb_start
-if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
-  echo "screenshots: preparing the run prefix $WINEPREFIX (once)"
-  wine_prefix_start
-  touch "$WINEPREFIX/.corvane-ready"
-else
-  wineserver -p
-fi
+run_prefix_ready screenshots
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
   >"$BUILD_DIR_ABS/wine/unmanaged.reg"
 wine regedit /S "Z:$BUILD_DIR_ABS/wine/unmanaged.reg" >/dev/null 2>&1
@@ -45,13 +36,7 @@ for language in en vi; do
   for theme in light dark; do
     wine "$EXE" --language "$language" --theme "$theme" &
     app=$!
-    window=
-    for _ in $(seq 1 200); do
-      window=$(xwininfo -root -tree 2>/dev/null | awk '/"Corvane 1.0"/ {print $1; exit}')
-      [ -n "$window" ] && break
-      kill -0 "$app" 2>/dev/null || break
-      sleep 0.1
-    done
+    window=$(corvane_window "$app")
     if [ -z "$window" ]; then
       echo "screenshots: the window did not appear ($language, $theme)" >&2
       status=1
