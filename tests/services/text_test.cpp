@@ -34,5 +34,9 @@ TEST(PathStrictlyInside, ComparesWholeElementsCaseInsensitively) {
   }
 }
 
+TEST(LowerCase, FollowsUnicodeNotJustAscii) {
+  EXPECT_EQ(lower_case(L"ĐÃ ÁP DỤNG Administrator"), L"đã áp dụng administrator");
+}
+
 }  // namespace
 }  // namespace corvane
