@@ -21,13 +21,7 @@ trap 'exit 130' INT TERM
 
 # The page benchmark makes a real (hidden) window.
 [ -n "${DISPLAY:-}" ] || xvfb_start
-if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
-  echo "bench: preparing the bench prefix $WINEPREFIX (once)"
-  wine_prefix_start
-  touch "$WINEPREFIX/.corvane-ready"
-else
-  wineserver -p
-fi
+wine_prefix_reuse bench
 
 status=0
 for exe in "$BUILD_DIR_ABS"/bench/*.exe; do

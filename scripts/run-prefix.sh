@@ -5,17 +5,6 @@ export HOME="$BUILD_DIR_ABS/wine/run-home"
 . "$ROOT/scripts/wine-prefix.sh"
 . "$ROOT/scripts/xvfb.sh"
 
-# Makes the prefix on first use, else starts its server; LABEL names the caller in messages.
-run_prefix_ready() {
-  if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
-    echo "$1: preparing the run prefix $WINEPREFIX (once)"
-    wine_prefix_start
-    touch "$WINEPREFIX/.corvane-ready"
-  else
-    wineserver -p
-  fi
-}
-
 # Prints the X window id of Corvane's main window once it is there (up to 20 s), or nothing when
 # process PID ends first.
 corvane_window() {

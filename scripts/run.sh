@@ -28,7 +28,7 @@ if [ -z "${DISPLAY:-}" ]; then
   xvfb_start
 fi
 
-run_prefix_ready run
+wine_prefix_reuse run
 
 if [ "$headless" -eq 0 ]; then
   echo "run: Corvane on $DISPLAY"

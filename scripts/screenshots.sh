@@ -21,7 +21,7 @@ trap finish EXIT
 trap 'exit 130' INT TERM
 
 xvfb_start
-run_prefix_ready screenshots
+wine_prefix_reuse screenshots
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
   >"$BUILD_DIR_ABS/wine/unmanaged.reg"
 wine regedit /S "Z:$BUILD_DIR_ABS/wine/unmanaged.reg" >/dev/null 2>&1

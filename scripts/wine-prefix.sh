@@ -32,3 +32,15 @@ wine_prefix_stop() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
 }
+
+# A prefix kept between runs (run, screenshots, bench): made on first use, else its server is
+# started. LABEL names the caller in the message.
+wine_prefix_reuse() {
+  if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
+    echo "$1: preparing the prefix $WINEPREFIX (once)"
+    wine_prefix_start
+    touch "$WINEPREFIX/.corvane-ready"
+  else
+    wineserver -p
+  fi
+}
