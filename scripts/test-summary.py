@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Sums up the GoogleTest XML results: counts, every skipped case with its reason, and the share
-of test lines (non-blank lines of every file in tests/ against those in src/)."""
+"""Sums up the GoogleTest XML results: counts and every skipped case with its reason."""
 import glob
 import os
 import sys
@@ -33,19 +32,4 @@ if passed + failed + skipped == 0:
     print("summary: no test results were written")
     failed = 1
 print(f"cases: {passed} passed, {failed} failed, {skipped} skipped")
-
-
-def non_blank_lines(folder):
-    count = 0
-    for base, _, names in os.walk(folder):
-        for name in names:
-            with open(os.path.join(base, name), encoding="utf-8", errors="replace") as file:
-                count += sum(1 for line in file if line.strip())
-    return count
-
-
-root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-tests = non_blank_lines(os.path.join(root, "tests"))
-source = non_blank_lines(os.path.join(root, "src"))
-print(f"test lines: {tests} in tests/, {source} in src/ ({100 * tests / max(source, 1):.0f} %)")
 sys.exit(1 if failed else 0)
