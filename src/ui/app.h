@@ -18,6 +18,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -203,6 +204,8 @@ bool is_window_visible(HWND window);
 
 // Text of a window, cut to the count copied.
 std::wstring window_text(HWND window);
+// Sets the window's text unless it already reads so: a button repaints at once on every new text.
+void set_window_text_if_changed(HWND window, const std::wstring& text);
 
 // Keeps the result of one CoInitializeEx and undoes it on destruction when it succeeded.
 class ComScope {
@@ -220,10 +223,20 @@ class ComScope {
 // Windows' "AppsUseLightTheme" is 0.
 bool system_uses_dark_theme();
 
+// Where a layout last placed a window: the rectangle asked for and the one the window took. A
+// combo box never takes the height asked for (that height includes its drop-down list).
+struct Placement {
+  RECT target{};
+  RECT result{};
+};
+using PlacementMemory = std::map<HWND, Placement>;
+
 // Queues child-window moves and applies them in one deferred batch, repainting only what moved.
+// With a memory, a window that still has the rectangle it took for the same request last time
+// is left alone as well.
 class DeferredLayout {
  public:
-  explicit DeferredLayout(HWND parent, int capacity = 20);
+  explicit DeferredLayout(HWND parent, int capacity = 20, PlacementMemory* memory = nullptr);
   void add(HWND window, int x, int y, int width, int height);
   void apply();
 
@@ -234,6 +247,7 @@ class DeferredLayout {
     RECT old;
   };
   HWND parent_;
+  PlacementMemory* memory_;
   std::vector<Move> moves_;
 };
 
@@ -327,6 +341,8 @@ class App {
   void on_close();
   void on_dpi_changed(UINT dpi, const RECT& suggested);
   void make_row_height_list();
+  // Sets a column's width unless the list already reports that width.
+  void set_column_width(int column, int width);
   void set_search_text_quietly(const std::wstring& value);
   // Runs an action the way a message handler runs: an escaping exception becomes the status line.
   void run_guarded(const std::function<void()>& action);
@@ -495,6 +511,15 @@ class App {
   std::wstring search_text;
   std::wstring status_text;
   bool notify_guard = false;
+  // What the page list holds besides its rows, so that a rebuild changes only what differs.
+  std::vector<std::wstring> list_column_titles;  // empty when the list has no columns
+  std::array<int, 4> list_column_widths{};       // as the list reported them; 0 = not known
+  bool list_check_boxes = false;
+  std::string value_combo_choices;               // feature id and language of the value combo's items
+  PlacementMemory placements;                    // of the main window's children, by App::layout
+  // The row whose background the custom draw chose last, for the cells of the same row.
+  int drawn_row = -1;
+  COLORREF drawn_row_background = 0;
 
   // Data of the pages.
   SystemInfo system_info;

@@ -17,6 +17,10 @@ std::wstring window_text(HWND window) {
   return result;
 }
 
+void set_window_text_if_changed(HWND window, const std::wstring& text) {
+  if (window != nullptr && window_text(window) != text) SetWindowTextW(window, text.c_str());
+}
+
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
@@ -324,17 +328,34 @@ void App::create_controls() {
   }
 }
 
-DeferredLayout::DeferredLayout(HWND parent, int capacity) : parent_(parent) {
+DeferredLayout::DeferredLayout(HWND parent, int capacity, PlacementMemory* memory)
+    : parent_(parent), memory_(memory) {
   moves_.reserve(static_cast<size_t>(capacity));
 }
 
+namespace {
+
+RECT rect_in_parent(HWND window, HWND parent) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+}  // namespace
+
 void DeferredLayout::add(HWND window, int x, int y, int width, int height) {
   if (window == nullptr) return;
-  RECT current{};
-  GetWindowRect(window, &current);
-  MapWindowPoints(HWND_DESKTOP, parent_, reinterpret_cast<POINT*>(&current), 2);
+  const RECT current = rect_in_parent(window, parent_);
   const RECT target{x, y, x + width, y + height};
   if (EqualRect(&current, &target)) return;
+  if (memory_ != nullptr) {
+    const auto placed = memory_->find(window);
+    if (placed != memory_->end() && EqualRect(&placed->second.target, &target) &&
+        EqualRect(&placed->second.result, &current)) {
+      return;
+    }
+  }
   moves_.push_back(Move{window, target, current});
 }
 
@@ -357,6 +378,8 @@ void DeferredLayout::apply() {
     }
   }
   for (const Move& move : moves_) {
+    const RECT result = rect_in_parent(move.window, parent_);
+    if (memory_ != nullptr) (*memory_)[move.window] = Placement{move.target, result};
     if (!IsWindowVisible(move.window)) continue;
     RECT both{};
     UnionRect(&both, &move.old, &move.target);
@@ -375,7 +398,7 @@ void App::layout() {
   const int R = W - renderer.scale(32);
   const auto s = [this](int px) { return renderer.scale(px); };
 
-  DeferredLayout moves(main_window);
+  DeferredLayout moves(main_window, 20, &placements);
   const int sidebar_height = std::max(s(250), H - s(186));
   moves.add(sidebar, 0, s(104), s(240), sidebar_height);
   moves.add(admin_button, s(10), H - s(70), s(220), s(38));
@@ -392,17 +415,22 @@ void App::layout() {
     layout_sidebar();
   }
 
-  const HWND header = ListView_GetHeader(page_list);
-  if (header != nullptr && Header_GetItemCount(header) == 4) {
+  if (list_column_titles.size() == 4) {
     const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + 4);
     const int rest = avail - 96;
-    ListView_SetColumnWidth(page_list, 0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
-    ListView_SetColumnWidth(page_list, 2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
-    ListView_SetColumnWidth(page_list, 3,
-                            rest - ListView_GetColumnWidth(page_list, 0) - ListView_GetColumnWidth(page_list, 2));
-    ListView_SetColumnWidth(page_list, 1, 96);
+    set_column_width(0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
+    set_column_width(2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
+    set_column_width(3, rest - list_column_widths[0] - list_column_widths[2]);
+    set_column_width(1, 96);
   }
   if (busy) layout_progress_panel();
+}
+
+void App::set_column_width(int column, int width) {
+  int& known = list_column_widths[static_cast<std::size_t>(column)];
+  if (known == width && known != 0) return;
+  ListView_SetColumnWidth(page_list, column, width);
+  known = ListView_GetColumnWidth(page_list, column);
 }
 
 void App::on_dpi_changed(UINT dpi, const RECT& suggested) {
@@ -444,78 +472,104 @@ int App::selected_index() const {
 }
 
 void App::update_control_states() {
-  const BOOL idle = busy ? FALSE : TRUE;
-  for (HWND button : nav_buttons) EnableWindow(button, idle);
+  // Every control's state is decided first and set once: a button switched off and on again in
+  // one pass would repaint twice for nothing.
+  std::vector<std::pair<HWND, bool>> states;
+  const auto decide = [&states](HWND control, bool enabled) {
+    if (control == nullptr) return;
+    for (auto& state : states) {
+      if (state.first == control) {
+        state.second = enabled;
+        return;
+      }
+    }
+    states.emplace_back(control, enabled);
+  };
+  const bool idle = !busy;
+  for (HWND button : nav_buttons) decide(button, idle);
   for (HWND control : {sidebar, admin_button, search_edit, page_list, primary_button, secondary_button,
                        tertiary_button, value_combo}) {
-    if (control != nullptr) EnableWindow(control, idle);
+    decide(control, idle);
   }
   for (HWND control : {theme_combo, language_combo, licence_text, reports_button, first_link, second_link,
                        update_fields[0], update_fields[1], update_fields[2], update_fields[3], update_fields[4]}) {
-    if (control != nullptr) EnableWindow(control, idle);
+    decide(control, idle);
   }
-  if (stop_button != nullptr) EnableWindow(stop_button, busy && cancel.load() == 0);
-  if (busy) return;
-  const int selected = selected_index();
-  const bool area_has_action = page == PAGE_CLEANUP && selected >= 0 &&
-                               selected < static_cast<int>(cleanup_areas.size()) &&
-                               !cleanup_areas[static_cast<size_t>(selected)].action.empty();
-  if (page == PAGE_STARTUP) EnableWindow(primary_button, pending_startup_changes.empty() ? FALSE : TRUE);
-  if (page == PAGE_CLEANUP) {
-    EnableWindow(secondary_button, scan_usable && !scan_result.items.empty());
-    EnableWindow(tertiary_button, scan_usable || area_has_action);
-  }
-  if (page == PAGE_UPDATES) {
-    EnableWindow(primary_button, update.has_value());
-    EnableWindow(secondary_button, TRUE);
-    EnableWindow(tertiary_button, update.has_value() && !update->sha256.empty());
-  }
-  if (page == PAGE_CUSTOMIZATION && !review_view) {
-    const Feature* feature = selected >= 0 && selected < static_cast<int>(shown_features.size())
-                                 ? shown_features[static_cast<size_t>(selected)]
-                                 : nullptr;
-    if (feature != nullptr && available_on_build(*feature)) {
-      const auto chosen = chosen_values.find(feature->id);
-      const bool no_choice = !feature->choices.empty() && (chosen == chosen_values.end() || chosen->second < 0);
-      EnableWindow(value_combo, TRUE);
-      EnableWindow(tertiary_button, TRUE);
-      EnableWindow(primary_button, no_choice ? FALSE : TRUE);
-    } else {
-      for (HWND control : {primary_button, value_combo, tertiary_button}) EnableWindow(control, FALSE);
+  decide(stop_button, busy && cancel.load() == 0);
+  if (idle) {
+    const int selected = selected_index();
+    const bool area_has_action = page == PAGE_CLEANUP && selected >= 0 &&
+                                 selected < static_cast<int>(cleanup_areas.size()) &&
+                                 !cleanup_areas[static_cast<size_t>(selected)].action.empty();
+    if (page == PAGE_STARTUP) decide(primary_button, !pending_startup_changes.empty());
+    if (page == PAGE_CLEANUP) {
+      decide(secondary_button, scan_usable && !scan_result.items.empty());
+      decide(tertiary_button, scan_usable || area_has_action);
     }
+    if (page == PAGE_UPDATES) {
+      decide(primary_button, update.has_value());
+      decide(secondary_button, true);
+      decide(tertiary_button, update.has_value() && !update->sha256.empty());
+    }
+    if (page == PAGE_CUSTOMIZATION && !review_view) {
+      const Feature* feature = selected >= 0 && selected < static_cast<int>(shown_features.size())
+                                   ? shown_features[static_cast<size_t>(selected)]
+                                   : nullptr;
+      if (feature != nullptr && available_on_build(*feature)) {
+        const auto chosen = chosen_values.find(feature->id);
+        const bool no_choice = !feature->choices.empty() && (chosen == chosen_values.end() || chosen->second < 0);
+        decide(value_combo, true);
+        decide(tertiary_button, true);
+        decide(primary_button, !no_choice);
+      } else {
+        for (HWND control : {primary_button, value_combo, tertiary_button}) decide(control, false);
+      }
+    }
+  }
+  for (const auto& [control, enabled] : states) {
+    if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled ? TRUE : FALSE);
   }
 }
 
 void App::update_action_buttons() {
   const int selected = selected_index();
   if (page == PAGE_CUSTOMIZATION && !review_view) {
-    ShowWindow(value_combo, SW_HIDE);
-    ShowWindow(tertiary_button, SW_SHOW);
+    // The value combo stands in for button 203 while the selected feature offers values; each
+    // is shown or hidden once, after the choice is made.
+    bool combo_shown = false;
     if (selected >= 0 && selected < static_cast<int>(shown_features.size())) {
       const Feature& feature = *shown_features[static_cast<size_t>(selected)];
-      SetWindowTextW(primary_button, feature.action.empty() ? text(L"Xem & áp dụng", L"Review & apply").c_str()
-                                                            : text(L"Mở trong Windows", L"Open in Windows").c_str());
+      set_window_text_if_changed(primary_button, feature.action.empty() ? text(L"Xem & áp dụng", L"Review & apply")
+                                                                        : text(L"Mở trong Windows", L"Open in Windows"));
       if (!feature.choices.empty() && value_combo != nullptr) {
-        SendMessageW(value_combo, CB_RESETCONTENT, 0, 0);
-        for (const FeatureChoice& choice : feature.choices) {
-          SendMessageW(value_combo, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(text(choice.label_vi.c_str(), choice.label_en.c_str()).c_str()));
+        const std::string choices = feature.id + (options.vietnamese ? "|vi" : "|en");
+        if (choices != value_combo_choices) {
+          SendMessageW(value_combo, CB_RESETCONTENT, 0, 0);
+          for (const FeatureChoice& choice : feature.choices) {
+            SendMessageW(value_combo, CB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(text(choice.label_vi.c_str(), choice.label_en.c_str()).c_str()));
+          }
+          value_combo_choices = choices;
         }
         if (chosen_values.count(feature.id) == 0) {
           const auto current = current_values.find(feature.id);
           chosen_values[feature.id] = current != current_values.end() ? current->second : -1;
         }
-        SendMessageW(value_combo, CB_SETCURSEL, static_cast<WPARAM>(chosen_values[feature.id]), 0);
-        ShowWindow(value_combo, SW_SHOW);
-        ShowWindow(tertiary_button, SW_HIDE);
+        const int chosen = chosen_values[feature.id];
+        if (SendMessageW(value_combo, CB_GETCURSEL, 0, 0) != chosen) {
+          SendMessageW(value_combo, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+        }
+        combo_shown = true;
       }
-      update_control_states();
     }
+    ShowWindow(value_combo, combo_shown ? SW_SHOW : SW_HIDE);
+    ShowWindow(tertiary_button, combo_shown ? SW_HIDE : SW_SHOW);
+    if (selected >= 0 && selected < static_cast<int>(shown_features.size())) update_control_states();
   } else if (page == PAGE_CLEANUP && !review_view) {
     const bool tool = selected >= 0 && selected < static_cast<int>(cleanup_areas.size()) &&
                       !cleanup_areas[static_cast<size_t>(selected)].action.empty();
-    SetWindowTextW(tertiary_button, tool ? text(L"Mở công cụ Windows", L"Open Windows tool").c_str()
-                                         : text(L"Xem tập tin", L"Review files").c_str());
+    set_window_text_if_changed(tertiary_button, tool ? text(L"Mở công cụ Windows", L"Open Windows tool")
+                                                     : text(L"Xem tập tin", L"Review files"));
     EnableWindow(tertiary_button, !busy && (tool || scan_usable) ? TRUE : FALSE);
   }
 }
