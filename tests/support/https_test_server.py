@@ -16,12 +16,13 @@ Listeners:
 
 Paths on the TLS listeners (the query part only tags a request for the log):
   /manifest                 a valid manifest
-  /manifest/V               the same with version V
+  /manifest/V[/bare]        the same with version V; "bare" leaves out the three optional fields
   /status/N                 status N
   /redirect-plain           301 to the plain listener
   /bytes/N                  N pattern bytes with Content-Length
   /chunked/N                N pattern bytes in chunked transfer encoding
-  /_log?path=P              JSON: hits for path P and the plain listener's connection count
+  /_log?path=P              JSON: hits and bytes sent for path P, and the
+                            plain listener's connection count
 The pattern byte at offset i is (i * 7 + 3) mod 256.
 """
 import http.server
@@ -50,9 +51,14 @@ def pattern(size, offset=0):
     return bytes(((offset + i) * 7 + 3) % 256 for i in range(size))
 
 
-def record(path):
+def record(path, **changes):
     with lock:
-        log.setdefault(path, {"hits": 0})["hits"] += 1
+        entry = log.setdefault(path, {"hits": 0, "bytes_sent": 0})
+        for key, value in changes.items():
+            if key == "hits" or key == "bytes_sent":
+                entry[key] += value
+            else:
+                entry[key] = entry[key] or value
 
 
 def openssl(*args, cwd):
@@ -100,23 +106,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if status not in (204, 304) and body:
             self.wfile.write(body)
+            record(self.path, bytes_sent=len(body))
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         parts = [p for p in url.path.split("/") if p]
         if url.path != "/_log":
-            record(self.path)
+            record(self.path, hits=1)
         if url.path == "/_log":
             path = urllib.parse.parse_qs(url.query).get("path", [""])[0]
             with lock:
-                entry = dict(log.get(path, {"hits": 0}))
+                entry = dict(log.get(path, {"hits": 0, "bytes_sent": 0}))
                 entry["plain_connections"] = plain_connections
             self.send_body(200, json.dumps(entry).encode())
         elif url.path == "/manifest":
             self.send_body(200, MANIFEST)
-        elif len(parts) == 2 and parts[0] == "manifest":
+        elif len(parts) in (2, 3) and parts[0] == "manifest":
             fields = json.loads(MANIFEST)
             fields["version"] = parts[1]
+            if parts[2:] == ["bare"]:
+                for key in ("published_at", "sha256", "size"):
+                    del fields[key]
             self.send_body(200, json.dumps(fields).encode())
         elif len(parts) == 2 and parts[0] == "status":
             self.send_body(int(parts[1]), b"status " + parts[1].encode(), "text/plain")
@@ -140,6 +150,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             piece = body[start:start + 10000]
             self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
         self.wfile.write(b"0\r\n\r\n")
+        record(self.path, bytes_sent=size)
 
 
 class Server(http.server.ThreadingHTTPServer):
