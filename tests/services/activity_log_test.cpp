@@ -97,8 +97,8 @@ TEST(AppendActivity, GivesUpWhenAnotherProcessNeverLetsGo) {
   std::filesystem::create_directories(reports_folder());
   const ActivityWatch watch;
   // Holds the appenders' lock as a stuck process would (a second handle behaves like one).
-  const UniqueHandle stuck(CreateFileW(log_path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle stuck = adopt_handle(CreateFileW(log_path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(stuck);
   OVERLAPPED place{};
   place.OffsetHigh = 0x7FFFFFFF;
@@ -123,8 +123,8 @@ TEST(AppendActivity, FailuresAreSwallowed) {
   // A log file that someone holds open without sharing: the line is lost, silently.
   std::filesystem::create_directories(reports_folder());
   {
-    const UniqueHandle holder(CreateFileW(log_path().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle holder = adopt_handle(
+        CreateFileW(log_path().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     EXPECT_NO_THROW(append_activity("activity-test-locked", Outcome{}));
   }

@@ -89,8 +89,8 @@ TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
 
   // A target held open by someone who allows no replacement: the move fails.
   {
-    const UniqueHandle holder(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle holder = adopt_handle(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     try {
       write_json_atomic(target, nlohmann::json{{"new", true}});
@@ -156,8 +156,8 @@ TEST(ReadJsonFile, ReadsAFileThatIsOpenForWriting) {
   ScratchFolder scratch;
   const std::wstring path = scratch.file(L"open.json");
   write_file_bytes(path, "{\"x\": 1}");
-  const UniqueHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle writer = adopt_handle(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(writer);
   EXPECT_EQ(read_json_file(path), (nlohmann::json{{"x", 1}}));
 }

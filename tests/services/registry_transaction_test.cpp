@@ -1,3 +1,4 @@
+// ctest-resource-lock: reports_folder
 #include "services/registry_transaction.h"
 
 #include "services/documents.h"
@@ -334,8 +335,8 @@ TEST(RegistryTransaction, FailedFinalWriteRollsEverythingBack) {
         // Hold the prepared document so that it cannot be replaced.
         for (const std::wstring& name : files_in(scratch.path())) {
           if (!name.ends_with(L".json")) continue;
-          holder.reset(CreateFileW(scratch.file(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+          holder = adopt_handle(CreateFileW(scratch.file(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         }
       });
   ASSERT_TRUE(holder);
