@@ -1,4 +1,4 @@
-// ctest-resource-lock: data_folder catalogue_values
+// ctest-resource-lock: data_folder reports_folder catalogue_values
 // Feature pages against the real registry: status texts, the search, and applying behind a backup.
 
 #include "engines/feature.h"
