@@ -39,6 +39,16 @@ bool swap_for_link(const std::wstring& from, const std::wstring& outside) {
 
 const char kNoLinks[] = "symbolic links are made on the Unix side of Wine's prefix; not available here";
 
+TEST(DeleteScannedFile, DeletesTheUnchangedFile) {
+  ScratchFolder root;
+  make_old_file(root.file(L"sub\\old.tmp"), "12345", 10 * kDay);
+  const CleanupItem item = scanned(root.path(), root.file(L"sub\\old.tmp"));
+  EXPECT_TRUE(delete_scanned_file(item));
+  EXPECT_FALSE(file_exists(item.path));
+  EXPECT_TRUE(testing::folder_exists(root.file(L"sub")));  // folders stay
+  EXPECT_FALSE(delete_scanned_file(item));                // already gone
+}
+
 TEST(DeleteScannedFile, ChangedFilesSurvive) {
   ScratchFolder root;
   make_old_file(root.file(L"resized.tmp"), "12345", 10 * kDay);
@@ -65,6 +75,73 @@ TEST(DeleteScannedFile, ChangedFilesSurvive) {
   EXPECT_EQ(read_file_bytes(resized.path), "123456");
   EXPECT_EQ(read_file_bytes(retimed.path), "12345");
   EXPECT_EQ(read_file_bytes(replaced.path), "12345");
+}
+
+TEST(DeleteScannedFile, FileHeldOpenByAnotherProgramSurvives) {
+  ScratchFolder root;
+  make_old_file(root.file(L"writing.tmp"), "abc", 10 * kDay);
+  make_old_file(root.file(L"deleting.tmp"), "abc", 10 * kDay);
+  const CleanupItem writing = scanned(root.path(), root.file(L"writing.tmp"));
+  const CleanupItem deleting = scanned(root.path(), root.file(L"deleting.tmp"));
+  {
+    const UniqueHandle writer = adopt_handle(CreateFileW(writing.path.c_str(), GENERIC_WRITE,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle deleter = adopt_handle(CreateFileW(deleting.path.c_str(), DELETE,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer && deleter);
+    EXPECT_FALSE(delete_scanned_file(writing));
+    EXPECT_FALSE(delete_scanned_file(deleting));
+  }
+  EXPECT_TRUE(file_exists(writing.path));
+  EXPECT_TRUE(file_exists(deleting.path));
+  EXPECT_TRUE(delete_scanned_file(writing));  // closed again: nothing else stands in the way
+}
+
+TEST(DeleteScannedFile, FolderSwappedForALinkToAnOutsideFolder) {
+  ScratchFolder root;
+  ScratchFolder outside;
+  make_old_file(root.file(L"sub\\victim.tmp"), "keep me", 10 * kDay);
+  const CleanupItem item = scanned(root.path(), root.file(L"sub\\victim.tmp"));
+  // The very same file, moved out with its folder; a link takes the folder's place.
+  ASSERT_TRUE(MoveFileW(root.file(L"sub").c_str(), outside.file(L"sub").c_str()));
+  if (!testing::make_unix_symlink(outside.file(L"sub"), root.file(L"sub"))) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
+  ASSERT_TRUE(file_exists(item.path));  // reachable through the link
+  EXPECT_FALSE(delete_scanned_file(item));
+  EXPECT_EQ(read_file_bytes(outside.file(L"sub\\victim.tmp")), "keep me");
+  testing::remove_unix_symlink(root.file(L"sub"));
+}
+
+TEST(DeleteScannedFile, FileSwappedForALinkToItselfMovedOutside) {
+  ScratchFolder root;
+  ScratchFolder outside;
+  make_old_file(root.file(L"victim.tmp"), "keep me", 10 * kDay);
+  const CleanupItem item = scanned(root.path(), root.file(L"victim.tmp"));
+  ASSERT_TRUE(MoveFileW(item.path.c_str(), outside.file(L"victim.tmp").c_str()));
+  if (!testing::make_unix_symlink(outside.file(L"victim.tmp"), item.path)) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
+  EXPECT_FALSE(delete_scanned_file(item));
+  EXPECT_EQ(read_file_bytes(outside.file(L"victim.tmp")), "keep me");
+  testing::remove_unix_symlink(item.path);
+}
+
+TEST(DeleteScannedFile, RootThatBecameALinkIsRefused) {
+  ScratchFolder holder;
+  ScratchFolder outside;
+  const std::wstring root = holder.file(L"root");
+  make_old_file(root + L"\\victim.tmp", "keep me", 10 * kDay);
+  const CleanupItem item = scanned(root, root + L"\\victim.tmp");
+  ASSERT_TRUE(MoveFileW(root.c_str(), outside.file(L"root").c_str()));
+  if (!testing::make_unix_symlink(outside.file(L"root"), root)) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
+  EXPECT_FALSE(delete_scanned_file(item));
+  EXPECT_TRUE(file_exists(outside.file(L"root\\victim.tmp")));
+  testing::remove_unix_symlink(root);
 }
 
 TEST(DeleteScannedFile, FileFolderOrRootSwappedForALinkIsRefused) {
@@ -115,6 +192,89 @@ TEST(DeleteScannedFile, ForgedItemsAreRefused) {
 
   EXPECT_TRUE(file_exists(outside.file(L"victim.tmp")));
   EXPECT_TRUE(file_exists(root.file(L"sub\\inside.tmp")));
+}
+
+TEST(DeleteScannedFile, FolderWithTheIdentityOfAFileIsRefused) {
+  ScratchFolder root;
+  make_old_file(root.file(L"name.tmp"), "x", 10 * kDay);
+  CleanupItem item = scanned(root.path(), root.file(L"name.tmp"));
+  ASSERT_TRUE(DeleteFileW(item.path.c_str()));
+  ASSERT_TRUE(CreateDirectoryW(item.path.c_str(), nullptr));
+  EXPECT_FALSE(delete_scanned_file(item));
+  EXPECT_TRUE(testing::folder_exists(item.path));
+}
+
+TEST(PinnedFolders, ChainFollowsTheFilesFolder) {
+  ScratchFolder root;
+  make_old_file(root.file(L"a\\b\\one.tmp"), "1", 10 * kDay);
+  make_old_file(root.file(L"a\\c\\two.tmp"), "2", 10 * kDay);
+  make_old_file(root.file(L"three.tmp"), "3", 10 * kDay);
+  const CleanupItem one = scanned(root.path(), root.file(L"a\\b\\one.tmp"));
+  const CleanupItem two = scanned(root.path(), root.file(L"a\\c\\two.tmp"));
+  const CleanupItem three = scanned(root.path(), root.file(L"three.tmp"));
+
+  PinnedFolders pins;
+  ASSERT_TRUE(delete_scanned_file(one, pins));
+  ASSERT_GE(pins.paths.size(), 3u);
+  const std::size_t depth = pins.paths.size();
+  EXPECT_EQ(pins.paths[depth - 1], root.file(L"a\\b"));
+  EXPECT_EQ(pins.paths[depth - 2], root.file(L"a"));
+  EXPECT_EQ(pins.paths[depth - 3], root.path());
+  EXPECT_EQ(pins.handles.handles.size(), depth);
+  const HANDLE held_a = pins.handles.handles[depth - 2];
+
+  ASSERT_TRUE(delete_scanned_file(two, pins));
+  EXPECT_EQ(pins.paths.size(), depth);
+  EXPECT_EQ(pins.paths.back(), root.file(L"a\\c"));
+  EXPECT_EQ(pins.handles.handles[depth - 2], held_a);  // the shared part stays pinned
+
+  ASSERT_TRUE(delete_scanned_file(three, pins));
+  EXPECT_EQ(pins.paths.size(), depth - 2);
+  EXPECT_EQ(pins.paths.back(), root.path());
+  pins.release_from(0);
+  EXPECT_TRUE(pins.paths.empty());
+  EXPECT_TRUE(pins.handles.handles.empty());
+}
+
+TEST(PinnedFolders, PinnedFolderCannotBeRenamedAway) {
+  ScratchFolder root;
+  make_old_file(root.file(L"a\\b\\one.tmp"), "1", 10 * kDay);
+  make_old_file(root.file(L"a\\b\\two.tmp"), "2", 10 * kDay);
+  const CleanupItem one = scanned(root.path(), root.file(L"a\\b\\one.tmp"));
+  const CleanupItem two = scanned(root.path(), root.file(L"a\\b\\two.tmp"));
+  PinnedFolders pins;
+  ASSERT_TRUE(delete_scanned_file(one, pins));
+  const bool renamed = MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()) != FALSE;
+  if (renamed) {
+    // The platform let a pinned folder move (Wine does not apply share modes to folder
+    // renames): the stale chain must then refuse, never delete through the old names.
+    EXPECT_FALSE(delete_scanned_file(two, pins));
+    EXPECT_TRUE(file_exists(root.file(L"moved\\b\\two.tmp")));
+    GTEST_SKIP() << "Wine lets a folder held open without delete sharing be renamed; the pin itself is not shown";
+  }
+  EXPECT_FALSE(MoveFileW(root.file(L"a\\b").c_str(), root.file(L"a\\moved").c_str()));
+  pins.release_from(0);
+  EXPECT_TRUE(MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()));
+}
+
+TEST(HandleList, ClosesItsHandlesAndSkipsEmptyOnes) {
+  HANDLE first = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE second = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  DWORD flags = 0;
+  {
+    HandleList list;
+    list.add(first);
+    list.add(nullptr);
+    list.add(INVALID_HANDLE_VALUE);
+    list.add(second);
+    list.close_from(3);
+    EXPECT_EQ(list.handles.size(), 3u);
+    EXPECT_FALSE(GetHandleInformation(second, &flags));
+    EXPECT_TRUE(GetHandleInformation(first, &flags));
+  }
+  EXPECT_FALSE(GetHandleInformation(first, &flags));
 }
 
 }  // namespace

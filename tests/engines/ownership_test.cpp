@@ -4,6 +4,7 @@
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/text.h"
+#include "support/activity_watch.h"
 #include "support/backups_guard.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
@@ -22,8 +23,12 @@
 namespace corvane {
 namespace {
 
+using testing::ActivityWatch;
 using testing::BackupsGuard;
 using testing::ScratchFolder;
+
+const wchar_t kSuccess[] =
+    L"Owner: Administrators. Original owner SID saved in the backup. Use Windows Advanced Security to restore it.";
 
 std::wstring owner_of(const std::wstring& path) {
   PSID owner = nullptr;
@@ -39,11 +44,30 @@ std::wstring owner_of(const std::wstring& path) {
   return text;
 }
 
+// Only possible when no handle to the file is open anywhere in this process.
+bool opens_exclusively(const std::wstring& path) {
+  return static_cast<bool>(adopt_handle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+}
+
 class Ownership : public ::testing::Test {
  protected:
   BackupsGuard backups;
+  ActivityWatch activity;
   ScratchFolder scratch;
 };
+
+TEST_F(Ownership, RelativeDriveRelativeAndMissingTargetsAreInvalid) {
+  for (const std::wstring& path : {std::wstring(L"relative.txt"), std::wstring(L"C:relative.txt"),
+                                   std::wstring(L"\\rooted-without-drive.txt"), scratch.file(L"missing.txt"),
+                                   scratch.file(L"missing\\deeper.txt"), std::wstring()}) {
+    const Outcome outcome = take_ownership(path);
+    EXPECT_FALSE(outcome.ok) << wide_to_utf8(path);
+    EXPECT_EQ(outcome.message, L"Invalid target") << wide_to_utf8(path);
+    EXPECT_TRUE(outcome.record_path.empty());
+  }
+  EXPECT_TRUE(backups.new_files().empty());
+}
 
 TEST_F(Ownership, LinkToAFolderIsRefusedAndNotFollowed) {
   if (!testing::running_under_wine()) GTEST_SKIP() << "links are made with the Unix ln, which needs Wine";
@@ -58,9 +82,71 @@ TEST_F(Ownership, LinkToAFolderIsRefusedAndNotFollowed) {
     ~LinkRemover() { testing::remove_unix_symlink(path); }
   } remover{link};
 
-  EXPECT_EQ(take_ownership(link).message, L"Reparse points are not supported");
+  const Outcome outcome = take_ownership(link);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, L"Reparse points are not supported");
   EXPECT_TRUE(backups.new_files().empty());
   EXPECT_EQ(owner_of(folder), before);
+}
+
+TEST_F(Ownership, FileOwnerIsRecordedBeforeTheChangeAndNoLineIsLogged) {
+  const std::wstring path = scratch.file(L"t\u1EC7p c\u1EE7a t\u00F4i.txt");
+  testing::write_file_bytes(path, "content");
+  const std::wstring previous_owner = owner_of(path);
+  ASSERT_FALSE(previous_owner.empty());
+
+  const Outcome outcome = take_ownership(path);
+  ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_EQ(outcome.message, kSuccess);
+  EXPECT_EQ(outcome.affected, 1u);
+  EXPECT_EQ(backups.new_files(), std::vector<std::wstring>{outcome.record_path});
+  const std::wstring name = std::filesystem::path(outcome.record_path).filename().wstring();
+  EXPECT_TRUE(name.size() > 11 && name.substr(name.size() - 11) == L"-owner.json") << wide_to_utf8(name);
+  EXPECT_EQ(testing::read_file_bytes(outcome.record_path),
+            "{\n  \"before\": \"" + wide_to_utf8(previous_owner) +
+                "\",\n  \"kind\": \"owner\",\n  \"label\": \"Take Ownership\",\n  \"path\": " +
+                nlohmann::json(wide_to_utf8(path)).dump() + ",\n  \"schema\": 1,\n  \"state\": \"applied\"\n}");
+  for (const nlohmann::json& line : activity.lines()) {
+    EXPECT_EQ(line["operation"], "registry") << "take ownership wrote an activity line";  // others' lines only
+  }
+  EXPECT_TRUE(opens_exclusively(path)) << "a handle to the target was left open";
+}
+
+TEST_F(Ownership, OwnerReadsBackAsAdministratorsForAFolderButNotItsContents) {
+  const std::wstring folder = scratch.file(L"folder");
+  const std::wstring child = scratch.file(L"folder\\child.txt");
+  std::filesystem::create_directories(folder);
+  testing::write_file_bytes(child, "x");
+  const std::wstring child_owner = owner_of(child);
+
+  const Outcome outcome = take_ownership(folder);
+  ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_TRUE(opens_exclusively(folder));
+  EXPECT_EQ(owner_of(child), child_owner);
+  if (owner_of(folder) != L"S-1-5-32-544") {
+    if (testing::running_under_wine()) {
+      GTEST_SKIP() << "Wine keeps no owner on this file system (no security attribute stored), so the new "
+                      "owner cannot be read back";
+    }
+    FAIL() << "owner is " << wide_to_utf8(owner_of(folder));
+  }
+}
+
+TEST_F(Ownership, UnwritableBackupChangesNothingAndLeavesNoHandle) {
+  const std::wstring path = scratch.file(L"file.txt");
+  testing::write_file_bytes(path, "content");
+  const std::wstring previous_owner = owner_of(path);
+  Outcome outcome;
+  {
+    testing::BackupsFolderBlocked blocked;
+    outcome = take_ownership(path);
+  }
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_FALSE(outcome.message.empty());
+  EXPECT_TRUE(outcome.record_path.empty());
+  EXPECT_EQ(owner_of(path), previous_owner);
+  EXPECT_TRUE(backups.new_files().empty());
+  EXPECT_TRUE(opens_exclusively(path));
 }
 
 }  // namespace

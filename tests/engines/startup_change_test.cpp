@@ -1,4 +1,4 @@
-// ctest-resource-lock: run_keys startup data_folder reports_folder tasks
+// ctest-resource-lock: run_keys startup data_folder reports_folder
 #include "engines/startup_change.h"
 
 #include "services/documents.h"
@@ -6,6 +6,7 @@
 #include "services/registry.h"
 #include "services/shell.h"
 #include "services/text.h"
+#include "support/fake_task_scheduler.h"
 #include "support/scratch.h"
 #include "support/startup_scratch.h"
 
@@ -28,6 +29,7 @@ const std::wstring kApprovedRun = L"Software\\Microsoft\\Windows\\CurrentVersion
 const std::wstring kApprovedFolder =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
 
+ValueState enabled_bytes() { return approval_value({2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
 ValueState disabled_bytes() { return approval_value({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
 
 ValueState value_at(std::uint32_t hive, const std::wstring& key, const std::wstring& name) {
@@ -37,14 +39,23 @@ ValueState value_at(std::uint32_t hive, const std::wstring& key, const std::wstr
 std::wstring startup_path(const std::wstring& name) { return (fs::path(known_folder_path(FOLDERID_Startup)) / name).wstring(); }
 std::wstring parked_path(const std::wstring& name) { return (fs::path(disabled_startup_folder()) / name).wstring(); }
 
-std::string file_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
+std::string activity_log_text() {
+  std::ifstream in(fs::path(reports_folder()) / L"activity.jsonl", std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
 
-std::string activity_log_text() { return file_text(fs::path(reports_folder()) / L"activity.jsonl"); }
+// The lines of the "startup" operation in text. Other test programs log lines of other
+// operations to the same file meanwhile; none that may run beside this one logs startup changes.
+std::string startup_lines(const std::string& text) {
+  std::istringstream in(text);
+  std::string kept;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("\"operation\":\"startup\"") != std::string::npos) kept += line + "\n";
+  }
+  return kept;
+}
 
 class StartupChange : public ::testing::Test {
  protected:
@@ -56,9 +67,80 @@ class StartupChange : public ::testing::Test {
     ADD_FAILURE() << "not listed";
     return {};
   }
+  json registry_changes(const Outcome& outcome) { return read_json_file(outcome.record_path).at("after"); }
 
+  testing::FakeTaskScheduler tasks;  // keeps the real scheduler out of the listing
   StartupScratch scratch;
 };
+
+TEST_F(StartupChange, DisableAndEnableMoveARunValueInOneTransactionEach) {
+  const std::wstring name = scratch.name(L"app");
+  scratch.put_value(0, run_key(false), name, make_string_value(L"C:\\app.exe"));
+  scratch.put_value(0, disabled_run_key(false), name, {});  // removed again at the end
+  scratch.put_value(0, kApprovedRun, name, {});
+
+  const Outcome disabled = change_startup_entry(listed(name), false, false);
+  ASSERT_TRUE(disabled.ok) << wide_to_utf8(disabled.message);
+  EXPECT_EQ(disabled.affected, 2u);
+  const json first = registry_changes(disabled);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[0].get<RegistryValue>().key, disabled_run_key(false));
+  EXPECT_EQ(first[0].get<RegistryValue>().value, make_string_value(L"C:\\app.exe"));
+  EXPECT_EQ(first[1].get<RegistryValue>().key, run_key(false));
+  EXPECT_FALSE(first[1].get<RegistryValue>().value.exists);
+  EXPECT_FALSE(value_at(0, run_key(false), name).exists);
+
+  // Windows' own switch says disabled as well: the enable turns it on in the same transaction.
+  scratch.put_value(0, kApprovedRun, name, disabled_bytes());
+  const StartupEntry parked = listed(name);
+  EXPECT_FALSE(parked.enabled);
+  const Outcome enabled = change_startup_entry(parked, true, false);
+  ASSERT_TRUE(enabled.ok) << wide_to_utf8(enabled.message);
+  const json second = registry_changes(enabled);
+  ASSERT_EQ(second.size(), 3u);
+  EXPECT_EQ(second[0].get<RegistryValue>().key, kApprovedRun);
+  EXPECT_EQ(second[0].get<RegistryValue>().value, enabled_bytes());
+  EXPECT_EQ(second[1].get<RegistryValue>().key, run_key(false));
+  EXPECT_EQ(second[2].get<RegistryValue>().key, disabled_run_key(false));
+  EXPECT_FALSE(second[2].get<RegistryValue>().value.exists);
+  EXPECT_EQ(value_at(0, run_key(false), name), make_string_value(L"C:\\app.exe"));
+  EXPECT_FALSE(value_at(0, disabled_run_key(false), name).exists);
+  EXPECT_EQ(value_at(0, kApprovedRun, name), enabled_bytes());
+  EXPECT_TRUE(listed(name).enabled);
+}
+
+TEST_F(StartupChange, AlreadyWhereRequestedWritesOnlyWhatWindowsNeeds) {
+  const std::wstring parked = scratch.name(L"parked");
+  const std::wstring live = scratch.name(L"live");
+  scratch.put_value(0, disabled_run_key(false), parked, make_string_value(L"p.exe"));
+  scratch.put_value(0, run_key(false), live, make_string_value(L"l.exe"));
+  scratch.put_value(0, kApprovedRun, live, disabled_bytes());
+
+  const Outcome nothing = change_startup_entry(listed(parked), false, false);
+  EXPECT_TRUE(nothing.ok);
+  EXPECT_EQ(nothing.message, L"Already in requested state");
+  EXPECT_TRUE(nothing.record_path.empty());
+
+  const Outcome approval_only = change_startup_entry(listed(live), true, false);
+  ASSERT_TRUE(approval_only.ok) << wide_to_utf8(approval_only.message);
+  const json changes = registry_changes(approval_only);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].get<RegistryValue>().key, kApprovedRun);
+  EXPECT_EQ(value_at(0, run_key(false), live), make_string_value(L"l.exe"));
+}
+
+TEST_F(StartupChange, RemovingARunValueKeepsItsApproval) {
+  const std::wstring name = scratch.name(L"gone");
+  scratch.put_value(1, run_key(true), name, make_string_value(L"g.exe"));
+  scratch.put_value(0, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32", name,
+                    disabled_bytes());
+  const Outcome removed = change_startup_entry(listed(name), false, true);
+  ASSERT_TRUE(removed.ok) << wide_to_utf8(removed.message);
+  ASSERT_EQ(registry_changes(removed).size(), 1u);
+  EXPECT_FALSE(value_at(1, run_key(true), name).exists);
+  EXPECT_EQ(value_at(0, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32", name),
+            disabled_bytes());
+}
 
 TEST_F(StartupChange, StaleRunListingsAreRefusedAndNothingIsWritten) {
   const std::wstring name = scratch.name(L"stale");
@@ -100,6 +182,87 @@ TEST_F(StartupChange, StaleRunListingsAreRefusedAndNothingIsWritten) {
   EXPECT_EQ(outcome.message, L"Startup entry no longer exists");
 }
 
+TEST_F(StartupChange, StartupFileDisableJournalAndRestore) {
+  const std::wstring file = scratch.name(L"tool.lnk");
+  scratch.put_file(startup_path(file));
+  scratch.forget_later(parked_path(file));
+  const StartupEntry entry = listed(file);
+
+  const std::string log_before = activity_log_text();
+  const Outcome outcome = change_startup_entry(entry, false, false);
+  ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_EQ(outcome.affected, 1u);
+  EXPECT_TRUE(outcome.message.empty());
+  const std::string logged = startup_lines(activity_log_text().substr(log_before.size()));
+  EXPECT_EQ(logged.rfind("{\"affected\":1,\"bytes\":0,\"message\":\"\",\"ok\":true,\"operation\":\"startup\"", 0), 0u)
+      << logged;
+  EXPECT_EQ(fs::path(outcome.record_path).parent_path(), fs::path(backups_folder()));
+  EXPECT_TRUE(outcome.record_path.size() > 13 &&
+              outcome.record_path.compare(outcome.record_path.size() - 13, 13, L"-startup.json") == 0);
+  EXPECT_FALSE(fs::exists(startup_path(file)));
+  EXPECT_TRUE(fs::exists(parked_path(file)));
+
+  const json journal = read_json_file(outcome.record_path);
+  const json expected = {{"schema", 1},        {"kind", "startup"},  {"label", wide_to_utf8(file)},
+                         {"state", "applied"}, {"remove", false},    {"source", "folder"},
+                         {"before", wide_to_utf8(startup_path(file))}, {"after", wide_to_utf8(parked_path(file))}};
+  EXPECT_EQ(journal, expected);
+  std::ifstream stored(fs::path(outcome.record_path), std::ios::binary);
+  std::ostringstream stored_text;
+  stored_text << stored.rdbuf();
+  EXPECT_EQ(stored_text.str(), dump_json_document(expected));
+
+  const Outcome restored = restore_startup_journal(journal);
+  ASSERT_TRUE(restored.ok) << wide_to_utf8(restored.message);
+  EXPECT_EQ(restored.affected, 1u);
+  EXPECT_TRUE(fs::exists(startup_path(file)));
+  EXPECT_FALSE(fs::exists(parked_path(file)));
+  EXPECT_EQ(restore_startup_journal(journal).message, L"The original startup file already exists");
+}
+
+TEST_F(StartupChange, StartupFileRemovalKeepsTheFileWithTheBackups) {
+  const std::wstring file = scratch.name(L"gone.lnk");
+  scratch.put_file(startup_path(file), "removed shortcut");
+  const Outcome outcome = change_startup_entry(listed(file), false, true);
+  ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  const json journal = read_json_file(outcome.record_path);
+  EXPECT_EQ(journal.at("remove"), true);
+  const fs::path kept = utf8_to_wide(journal.at("after").get<std::string>());
+  scratch.forget_later(kept.wstring());
+  EXPECT_EQ(kept.parent_path(), fs::path(startup_files_folder()));
+  const std::wstring kept_name = kept.filename().wstring();
+  EXPECT_EQ(kept_name.substr(kept_name.size() - file.size() - 1), L"-" + file);
+  EXPECT_TRUE(fs::exists(kept));
+  EXPECT_FALSE(fs::exists(startup_path(file)));
+
+  ASSERT_TRUE(restore_startup_journal(journal).ok);
+  std::ifstream back(fs::path(startup_path(file)), std::ios::binary);
+  std::string text;
+  std::getline(back, text);
+  EXPECT_EQ(text, "removed shortcut");
+}
+
+TEST_F(StartupChange, StartupFileEnableMovesBackOrOnlySwitchesWindowsOn) {
+  const std::wstring parked = scratch.name(L"parked.lnk");
+  const std::wstring live = scratch.name(L"live.lnk");
+  scratch.put_file(parked_path(parked));
+  scratch.forget_later(startup_path(parked));
+  scratch.put_file(startup_path(live));
+  scratch.put_value(0, kApprovedFolder, live, disabled_bytes());
+
+  const Outcome moved = change_startup_entry(listed(parked), true, false);
+  ASSERT_TRUE(moved.ok) << wide_to_utf8(moved.message);
+  EXPECT_TRUE(fs::exists(startup_path(parked)));
+  EXPECT_EQ(read_json_file(moved.record_path).at("after"), wide_to_utf8(startup_path(parked)));
+
+  const Outcome switched = change_startup_entry(listed(live), true, false);
+  ASSERT_TRUE(switched.ok) << wide_to_utf8(switched.message);
+  EXPECT_NE(switched.record_path.find(L"-registry.json"), std::wstring::npos);
+  EXPECT_EQ(value_at(0, kApprovedFolder, live), enabled_bytes());
+  EXPECT_TRUE(fs::exists(startup_path(live)));
+  EXPECT_EQ(change_startup_entry(listed(live), true, false).message, L"Already in requested state");
+}
+
 TEST_F(StartupChange, StartupFileRefusals) {
   const std::wstring retained = scratch.name(L"retained.lnk");
   scratch.put_file(parked_path(retained));
@@ -130,6 +293,44 @@ TEST_F(StartupChange, StartupFileRefusals) {
   EXPECT_FALSE(fs::exists(gone.record_path)) << "no journal before a refusal";
 }
 
+TEST_F(StartupChange, HeldOpenFileLeavesAPreparedJournalWhoseRestoreIsRefused) {
+  const std::wstring file = scratch.name(L"busy.lnk");
+  scratch.put_file(startup_path(file));
+  const StartupEntry entry = listed(file);
+  const UniqueHandle held(adopt_handle(CreateFileW(startup_path(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  ASSERT_TRUE(held);
+
+  const Outcome outcome = change_startup_entry(entry, false, false);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, windows_error_text(ERROR_SHARING_VIOLATION));
+  const json journal = read_json_file(outcome.record_path);
+  EXPECT_EQ(journal.at("state"), "prepared");
+  EXPECT_TRUE(fs::exists(startup_path(file)));
+  EXPECT_EQ(restore_startup_journal(journal).message, L"The original startup file already exists");
+}
+
+TEST(StartupApprovalPlan, RewritesOnlyDisabledValuesAfterRecheckingAll) {
+  StartupScratch scratch;
+  const std::wstring name = scratch.name(L"plan");
+  scratch.put_value(1, kApprovedRun, name, disabled_bytes());
+  StartupEntry entry;
+  entry.name = name;
+  entry.hive = 1;
+  attach_startup_approval(entry);
+  ASSERT_EQ(entry.approvals.size(), 2u);
+
+  const std::vector<RegistryValue> plan = plan_startup_approval_enable(entry);
+  ASSERT_EQ(plan.size(), 1u);
+  EXPECT_EQ(plan[0].hive, 1u);
+  EXPECT_EQ(plan[0].key, kApprovedRun);
+  EXPECT_EQ(plan[0].name, name);
+  EXPECT_EQ(plan[0].value, enabled_bytes());
+
+  scratch.put_value(0, kApprovedRun, name, enabled_bytes());  // the user's absent value appeared
+  EXPECT_THROW(plan_startup_approval_enable(entry), std::runtime_error);
+}
+
 TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothingAndWritesNoJournal) {
   testing::StartupScratch scratch;
   const testing::ScratchFolder outside;
@@ -148,6 +349,30 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothingAndWritesNoJournal)
   EXPECT_TRUE(fs::exists(entry.key_path));
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_FALSE(fs::exists(outcome.record_path));
+}
+
+TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
+  testing::StartupScratch scratch;
+  const testing::ScratchFolder outside;
+  fs::create_directories(app_data_folder());
+  std::error_code absent;
+  fs::remove(disabled_startup_folder(), absent);  // only when empty; a link cannot take its place otherwise
+  if (fs::exists(disabled_startup_folder())) GTEST_SKIP() << "the DisabledStartup folder holds files";
+  if (!scratch.put_link(outside.path(), disabled_startup_folder())) GTEST_SKIP() << "cannot make a link here";
+
+  StartupEntry entry;
+  entry.name = scratch.name(L"app.lnk");
+  entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
+  entry.target = entry.key_path;
+  entry.kind = STARTUP_KIND_FOLDER;
+  scratch.put_file(entry.key_path);
+
+  const Outcome outcome = change_startup_entry(entry, false, false);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, L"Startup journal path is a link");
+  EXPECT_TRUE(fs::exists(entry.key_path));
+  EXPECT_TRUE(fs::is_empty(outside.path()));
+  EXPECT_FALSE(fs::exists(outcome.record_path)) << "no journal for a move that never happened";
 }
 
 }  // namespace

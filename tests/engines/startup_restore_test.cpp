@@ -41,6 +41,20 @@ class JournalRestore : public ::testing::Test {
   std::wstring outside;
 };
 
+TEST_F(JournalRestore, MovesAParkedFileBackIntoTheStartupFolder) {
+  const std::wstring name = scratch.name(L"back.lnk");
+  scratch.put_file(parked_path(name));
+  scratch.forget_later(startup_path(name));
+  const Outcome outcome = restore_startup_journal(folder_journal(startup_path(name), parked_path(name)));
+  ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_TRUE(fs::exists(startup_path(name)));
+  EXPECT_FALSE(fs::exists(parked_path(name)));
+
+  const Outcome again = restore_startup_journal(folder_journal(parked_path(name) + L"x", parked_path(name)));
+  EXPECT_FALSE(again.ok);
+  EXPECT_EQ(again.message, windows_error_text(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(JournalRestore, PathsOutsideTheStartupFoldersAreRefusedAndNothingMoves) {
   const std::wstring name = scratch.name(L"x.lnk");
   const std::wstring foreign = (fs::path(outside) / name).wstring();
@@ -75,6 +89,16 @@ TEST_F(JournalRestore, PathsThroughALinkAreRefusedAndNothingMoves) {
   EXPECT_EQ(outcome.message, L"Startup journal path is a link");
   EXPECT_TRUE(fs::exists(foreign));
   EXPECT_FALSE(fs::exists(startup_path(name)));
+}
+
+TEST_F(JournalRestore, IncompleteJournalFailsWithTheLibraryText) {
+  json journal = folder_journal(startup_path(L"a.lnk"), parked_path(L"a.lnk"));
+  journal.erase("before");
+  const Outcome outcome = restore_startup_journal(journal);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_NE(outcome.message.find(L"key 'before' not found"), std::wstring::npos) << wide_to_utf8(outcome.message);
+  journal["before"] = 5;
+  EXPECT_NE(restore_startup_journal(journal).message.find(L"type must be string"), std::wstring::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // ctest-resource-lock: reports_folder
 #include "services/activity_log.h"
 
+#include "services/documents.h"
 #include "services/handles.h"
 #include "services/shell.h"
 #include "support/activity_watch.h"
@@ -9,11 +10,61 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
 
 namespace corvane {
 namespace {
 
 using testing::ActivityWatch;
+
+std::wstring log_path() { return reports_folder() + L"\\activity.jsonl"; }
+
+TEST(ActivityLine, CompactSortedAndStamped) {
+  const Outcome outcome{false, L"L\x1ED7i \"x\"\nline", L"C:\\not-logged.json", 5, 2, 1};
+  const std::string line = activity_line("registry", outcome);
+  const std::regex form(
+      "\\{\"affected\":2,\"bytes\":5,\"message\":\"L\xe1\xbb\x97i \\\\\"x\\\\\"\\\\nline\",\"ok\":false,"
+      "\"operation\":\"registry\",\"skipped\":1,\"time\":\"\\d{8}-\\d{6}-\\d{3}-\\d+-\\d+\"\\}\r\n");
+  EXPECT_TRUE(std::regex_match(line, form)) << line;
+}
+
+TEST(AppendActivity, AppendsExactlyOneLine) {
+  const ActivityWatch watch;
+  Outcome outcome;
+  outcome.affected = 3;
+  append_activity("activity-test-single", outcome);
+  const std::vector<nlohmann::json> lines = watch.lines("activity-test-single");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].at("affected"), 3);
+  // Written compact with its keys sorted, ending in CR LF.
+  EXPECT_NE(watch.appended().find(lines[0].dump() + "\r\n"), std::string::npos) << watch.appended();
+}
+
+TEST(AppendActivity, ConcurrentAppendsNeverInterleave) {
+  const ActivityWatch watch;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 200; ++i) {
+        Outcome outcome;
+        outcome.affected = static_cast<std::uint64_t>(t);
+        outcome.skipped = static_cast<std::uint64_t>(i);
+        append_activity("activity-test-threads", outcome);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  // Interleaved lines would not parse and go uncounted.
+  std::vector<int> per_thread(8, 0);
+  for (const nlohmann::json& line : watch.lines("activity-test-threads")) {
+    ++per_thread.at(line.at("affected").get<std::size_t>());
+  }
+  EXPECT_EQ(per_thread, std::vector<int>(8, 200));
+}
 
 // Run only as a child by the next test: appends while its parent does.
 TEST(AppendActivity, DISABLED_ChildProcessPart) {
@@ -40,6 +91,44 @@ TEST(AppendActivity, TwoProcessesNeverOverwriteEachOther) {
 
   EXPECT_EQ(watch.lines("activity-test-child").size(), 300u);
   EXPECT_EQ(watch.lines("activity-test-parent").size(), 300u);
+}
+
+TEST(AppendActivity, GivesUpWhenAnotherProcessNeverLetsGo) {
+  std::filesystem::create_directories(reports_folder());
+  const ActivityWatch watch;
+  // Holds the appenders' lock as a stuck process would (a second handle behaves like one).
+  const UniqueHandle stuck = adopt_handle(CreateFileW(log_path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(stuck);
+  OVERLAPPED place{};
+  place.OffsetHigh = 0x7FFFFFFF;
+  ASSERT_TRUE(LockFileEx(stuck.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place));
+  const auto start = std::chrono::steady_clock::now();
+  append_activity("activity-test-stuck", Outcome{});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  UnlockFileEx(stuck.get(), 0, 1, 0, &place);
+  EXPECT_TRUE(watch.lines("activity-test-stuck").empty());
+  append_activity("activity-test-after-stuck", Outcome{});
+  EXPECT_EQ(watch.lines("activity-test-after-stuck").size(), 1u);
+}
+
+TEST(AppendActivity, FailuresAreSwallowed) {
+  const ActivityWatch watch;
+  Outcome bad_message;
+  bad_message.message = std::wstring(1, static_cast<wchar_t>(0xD800));
+  EXPECT_NO_THROW(append_activity("activity-test-bad", bad_message));
+  EXPECT_NO_THROW(append_activity("activity-test-bad\xff", Outcome{}));
+  EXPECT_EQ(watch.appended().find("activity-test-bad"), std::string::npos);
+
+  // A log file that someone holds open without sharing: the line is lost, silently.
+  std::filesystem::create_directories(reports_folder());
+  {
+    const UniqueHandle holder = adopt_handle(
+        CreateFileW(log_path().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_NO_THROW(append_activity("activity-test-locked", Outcome{}));
+  }
+  EXPECT_EQ(watch.appended().find("activity-test-locked"), std::string::npos);
 }
 
 }  // namespace

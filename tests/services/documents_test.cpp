@@ -1,12 +1,13 @@
+// ctest-resource-lock: data_folder
 #include "services/documents.h"
 
 #include "services/handles.h"
-
+#include "services/shell.h"
 #include "services/text.h"
 #include "support/scratch.h"
 
 #include <windows.h>
-
+#include <knownfolders.h>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,52 @@ std::vector<std::wstring> folder_names(const std::wstring& folder) {
   return names;
 }
 
+TEST(JsonDump, LayoutKeyOrderAndUtf8) {
+  nlohmann::json document = nlohmann::json::object();
+  document["schema"] = 1;
+  document["kind"] = "registry";
+  document["after"] = nlohmann::json::array({1, "x"});
+  document["Zeta"] = nlohmann::json::object();
+  document["empty"] = nlohmann::json::array();
+  document["text"] = "Vi\xe1\xbb\x87t \"q\" \\ /\n";
+  document["nested"] = {{"b", false}, {"a", nullptr}};
+  document["\xc3\xa9"] = 2;  // keys sort by their UTF-8 bytes: U+00E9 after every ASCII key
+  EXPECT_EQ(dump_json_document(document),
+            "{\n"
+            "  \"Zeta\": {},\n"
+            "  \"after\": [\n"
+            "    1,\n"
+            "    \"x\"\n"
+            "  ],\n"
+            "  \"empty\": [],\n"
+            "  \"kind\": \"registry\",\n"
+            "  \"nested\": {\n"
+            "    \"a\": null,\n"
+            "    \"b\": false\n"
+            "  },\n"
+            "  \"schema\": 1,\n"
+            "  \"text\": \"Vi\xe1\xbb\x87t \\\"q\\\" \\\\ /\\n\",\n"
+            "  \"\xc3\xa9\": 2\n"
+            "}");
+}
+
+TEST(JsonDump, InvalidUtf8Fails) {
+  EXPECT_THROW(dump_json_document(nlohmann::json{{"bad", "\xff"}}), nlohmann::json::type_error);
+}
+
+TEST(WriteJsonAtomic, CreatesFoldersAndWritesExactBytesWithNoTemporaryLeft) {
+  ScratchFolder scratch;
+  const std::wstring target = scratch.file(L"a\\b\\doc.json");
+  const nlohmann::json document = {{"k", "v\xc3\xa9"}, {"n", 2}};
+  write_json_atomic(target, document);
+  EXPECT_EQ(read_file_bytes(target), "{\n  \"k\": \"v\xc3\xa9\",\n  \"n\": 2\n}");
+  EXPECT_EQ(folder_names(scratch.file(L"a\\b")), std::vector<std::wstring>{L"doc.json"});
+
+  write_json_atomic(target, nlohmann::json::array());
+  EXPECT_EQ(read_file_bytes(target), "[]");
+  EXPECT_EQ(folder_names(scratch.file(L"a\\b")), std::vector<std::wstring>{L"doc.json"});
+}
+
 TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
   ScratchFolder scratch;
   const std::wstring target = scratch.file(L"doc.json");
@@ -42,8 +89,8 @@ TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
 
   // A target held open by someone who allows no replacement: the move fails.
   {
-    const UniqueHandle holder(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle holder = adopt_handle(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     try {
       write_json_atomic(target, nlohmann::json{{"new", true}});
@@ -60,6 +107,59 @@ TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
   // A parent that is a file.
   EXPECT_THROW(write_json_atomic(scratch.file(L"doc.json\\doc.json"), nlohmann::json::object()), fs::filesystem_error);
   EXPECT_EQ(read_file_bytes(target), original);
+}
+
+TEST(WriteJsonAtomic, TemporaryFileThatCannotBeCreatedGivesTheWindowsText) {
+  ScratchFolder scratch;
+  const std::wstring target = scratch.file(L"bad|name.json");
+  const HANDLE probe = CreateFileW((target + L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD expected = GetLastError();
+  ASSERT_EQ(probe, INVALID_HANDLE_VALUE);
+  try {
+    write_json_atomic(target, nlohmann::json::object());
+    FAIL() << "no error";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(error.what(), wide_to_utf8(windows_error_text(expected)));
+  }
+}
+
+TEST(WriteJsonAtomic, DocumentsNamedByStampInOneMillisecondNeverCollide) {
+  ScratchFolder scratch;
+  for (int i = 0; i < 40; ++i) {
+    write_json_atomic(scratch.file(utf8_to_wide(make_stamp()) + L"-registry.json"), nlohmann::json{{"i", i}});
+  }
+  EXPECT_EQ(folder_names(scratch.path()).size(), 40u);
+  // Rapid rewrites of one target: every temporary name is fresh.
+  for (int i = 0; i < 40; ++i) write_json_atomic(scratch.file(L"same.json"), nlohmann::json{{"i", i}});
+  EXPECT_EQ(read_file_bytes(scratch.file(L"same.json")), "{\n  \"i\": 39\n}");
+}
+
+TEST(ReadJsonFile, ParsesWholeDocumentsOnly) {
+  ScratchFolder scratch;
+  try {
+    read_json_file(scratch.file(L"missing.json"));
+    ADD_FAILURE() << "a missing file was read";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Cannot read backup");
+  }
+  const std::wstring path = scratch.file(L"doc.json");
+  write_file_bytes(path, "\xef\xbb\xbf{\"a\": [1, 2]}\r\n  ");
+  EXPECT_EQ(read_json_file(path), (nlohmann::json{{"a", {1, 2}}}));
+  for (const char* bad : {"{} x", "{} // note", ""}) {
+    write_file_bytes(path, bad);
+    EXPECT_THROW(read_json_file(path), nlohmann::json::parse_error) << bad;
+  }
+}
+
+TEST(ReadJsonFile, ReadsAFileThatIsOpenForWriting) {
+  ScratchFolder scratch;
+  const std::wstring path = scratch.file(L"open.json");
+  write_file_bytes(path, "{\"x\": 1}");
+  const UniqueHandle writer = adopt_handle(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer);
+  EXPECT_EQ(read_json_file(path), (nlohmann::json{{"x", 1}}));
 }
 
 TEST(ListBackups, JsonFilesOnlyNewestFirst) {
@@ -79,6 +179,32 @@ TEST(ListBackups, JsonFilesOnlyNewestFirst) {
                                          scratch.file(L"20251231-235959-999-1-1-owner.json"),
                                          scratch.file(L"20250101-100000-000-1-1-registry.json"),
                                      }));
+}
+
+TEST(Folders, DataBackupsAndReportsFoldersAndTheirBackupList) {
+  EXPECT_EQ(app_data_folder(), (fs::path(known_folder_path(FOLDERID_LocalAppData)) / L"Corvane").wstring());
+  EXPECT_EQ(backups_folder(), app_data_folder() + L"\\Backups");
+  EXPECT_EQ(reports_folder(), (fs::path(executable_path()).parent_path() / L"Reports").wstring());
+  // list_backups reads the data folder's Backups.
+  const std::wstring name = utf8_to_wide(make_stamp()) + L"-registry.json";
+  const std::wstring path = backups_folder() + L"\\" + name;
+  write_json_atomic(path, nlohmann::json::object());
+  const std::vector<std::wstring> listed = list_backups();
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  EXPECT_NE(std::find(listed.begin(), listed.end(), path), listed.end());
+}
+
+TEST(ListBackups, ReadsTheDataFoldersBackups) {
+  const std::wstring name = utf8_to_wide(make_stamp()) + L"-registry.json";
+  const std::wstring path = backups_folder() + L"\\" + name;
+  write_json_atomic(path, nlohmann::json::object());
+  const std::vector<std::wstring> listed = list_backups();
+  const std::vector<std::wstring> direct = list_backups_in(backups_folder());
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  EXPECT_NE(std::find(listed.begin(), listed.end(), path), listed.end());
+  EXPECT_EQ(listed, direct);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace corvane {
 namespace {
@@ -15,15 +18,33 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
+std::vector<std::wstring> chain_of(const std::wstring& folder) {
+  std::vector<std::wstring> chain{L"(refused)"};
+  return folder_chain(folder, chain) ? chain : std::vector<std::wstring>{L"(refused)"};
+}
+
 TEST(FolderChain, EveryPrefixBelowTheRootOrRefused) {
-  std::vector<std::wstring> chain;
-  ASSERT_TRUE(folder_chain(L"C:\\a\\\\b/c\\", chain));
-  EXPECT_EQ(chain, (std::vector<std::wstring>{L"C:\\a", L"C:\\a\\b", L"C:\\a\\b\\c"}));
-  ASSERT_TRUE(folder_chain(L"\\\\server\\share\\x", chain));
-  EXPECT_EQ(chain, std::vector<std::wstring>{L"\\\\server\\share\\x"});
-  for (const wchar_t* refused : {L"C:\\", L"a\\b", L"C:a", L"C:\\a\\..\\b", L"\\\\?\\C:\\a", L"\\\\server\\share"}) {
-    EXPECT_FALSE(folder_chain(refused, chain)) << fs::path(refused).string();
+  EXPECT_EQ(chain_of(L"C:\\a\\\\b/c\\"), (std::vector<std::wstring>{L"C:\\a", L"C:\\a\\b", L"C:\\a\\b\\c"}));
+  EXPECT_EQ(chain_of(L"\\\\server\\share\\x"), (std::vector<std::wstring>{L"\\\\server\\share\\x"}));
+  for (const wchar_t* refused : {L"C:\\", L"a\\b", L"C:a", L"C:\\a\\..\\b", L"C:\\a\\.", L"\\\\?\\C:\\a",
+                                 L"\\\\server", L"\\\\server\\share"}) {
+    EXPECT_EQ(chain_of(refused), std::vector<std::wstring>{L"(refused)"}) << fs::path(refused).string();
   }
+}
+
+TEST(PinFolderChain, MakesMissingFoldersAndRefusesAFileOnTheWay) {
+  ScratchFolder scratch;
+  PinnedFolders pins;
+  EXPECT_EQ(pin_folder_chain(scratch.file(L"a\\b"), pins), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(pins.paths.empty());
+  ASSERT_EQ(pin_folder_chain(scratch.file(L"a\\b"), pins, true), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(pins.paths.back(), scratch.file(L"a\\b"));
+  EXPECT_EQ(pins.paths.size(), pins.handles.handles.size());
+  EXPECT_TRUE(fs::is_directory(scratch.file(L"a\\b")));
+
+  testing::write_file_bytes(scratch.file(L"file"), "x");
+  EXPECT_EQ(pin_folder_chain(scratch.file(L"file\\c"), pins, true), static_cast<DWORD>(ERROR_DIRECTORY));
+  EXPECT_TRUE(pins.paths.empty());
 }
 
 TEST(PinFolderChain, MakesMissingFoldersOnlyWhenAskedAndRefusesAFile) {
@@ -36,6 +57,44 @@ TEST(PinFolderChain, MakesMissingFoldersOnlyWhenAskedAndRefusesAFile) {
   testing::write_file_bytes(scratch.file(L"file"), "x");
   EXPECT_EQ(pin_folder_chain(scratch.file(L"file\\c"), pins, true), static_cast<DWORD>(ERROR_DIRECTORY));
   EXPECT_TRUE(pins.paths.empty());
+}
+
+// A folder on the way to a document swapped for a link to somewhere else.
+class LinkedDocumentFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(scratch.file(L"data"));
+    if (!testing::make_unix_symlink(elsewhere.path(), scratch.file(L"data\\linked"))) {
+      GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+    }
+  }
+  void TearDown() override { testing::remove_unix_symlink(scratch.file(L"data\\linked")); }
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+};
+
+TEST_F(LinkedDocumentFolder, PinningRefusesTheLinkAndMakesNothingBehindIt) {
+  PinnedFolders pins;
+  EXPECT_EQ(pin_folder_chain(scratch.file(L"data\\linked\\new"), pins, true),
+            static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED));
+  EXPECT_TRUE(pins.paths.empty());
+  EXPECT_FALSE(fs::exists(elsewhere.file(L"new")));
+}
+
+TEST_F(LinkedDocumentFolder, DocumentWritesFailAndWriteNothing) {
+  try {
+    write_json_atomic(scratch.file(L"data\\linked\\Backups\\doc.json"), nlohmann::json{{"a", 1}});
+    ADD_FAILURE() << "written through a link";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Document folder is a link or was replaced; nothing was written");
+  }
+  try {
+    write_reg_file(scratch.file(L"data\\linked\\doc.reg"), {{0, L"K", L"", make_dword_value(1)}});
+    ADD_FAILURE() << "written through a link";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Cannot write .reg backup");
+  }
+  EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }
 
 TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehindIt) {

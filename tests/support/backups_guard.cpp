@@ -3,6 +3,8 @@
 #include "services/documents.h"
 
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <system_error>
 
 namespace corvane::testing {
@@ -35,6 +37,23 @@ std::vector<std::wstring> BackupsGuard::new_files() const {
     if (before_.count(path) == 0) added.push_back(path);
   }
   return added;
+}
+
+BackupsFolderBlocked::BackupsFolderBlocked() {
+  const std::filesystem::path folder(backups_folder());
+  std::filesystem::create_directories(folder.parent_path());
+  if (std::filesystem::exists(folder)) {
+    moved_ = folder.wstring() + L".moved-by-test";
+    std::filesystem::rename(folder, moved_);
+  }
+  std::ofstream blocker(folder);
+  if (!blocker) throw std::runtime_error("cannot block the Backups folder");
+}
+
+BackupsFolderBlocked::~BackupsFolderBlocked() {
+  std::error_code ignored;
+  std::filesystem::remove(backups_folder(), ignored);
+  if (!moved_.empty()) std::filesystem::rename(moved_, backups_folder(), ignored);
 }
 
 }  // namespace corvane::testing

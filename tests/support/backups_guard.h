@@ -22,4 +22,17 @@ class BackupsGuard {
   std::set<std::wstring> before_;
 };
 
+// While it lives, the Backups folder cannot be created: the real folder is moved aside and a
+// plain file takes its name, so every document write there fails.
+class BackupsFolderBlocked {
+ public:
+  BackupsFolderBlocked();
+  ~BackupsFolderBlocked();
+  BackupsFolderBlocked(const BackupsFolderBlocked&) = delete;
+  BackupsFolderBlocked& operator=(const BackupsFolderBlocked&) = delete;
+
+ private:
+  std::wstring moved_;  // where the real folder waits, or empty when there was none
+};
+
 }  // namespace corvane::testing

@@ -16,6 +16,8 @@ class DibCanvas {
   DibCanvas& operator=(const DibCanvas&) = delete;
 
   HDC dc() const { return dc_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
   // The pixel as a COLORREF (0x00BBGGRR); GDI work is flushed first.
   COLORREF pixel(int x, int y) const;
   // Number of pixels inside `rect` that equal `color`.

@@ -38,6 +38,11 @@ bool file_exists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool folder_exists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 CleanupArea scratch_area(const std::string& id, const std::wstring& root, const std::wstring& pattern,
                          std::int32_t min_age_days, bool recursive) {
   CleanupArea area;

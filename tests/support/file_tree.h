@@ -22,6 +22,7 @@ void make_old_file(const std::wstring& path, const std::string& bytes, std::int6
 void set_last_write(const std::wstring& path, std::uint64_t filetime);
 
 bool file_exists(const std::wstring& path);
+bool folder_exists(const std::wstring& path);
 
 // A scanned area with one root and no process.
 CleanupArea scratch_area(const std::string& id, const std::wstring& root, const std::wstring& pattern = L"*",

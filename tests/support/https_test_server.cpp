@@ -96,6 +96,8 @@ HttpsTestServerLog https_test_server_log(const std::string& path) {
   const nlohmann::json json = nlohmann::json::parse(body);
   HttpsTestServerLog log;
   log.hits = json.at("hits").get<std::uint64_t>();
+  log.authorization = json.at("authorization").get<bool>();
+  log.bytes_sent = json.at("bytes_sent").get<std::uint64_t>();
   log.plain_connections = json.at("plain_connections").get<std::uint64_t>();
   return log;
 }

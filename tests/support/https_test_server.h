@@ -21,6 +21,8 @@ struct HttpsTestServer {
 // What the server saw for one path (with its query) so far.
 struct HttpsTestServerLog {
   std::uint64_t hits = 0;
+  bool authorization = false;  // some request for the path carried credentials
+  std::uint64_t bytes_sent = 0;
   std::uint64_t plain_connections = 0;  // connections to the plain listener, all paths
 };
 

@@ -16,17 +16,25 @@ Listeners:
 
 Paths on the TLS listeners (the query part only tags a request for the log):
   /manifest                 a valid manifest
-  /manifest/V               the same with version V
+  /manifest/V[/bare]        the same with version V; "bare" leaves out the three optional fields
+  /echo                     the request line and headers as received, as the body
   /status/N                 status N
+  /challenge                401 with authentication challenges; 200 if credentials arrive
   /redirect-plain           301 to the plain listener
+  /redirect-secure          302 to /echo on this listener, setting a cookie on the way
   /bytes/N                  N pattern bytes with Content-Length
   /chunked/N                N pattern bytes in chunked transfer encoding
-  /_log?path=P              JSON: hits for path P and the plain listener's connection count
+  /drip/SIZE/MS/COUNT       COUNT chunks of SIZE pattern bytes, MS milliseconds apart
+  /stall-headers            reads the request, then sends nothing
+  /stall-body               headers and 10 of 1000 bytes, then nothing
+  /_log?path=P              JSON: hits, credentials seen and bytes sent for path P, and the
+                            plain listener's connection count
 The pattern byte at offset i is (i * 7 + 3) mod 256.
 """
 import http.server
 import json
 import os
+import select
 import socket
 import ssl
 import subprocess
@@ -39,6 +47,7 @@ MANIFEST = (b'{"version": "1.2.3", "url": "https://updates.corvane.app/download/
             b'"published_at": "2026-03-01T12:30:00Z", '
             b'"sha256": "0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789abcdef", '
             b'"size": 1536}')
+STALL_SECONDS = 30
 
 lock = threading.Lock()
 log = {}
@@ -50,9 +59,14 @@ def pattern(size, offset=0):
     return bytes(((offset + i) * 7 + 3) % 256 for i in range(size))
 
 
-def record(path):
+def record(path, **changes):
     with lock:
-        log.setdefault(path, {"hits": 0})["hits"] += 1
+        entry = log.setdefault(path, {"hits": 0, "authorization": False, "bytes_sent": 0})
+        for key, value in changes.items():
+            if key == "hits" or key == "bytes_sent":
+                entry[key] += value
+            else:
+                entry[key] = entry[key] or value
 
 
 def openssl(*args, cwd):
@@ -100,33 +114,71 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if status not in (204, 304) and body:
             self.wfile.write(body)
+            record(self.path, bytes_sent=len(body))
+
+    def wait_for_client_to_leave(self):
+        end = time.monotonic() + STALL_SECONDS
+        while time.monotonic() < end:
+            readable, _, _ = select.select([self.connection], [], [], 0.2)
+            if readable:
+                break
+        self.close_connection = True
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         parts = [p for p in url.path.split("/") if p]
         if url.path != "/_log":
-            record(self.path)
+            record(self.path, hits=1, authorization="Authorization" in self.headers)
         if url.path == "/_log":
             path = urllib.parse.parse_qs(url.query).get("path", [""])[0]
             with lock:
-                entry = dict(log.get(path, {"hits": 0}))
+                entry = dict(log.get(path, {"hits": 0, "authorization": False, "bytes_sent": 0}))
                 entry["plain_connections"] = plain_connections
             self.send_body(200, json.dumps(entry).encode())
         elif url.path == "/manifest":
             self.send_body(200, MANIFEST)
-        elif len(parts) == 2 and parts[0] == "manifest":
+        elif len(parts) in (2, 3) and parts[0] == "manifest":
             fields = json.loads(MANIFEST)
             fields["version"] = parts[1]
+            if parts[2:] == ["bare"]:
+                for key in ("published_at", "sha256", "size"):
+                    del fields[key]
             self.send_body(200, json.dumps(fields).encode())
+        elif url.path == "/echo":
+            head = self.requestline + "\r\n" + "".join(f"{k}: {v}\r\n" for k, v in self.headers.items())
+            self.send_body(200, head.encode("latin-1"), "text/plain")
         elif len(parts) == 2 and parts[0] == "status":
             self.send_body(int(parts[1]), b"status " + parts[1].encode(), "text/plain")
+        elif url.path == "/challenge":
+            if "Authorization" in self.headers:
+                self.send_body(200, b"credentials were sent", "text/plain")
+            else:
+                self.send_body(401, b"sign in first", "text/plain", extra=(
+                    ("WWW-Authenticate", "Negotiate"), ("WWW-Authenticate", "NTLM"),
+                    ("WWW-Authenticate", 'Basic realm="corvane-test"')))
         elif url.path == "/redirect-plain":
             self.send_body(301, b"", "text/plain",
                            extra=(("Location", f"http://localhost:{ports['plain_port']}/manifest"),))
+        elif url.path == "/redirect-secure":
+            self.send_body(302, b"", "text/plain", extra=(
+                ("Set-Cookie", "corvane-test=secret; Path=/; Secure"),
+                ("Location", f"https://localhost:{self.server.server_address[1]}/echo?redirected")))
         elif len(parts) == 2 and parts[0] == "bytes":
             self.send_body(200, pattern(int(parts[1])), "application/octet-stream")
         elif len(parts) == 2 and parts[0] == "chunked":
             self.send_chunked(int(parts[1]))
+        elif len(parts) == 4 and parts[0] == "drip":
+            self.send_drip(int(parts[1]), int(parts[2]) / 1000.0, int(parts[3]))
+        elif url.path == "/stall-headers":
+            self.wait_for_client_to_leave()
+        elif url.path == "/stall-body":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            self.wfile.write(pattern(10))
+            self.wfile.flush()
+            record(self.path, bytes_sent=10)
+            self.wait_for_client_to_leave()
         else:
             self.send_body(404, b"not found", "text/plain")
 
@@ -140,6 +192,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             piece = body[start:start + 10000]
             self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
         self.wfile.write(b"0\r\n\r\n")
+        record(self.path, bytes_sent=size)
+
+    def send_drip(self, size, interval, count):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(size * count))
+        self.end_headers()
+        self.wfile.flush()
+        try:
+            for index in range(count):
+                self.wfile.write(pattern(size, index * size))
+                self.wfile.flush()
+                record(self.path, bytes_sent=size)
+                time.sleep(interval)
+        except OSError:
+            self.close_connection = True
 
 
 class Server(http.server.ThreadingHTTPServer):

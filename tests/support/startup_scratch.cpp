@@ -19,6 +19,20 @@ ValueState approval_value(std::initializer_list<std::uint8_t> bytes) {
   return state;
 }
 
+ValueState expand_string_value(const std::wstring& text) {
+  ValueState state = make_string_value(text);
+  state.type = REG_EXPAND_SZ;
+  return state;
+}
+
+std::vector<StartupEntry> entries_with_prefix(const std::vector<StartupEntry>& entries, const std::wstring& prefix) {
+  std::vector<StartupEntry> picked;
+  for (const StartupEntry& entry : entries) {
+    if (entry.name.compare(0, prefix.size(), prefix) == 0) picked.push_back(entry);
+  }
+  return picked;
+}
+
 StartupScratch::StartupScratch() {
   static std::atomic<int> counter{0};
   prefix_ = L"CvT" + std::to_wstring(GetCurrentProcessId()) + L"n" + std::to_wstring(++counter) + L"-";
@@ -56,5 +70,6 @@ bool StartupScratch::put_link(const std::wstring& target, const std::wstring& li
   return make_unix_symlink(target, link);
 }
 
+void StartupScratch::forget_later(const std::wstring& path) { paths_.push_back(path); }
 
 }  // namespace corvane::testing

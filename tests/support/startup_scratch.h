@@ -14,7 +14,10 @@ namespace corvane::testing {
 
 // A REG_BINARY StartupApproved value holding these bytes.
 ValueState approval_value(std::initializer_list<std::uint8_t> bytes);
+ValueState expand_string_value(const std::wstring& text);
 
+// The entries whose name begins with prefix, in listing order.
+std::vector<StartupEntry> entries_with_prefix(const std::vector<StartupEntry>& entries, const std::wstring& prefix);
 
 class StartupScratch {
  public:
@@ -32,6 +35,8 @@ class StartupScratch {
   void put_file(const std::wstring& path, const std::string& text = "shortcut");
   // Makes link a Unix symbolic link to target (Wine only); removed at the end.
   bool put_link(const std::wstring& target, const std::wstring& link);
+  // Remembers a path (file or empty folder) to delete at the end.
+  void forget_later(const std::wstring& path);
 
  private:
   std::wstring prefix_;

@@ -85,4 +85,12 @@ class WindowApp {
   bool created_ = false;
 };
 
+// Client rectangle of a child in its parent's client coordinates.
+inline RECT child_rect(HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
 }  // namespace corvane::testing

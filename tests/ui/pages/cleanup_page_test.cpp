@@ -91,6 +91,47 @@ TEST_F(CleanupPage, PreviewShowsAThousandPathsAndTheExportHoldsEveryFile) {
   ASSERT_EQ(document.size(), 1001u);
   EXPECT_EQ(document[1000], nlohmann::json({{"bytes", 1}, {"group", "temp"},
                                             {"path", wide_to_utf8(app->scan_result.items[1000].path)}}));
+  EXPECT_EQ(document[0].dump().find("\"bytes\":1,\"group\":\"temp\",\"path\":"), 1u);
+}
+
+TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeMakesTheScanUnusable) {
+  // Twelve files of 3.4 MB together; one more is too new to be found.
+  for (int i = 0; i < 12; ++i) {
+    testing::make_old_file(folder.file(L"g" + std::to_wstring(i)), std::string(297097, 'z'), 30 * testing::kDay);
+  }
+  testing::make_old_file(folder.file(L"new"), "n", testing::kMinute);
+  scan_by_button();
+  app->command(ID_SECONDARY_BUTTON);  // refused in the dialog
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, L"Confirm cleanup");
+  EXPECT_EQ(shown[0].text.substr(0, shown[0].text.find(L"\r\n")), L"12 files - 3.4 MB");
+  EXPECT_FALSE(app->busy);
+  EXPECT_TRUE(testing::file_exists(folder.file(L"g0")));
+
+  // Ticking the tool row is undone at once; unticking the scanned area spoils the scan.
+  ListView_SetCheckState(app->page_list, 1, TRUE);
+  EXPECT_TRUE(app->scan_usable);
+  ListView_SetCheckState(app->page_list, 0, FALSE);
+  EXPECT_FALSE(app->scan_usable);
+  app->command(ID_SECONDARY_BUTTON);
+  app->command(ID_TERTIARY_BUTTON);
+  EXPECT_EQ(shown.size(), 1u);
+  app->command(ID_PRIMARY_BUTTON);
+  EXPECT_FALSE(app->busy);
+  EXPECT_EQ(app->status_text, L"Select at least one file area to scan.");
+
+  ListView_SetCheckState(app->page_list, 0, TRUE);
+  scan_by_button();
+  answer = 0;  // "Delete files", then "Close" on the result
+  app->command(ID_SECONDARY_BUTTON);
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[2].title, L"Operation result");
+  EXPECT_EQ(shown[2].text.find(L"Completed - 12 processed, 0 skipped"), 0u);
+  EXPECT_FALSE(testing::file_exists(folder.file(L"g0")));
+  EXPECT_TRUE(testing::file_exists(folder.file(L"new")));
+  EXPECT_FALSE(app->scan_usable);
+  EXPECT_TRUE(app->scan_result.items.empty());
 }
 
 TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeSpoilsTheScan) {

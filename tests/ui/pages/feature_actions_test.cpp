@@ -39,6 +39,32 @@ const Feature& catalogue_feature(const std::string& id) {
   throw std::runtime_error("no feature " + id);
 }
 
+TEST(DriveVisibility, MaskOfTheChosenDriveOnly) {
+  struct Case {
+    ValueState current;
+    const wchar_t* path;
+    wchar_t letter;
+    bool hidden;
+    std::uint32_t mask;
+  };
+  const Case cases[] = {
+      {ValueState{}, L"D:\\data", L'D', false, 8},
+      {make_dword_value(0x0C), L"D:\\", L'D', true, 4},
+      {make_dword_value(0x0C), L"e:\\data", L'E', false, 0x1C},
+      {make_dword_value(8), L"D:\\x", L'D', true, 0},
+  };
+  for (const Case& c : cases) {
+    const auto toggle = toggle_drive_visibility(c.current, c.path);
+    ASSERT_TRUE(toggle.has_value()) << wide_to_utf8(c.path);
+    EXPECT_EQ(toggle->letter, c.letter);
+    EXPECT_EQ(toggle->currently_hidden, c.hidden);
+    EXPECT_EQ(toggle->new_mask, c.mask);
+  }
+  EXPECT_FALSE(toggle_drive_visibility(ValueState{}, L"\\\\server\\share").has_value());
+  EXPECT_FALSE(toggle_drive_visibility(ValueState{}, L"").has_value());
+  EXPECT_THROW(toggle_drive_visibility(binary_value(), L"D:\\"), std::runtime_error);
+}
+
 TEST(DriveVisibility, OnlyALocalDriveLetterAndA4ByteValue) {
   const auto toggle = toggle_drive_visibility(make_dword_value(0x0C), L"e:\\data");
   ASSERT_TRUE(toggle.has_value());
@@ -114,6 +140,17 @@ TEST(FeatureAction, TicksAreKeptWhenTheSingleApplyFails) {
   DialogScript dialogs([](const ShownDialog&) -> int { throw std::runtime_error("dialog failed"); });
   EXPECT_THROW(app->feature_action(catalogue_feature("animations")), std::runtime_error);
   EXPECT_EQ(app->checked_features, std::set<std::string>{"menu-delay"});
+}
+
+TEST(FeatureAction, UltimateNeedsElevation) {
+  WindowApp app(testing::window_test_options());
+  ASSERT_TRUE(app.created());
+  app->system_info.elevated = false;
+  DialogScript dialogs([](const ShownDialog&) { return 0; });
+  app->feature_action(catalogue_feature("ultimate"));
+  EXPECT_FALSE(app->busy);
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text, L"Run Corvane as administrator to change the power plan.");
 }
 
 TEST(BackupsPage, RowsFromReadableDocumentsAndRestoreEndToEnd) {

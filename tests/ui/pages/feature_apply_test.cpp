@@ -1,4 +1,4 @@
-// ctest-resource-lock: data_folder catalogue_values
+// ctest-resource-lock: data_folder reports_folder catalogue_values
 // Feature pages against the real registry: status texts, the search, and applying behind a backup.
 
 #include "engines/feature.h"
@@ -106,6 +106,26 @@ TEST(FeatureStatus, TextsOfRegistryAndChoiceFeaturesAndTheCache) {
   EXPECT_EQ(app->feature_status_text(future), L"Unavailable on this build");
 }
 
+TEST(FeatureSearch, FiltersCaseInsensitivelyAcrossTheColumnsAndNothingLeavesAnEmptyList) {
+  WindowApp app(testing::window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_PRIVACY);
+  const std::size_t all_rows = app->row_map.size();
+  ASSERT_GT(all_rows, 3u);
+  SetWindowTextW(app->search_edit, L"ADMINISTRATOR");
+  ASSERT_GT(app->row_map.size(), 0u);
+  ASSERT_LT(app->row_map.size(), all_rows);
+  for (int model : app->row_map) EXPECT_TRUE(app->shown_features[static_cast<std::size_t>(model)]->needs_admin);
+
+  SetWindowTextW(app->search_edit, L"no such feature anywhere");
+  EXPECT_TRUE(app->row_map.empty());
+  EXPECT_EQ(ListView_GetItemCount(app->page_list), 0);
+  EXPECT_EQ(ListView_GetNextItem(app->page_list, -1, LVNI_SELECTED), -1);
+  EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(app->page_list)), 4);
+
+  EXPECT_EQ(lower_case(L"ĐÃ ÁP DỤNG"), L"đã áp dụng");
+}
+
 TEST(FeatureApply, RefusalsComeInOrderAndWriteNothing) {
   ClearedValue advertising("advertising");
   WindowApp app(testing::window_test_options());
@@ -179,6 +199,55 @@ TEST(FeatureApply, BatchLabelReviewTextAndAValueChangedDuringReview) {
   const nlohmann::json backup = read_json_file(list_backups().front());
   EXPECT_EQ(backup.at("label"), "Settings batch");
   EXPECT_EQ(backup.at("state"), "applied");
+}
+
+TEST(FeatureApply, ChoiceFeatureReviewAndSingleTitleLabel) {
+  ClearedValue task_view("task-view");
+  WindowApp app(testing::window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_CUSTOMIZATION);
+  const int row = row_of(*app, "task-view");
+  ASSERT_GE(row, 0);
+  select_row(*app, row);
+  ASSERT_NE(GetWindowLongPtrW(app->value_combo, GWL_STYLE) & WS_VISIBLE, 0);
+  SendMessageW(app->value_combo, CB_SETCURSEL, 1, 0);
+  app->on_value_selected();
+  EXPECT_EQ(app->chosen_values.at("task-view"), 1);
+
+  DialogScript dialogs([](const ShownDialog&) { return 0; });
+  app->command(ID_PRIMARY_BUTTON);
+  ASSERT_TRUE(wait_idle(*app));
+  const Feature& feature = catalogue_feature("task-view");
+  ASSERT_FALSE(dialogs.shown().empty());
+  EXPECT_EQ(dialogs.shown()[0].text,
+            L"Corvane saves the original values and a .reg file before applying changes.\r\n\r\n- " + feature.title_en +
+                L"\r\n" + feature.description_en + L"\r\nHKEY_CURRENT_USER\\" + feature.changes.front().key +
+                L"\r\nShowTaskViewButton: (absent) \u2192 1\r\n"
+                L"Sign-out or restart required; Corvane will not restart automatically.\r\n");
+  EXPECT_EQ(task_view.read(), make_dword_value(1));
+  EXPECT_EQ(read_json_file(list_backups().front()).at("label"), wide_to_utf8(feature.title_en));
+  app->status_text_cache.clear();
+  EXPECT_EQ(app->feature_status_text(feature), L"Show");
+}
+
+TEST(Commands, OnlyStopIsTakenWhileAJobRuns) {
+  WindowApp app(testing::window_test_options());
+  ASSERT_TRUE(app.created());
+  const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  app->start_work([release] {
+    WaitForSingleObject(release, 10000);
+    return std::make_unique<Work>();
+  });
+  app->command(CMD_PAGE_BASE + PAGE_PRIVACY);
+  app->command(CMD_PAGE_OPTIONS);
+  EXPECT_EQ(app->page, PAGE_OVERVIEW);
+  app->command(ID_STOP_BUTTON);
+  EXPECT_EQ(app->cancel.load(), 1);
+  EXPECT_EQ(app->status_text, L"Stopping...");
+  EXPECT_EQ(window_text(app->stop_button), L"Stopping...");
+  SetEvent(release);
+  EXPECT_TRUE(wait_idle(*app));
+  CloseHandle(release);
 }
 
 }  // namespace

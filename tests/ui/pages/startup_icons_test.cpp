@@ -1,8 +1,14 @@
+// ctest-resource-lock: run_keys
 #include "ui/app.h"
 
+#include "engines/com_ptr.h"
 #include "services/text.h"
+#include "support/scratch.h"
+#include "support/startup_scratch.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <tuple>
 
@@ -15,11 +21,33 @@ StartupEntry entry_of(StartupKind kind, const std::wstring& target) {
   return entry;
 }
 
+bool icon_alive(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return false;
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return true;
+}
+
+// Saves a shortcut to target, with an icon location when icon is not empty.
+void make_shortcut(const std::wstring& path, const std::wstring& target, const std::wstring& icon, int index) {
+  ComPtr<IShellLinkW> link;
+  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                         reinterpret_cast<void**>(link.put()))));
+  link->SetPath(target.c_str());
+  if (!icon.empty()) link->SetIconLocation(icon.c_str(), index);
+  ComPtr<IPersistFile> file;
+  ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
+  ASSERT_TRUE(SUCCEEDED(file->Save(path.c_str(), TRUE)));
+}
+
 TEST(StartupIconSource, CommandLinesLeadToTheProgramOnAFixedDrive) {
+  const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
   struct Case { StartupKind kind; std::wstring target, path; } cases[] = {
       {STARTUP_KIND_RUN, L" \t\"C:\\Tools\\My App\\app.exe\" --tray \"x.exe\"", L"C:\\Tools\\My App\\app.exe"},
       {STARTUP_KIND_RUN, L"C:\\Tools\\UPDATER.EXE /silent /log=c:\\x.exe", L"C:\\Tools\\UPDATER.EXE"},
       {STARTUP_KIND_RUN, L"%ProgramFiles%\\Vendor\\agent.exe -q", expand_environment(L"%ProgramFiles%\\Vendor\\agent.exe")},
+      {STARTUP_KIND_RUN, L"%SystemRoot%\\system32\\notepad.exe", notepad},
       {STARTUP_KIND_RUN, L"wscript.vbs //B C:\\scripts\\start.vbs", L""},
       {STARTUP_KIND_RUN, L"\\\\server\\share\\tool.exe", L""},
       {STARTUP_KIND_RUN, L"tool.exe /min", L""},
@@ -34,6 +62,69 @@ TEST(StartupIconSource, CommandLinesLeadToTheProgramOnAFixedDrive) {
     EXPECT_EQ(source.path, c.path) << std::string(c.target.begin(), c.target.end());
     EXPECT_EQ(source.index, 0);
   }
+}
+
+TEST(StartupIconSource, ShortcutsGiveTheirIconLocationOrTheirTarget) {
+  const ComScope com(COINIT_APARTMENTTHREADED);
+  testing::ScratchFolder folder;
+  const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
+  const std::wstring shell32 = expand_environment(L"%SystemRoot%\\system32\\shell32.dll");
+  make_shortcut(folder.file(L"icon.lnk"), notepad, shell32, 3);
+  make_shortcut(folder.file(L"plain.lnk"), notepad, L"", 0);
+  make_shortcut(folder.file(L"variable.lnk"), notepad, L"%SystemRoot%\\system32\\shell32.dll", 4);
+
+  StartupIconSource source = startup_icon_source(entry_of(STARTUP_KIND_FOLDER, folder.file(L"icon.lnk")));
+  EXPECT_EQ(lstrcmpiW(source.path.c_str(), shell32.c_str()), 0) << source.path.size();
+  EXPECT_EQ(source.index, 3);
+  source = startup_icon_source(entry_of(STARTUP_KIND_FOLDER, folder.file(L"plain.lnk")));
+  EXPECT_EQ(lstrcmpiW(source.path.c_str(), notepad.c_str()), 0);
+  EXPECT_EQ(source.index, 0);
+  // The shortcut's text is not expanded again: it fails the drive test.
+  EXPECT_EQ(startup_icon_source(entry_of(STARTUP_KIND_FOLDER, folder.file(L"variable.lnk"))).path, L"");
+  // Only ".lnk" in this letter case is read as a shortcut.
+  testing::write_file_bytes(folder.file(L"copy.LNK"), testing::read_file_bytes(folder.file(L"icon.lnk")));
+  EXPECT_EQ(startup_icon_source(entry_of(STARTUP_KIND_FOLDER, folder.file(L"copy.LNK"))).path,
+            folder.file(L"copy.LNK"));
+}
+
+TEST(StartupIcons, OneProgramIsExtractedOnceAndItsIconDestroyedOnce) {
+  testing::StartupScratch scratch;
+  const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
+  scratch.put_value(0, run_key(false), scratch.name(L"a"), make_string_value(L"\"" + notepad + L"\" /a"));
+  scratch.put_value(0, run_key(false), scratch.name(L"b"), make_string_value(notepad));
+  scratch.put_value(0, run_key(false), scratch.name(L"c"), make_string_value(L"\\\\server\\share\\c.exe"));
+  Work work;
+  for (const StartupEntry& entry : list_startup_entries(nullptr)) {
+    if (entry.name.rfind(scratch.prefix(), 0) == 0) work.startup_entries.push_back(entry);
+  }
+  ASSERT_EQ(work.startup_entries.size(), 3u);
+  CancelFlag stop{0};
+  App::load_startup_icons(work, stop);
+
+  ASSERT_EQ(work.startup_icons.size(), 3u);
+  SharedIcon a = work.startup_icons.at(startup_entry_key(work.startup_entries[0]));
+  const SharedIcon c = work.startup_icons.at(startup_entry_key(work.startup_entries[2]));
+  EXPECT_EQ(a, work.startup_icons.at(startup_entry_key(work.startup_entries[1])));
+  EXPECT_NE(a.get(), c.get());
+  ASSERT_NE(c.get(), nullptr);
+  // The generic icon is a copy of its own, never the shared system icon.
+  EXPECT_NE(c.get(), LoadIconW(nullptr, IDI_APPLICATION));
+  EXPECT_EQ(a.use_count(), 3);  // the two map entries and this copy: the run's cache is gone
+
+  const HICON raw = a.get();
+  work.startup_icons.clear();
+  EXPECT_TRUE(icon_alive(raw));
+  a.reset();  // the last holder
+  EXPECT_FALSE(icon_alive(raw));
+}
+
+TEST(StartupIcons, AStoppedPassLeavesTheRestWithoutIcons) {
+  Work work;
+  work.startup_entries = {entry_of(STARTUP_KIND_RUN, L"C:\\a.exe"), entry_of(STARTUP_KIND_RUN, L"C:\\b.exe")};
+  work.startup_entries[1].name = L"b";
+  CancelFlag stop{1};
+  App::load_startup_icons(work, stop);
+  EXPECT_TRUE(work.startup_icons.empty());
 }
 
 }  // namespace

@@ -64,6 +64,22 @@ class StartupPage : public ::testing::Test {
   WindowApp app{testing::window_test_options()};
 };
 
+TEST_F(StartupPage, TogglingTwiceLeavesNothingPending) {
+  const std::wstring name = put_run(L"twice");
+  app->command(ID_TERTIARY_BUTTON);
+  settle();
+  EXPECT_NE(app->status_text.find(L" entries loaded"), std::wstring::npos);
+  select(name);
+  app->toggle_selected_startup();
+  EXPECT_EQ(app->status_text, L"1 unsaved changes - Choose Save configuration to apply");
+  EXPECT_TRUE(IsWindowEnabled(app->primary_button));
+  EXPECT_EQ(app->startup_status_text(app->startup_entries[static_cast<std::size_t>(index_of(name))]), L"Disabled");
+  app->toggle_selected_startup();
+  EXPECT_EQ(app->status_text, L"No unsaved changes");
+  EXPECT_FALSE(IsWindowEnabled(app->primary_button));
+  EXPECT_TRUE(app->pending_startup_changes.empty());
+}
+
 TEST_F(StartupPage, ASaveReportsEachFailureAndKeepsOnlyTheFailedChangePending) {
   const std::wstring first = put_run(L"a1");
   const std::wstring second = put_run(L"a2");
@@ -89,6 +105,23 @@ TEST_F(StartupPage, ASaveReportsEachFailureAndKeepsOnlyTheFailedChangePending) {
   ASSERT_EQ(app->startup_entries.back().name, second);
   EXPECT_TRUE(app->startup_pending(app->startup_entries.back()));
   EXPECT_FALSE(app->startup_entries[static_cast<std::size_t>(index_of(first))].enabled);
+}
+
+TEST_F(StartupPage, RemovalKeepsThePendingChange) {
+  const std::wstring name = put_run(L"gone");
+  app->refresh();
+  settle();
+  select(name);
+  app->toggle_selected_startup();
+  app->command(ID_SECONDARY_BUTTON);  // confirmed, then the result is closed
+  settle();
+  ASSERT_EQ(dialog_texts.size(), 2u);
+  EXPECT_EQ(dialog_texts[0].find(name + L"\r\nC:\\gone.exe\r\n\r\nThis affects the next sign-in"), 0u);
+  EXPECT_EQ(dialog_texts[1].find(L"Completed"), 0u);
+  EXPECT_FALSE(in_run_key(name));
+  EXPECT_EQ(app->pending_startup_changes.size(), 1u);
+  ASSERT_GE(index_of(name), 0);
+  EXPECT_TRUE(app->startup_pending(app->startup_entries[static_cast<std::size_t>(index_of(name))]));
 }
 
 TEST_F(StartupPage, RemovalKeepsThePendingChangeUntilItIsToggledBack) {
@@ -127,14 +160,17 @@ TEST(StartupSaveJob, AThrownTextThatIsNotUtf8IsReportedWithTheOthersResults) {
     entry.name = name;
     changes[name] = PendingStartupChange{entry, false};
   }
+  std::vector<std::uint64_t> steps;
+  const ProgressFn progress = [&](std::uint64_t done, std::uint64_t, const std::wstring&) { steps.push_back(done); };
   CancelFlag cancel{0};
-  const std::unique_ptr<Work> work = save_startup_changes(changes, &cancel, {}, changer);
+  const std::unique_ptr<Work> work = save_startup_changes(changes, &cancel, progress, changer);
   EXPECT_EQ(work->kind, WORK_STARTUP_SAVE);
   EXPECT_FALSE(work->outcome.ok);
   EXPECT_EQ(work->outcome.affected, 2u);
   EXPECT_EQ(work->outcome.skipped, 1u);
   EXPECT_EQ(work->outcome.message, L"bad: Zugriff verweigert \uFFFD\uFFFD\r\n");
   EXPECT_EQ(work->saved_startup_keys, (std::vector<std::wstring>{L"a", L"c"}));
+  EXPECT_EQ(steps, (std::vector<std::uint64_t>{0, 1, 2, 3}));
 
   cancel = 1;  // a stopped save changes nothing more and adds no text
   const std::unique_ptr<Work> stopped = save_startup_changes(changes, &cancel, {}, changer);
