@@ -19,6 +19,10 @@ HKEY hive_root(std::uint32_t hive);
 // view32 selects the 32-bit view; Corvane always passes false (64-bit view).
 ValueState read_registry_value(const RegistryValue& target, bool view32 = false);
 
+// The value `name` of an open key (opened with KEY_QUERY_VALUE). Absent when the value, or the
+// key itself since it was opened, is gone; throws like read_registry_value otherwise.
+ValueState query_registry_value(HKEY key, const std::wstring& name);
+
 // Sets or deletes target's value, then reads it back; throws on failure or a differing read-back.
 void write_registry_value(const RegistryValue& target);
 
