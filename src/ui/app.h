@@ -375,6 +375,8 @@ class App {
   std::wstring list_tip_text(int row) const;
   void hide_list_tip();
   bool is_info_page() const { return page >= PAGE_OPTIONS; }
+  // The Windows customization page's feature list, where the value box stands in for button 203.
+  bool value_box_page() const { return page == PAGE_CUSTOMIZATION && !review_view; }
   void paint_info_page(HDC dc, const RECT& client);
   void create_info_controls();
   HWND create_combo(int id);

@@ -175,6 +175,9 @@ void App::populate_page() {
 
   const int list_show = list_page ? SW_SHOW : SW_HIDE;
   for (HWND control : {search_edit, page_list, primary_button, secondary_button, tertiary_button}) {
+    // Button 203 shares its place with the value box of the Windows customization page:
+    // update_action_buttons below shows one of the two there.
+    if (control == tertiary_button && value_box_page()) continue;
     ShowWindow(control, list_show);
   }
   show_info_controls();
