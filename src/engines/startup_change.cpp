@@ -50,7 +50,7 @@ RegistryValue run_value_at(const StartupEntry& entry, const std::wstring& key) {
 }
 
 Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
-  const ValueState current = read_registry_value(run_value_at(entry, entry.key_path), false);
+  const ValueState current = read_registry_value(run_value_at(entry, entry.key_path));
   if (!current.exists) throw std::runtime_error("Startup entry no longer exists");
   if (describe_value(current) != entry.target) throw std::runtime_error("Startup entry changed; refresh first");
 
@@ -62,7 +62,7 @@ Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
       if (changes.empty()) return already_in_requested_state();
       return apply_registry_changes(changes, transaction_label(entry), backups_folder());
     }
-    if (read_registry_value(run_value_at(entry, destination), false).exists) {
+    if (read_registry_value(run_value_at(entry, destination)).exists) {
       throw std::runtime_error("A startup entry with this name already exists in the destination");
     }
     RegistryValue moved = run_value_at(entry, destination);
@@ -221,7 +221,7 @@ std::vector<RegistryValue> plan_startup_approval_enable(const StartupEntry& entr
   }
   std::vector<RegistryValue> plan;
   for (const RegistryValue& approval : entry.approvals) {
-    if (read_registry_value(approval, false) != approval.value) {
+    if (read_registry_value(approval) != approval.value) {
       throw std::runtime_error("Windows startup approval changed; refresh first.");
     }
     if (startup_approved_state(approval.value) == 0) {

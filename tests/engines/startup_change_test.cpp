@@ -31,7 +31,7 @@ const std::wstring kApprovedFolder =
 ValueState disabled_bytes() { return approval_value({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
 
 ValueState value_at(std::uint32_t hive, const std::wstring& key, const std::wstring& name) {
-  return read_registry_value({hive, key, name, {}}, false);
+  return read_registry_value({hive, key, name, {}});
 }
 
 std::wstring startup_path(const std::wstring& name) { return (fs::path(known_folder_path(FOLDERID_Startup)) / name).wstring(); }
