@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace corvane {
 namespace {
@@ -87,7 +88,6 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, con
       return false;
     }
     if (!plan.empty()) {
-      outcome = Outcome{};
       outcome.ok = false;
       outcome.message =
           L"This retained shortcut is also disabled by Windows. Restore its folder backup first, then enable the "
@@ -210,7 +210,12 @@ void change_task(const StartupEntry& entry, bool enable, bool remove, const std:
 void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
   const DWORD error = pin_folder_chain(folder, pins, create_missing);
   if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error("Startup journal path is a link");
-  if (error != ERROR_SUCCESS) throw_windows_error(error);
+  if (error == ERROR_SUCCESS) return;
+  if (create_missing) {
+    throw fs::filesystem_error("create_directories", fs::path(folder),
+                               std::error_code(static_cast<int>(error), std::system_category()));
+  }
+  throw_windows_error(error);
 }
 
 std::wstring startup_files_folder() { return (fs::path(backups_folder()) / L"StartupFiles").wstring(); }
