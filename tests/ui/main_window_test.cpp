@@ -57,5 +57,28 @@ TEST(MainWindow, GuardedExceptionsReachTheStatusLineAndIdleCloseQuits) {
   EXPECT_EQ(message.wParam, 0u);
 }
 
+TEST(MainWindow, ListColumnsAreLaidOutAtTheRenderersDpi) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  // Wine keeps one system DPI; other DPIs reach the layout through the renderer.
+  for (const UINT dpi : {96u, 144u}) {
+    app->renderer.set_theme(false, dpi);
+    for (const int page : {PAGE_PRIVACY, PAGE_STARTUP}) {
+      app->show_page(page);
+      app->layout();
+      RECT list{};
+      GetWindowRect(app->page_list, &list);
+      const int rest = (list.right - list.left) - GetSystemMetricsForDpi(SM_CXVSCROLL, dpi) - MulDiv(4, dpi, 96) -
+                       MulDiv(96, dpi, 96);
+      const int column[4] = {ListView_GetColumnWidth(app->page_list, 0), ListView_GetColumnWidth(app->page_list, 1),
+                             ListView_GetColumnWidth(app->page_list, 2), ListView_GetColumnWidth(app->page_list, 3)};
+      EXPECT_EQ(column[1], dpi == 144 ? 144 : 96) << dpi;
+      EXPECT_EQ(column[0], rest * (page == PAGE_STARTUP ? 42 : 48) / 100) << dpi;
+      EXPECT_EQ(column[2], rest * (page == PAGE_STARTUP ? 32 : 27) / 100) << dpi;
+      EXPECT_EQ(column[0] + column[2] + column[3], rest) << dpi;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvane
