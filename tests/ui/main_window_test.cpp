@@ -80,5 +80,38 @@ TEST(MainWindow, ListColumnsAreLaidOutAtTheRenderersDpi) {
   }
 }
 
+TEST(MainWindow, WithoutABufferForTheNewSizeThePaintGoesStraightToTheScreen) {
+  WindowApp app(window_test_options(), true);
+  ASSERT_TRUE(app.created());
+  UpdateWindow(app->main_window);
+  const int old_width = app->back_width;
+  ASSERT_GT(old_width, 0);
+  const BufferBitmapMaker real = create_buffer_bitmap;
+  create_buffer_bitmap = [](HDC, int, int) -> HBITMAP { return nullptr; };
+  SetWindowPos(app->main_window, nullptr, 0, 0, old_width + 300, app->back_height + 40,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client{};
+  GetClientRect(app->main_window, &client);
+  ASSERT_GT(client.right, old_width);
+  // Marked, then painted afresh: the part beyond the old buffer must show the page too.
+  const HDC screen = GetDC(app->main_window);
+  const HBRUSH mark = CreateSolidBrush(0xFF00FF);
+  FillRect(screen, &client, mark);
+  DeleteObject(mark);
+  RedrawWindow(app->main_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  create_buffer_bitmap = real;
+  const COLORREF window_colour = app->renderer.colors[kColorWindow];
+  const int y = app->renderer.scale(12);  // above the page title
+  EXPECT_EQ(GetPixel(screen, old_width + 20, y), window_colour);
+  EXPECT_EQ(GetPixel(screen, client.right - 40, y), window_colour);
+  EXPECT_EQ(GetPixel(screen, app->renderer.scale(400), y), window_colour);
+  ReleaseDC(app->main_window, screen);
+  EXPECT_EQ(app->back_width, old_width);
+
+  // Once a bitmap can be had again, the buffer grows.
+  RedrawWindow(app->main_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_GE(app->back_width, client.right);
+}
+
 }  // namespace
 }  // namespace corvane
