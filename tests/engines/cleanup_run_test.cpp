@@ -125,33 +125,5 @@ TEST(ExecuteCleanup, FirstReportWriteFailingDeletesNothing) {
   EXPECT_TRUE(file_exists(root.file(L"a.tmp")));
 }
 
-TEST(ExecuteCleanup, AReportThatCannotBeBuiltIsAnErrorBeforeAnythingIsWritten) {
-  ScratchFolder root;
-  make_old_file(root.file(L"a.tmp"), "x", 10 * kDay);
-  const CleanupArea temp = scratch_area("temp", root.path());
-  ScanResult result = scan({temp});
-  ASSERT_EQ(result.items.size(), 1u);
-  CleanupItem forged = result.items[0];
-  forged.path = root.file(std::wstring(L"b") + wchar_t(0xD800) + L".tmp");
-  result.items.push_back(forged);
-  const std::string log_before = read_file_bytes(reports_folder() + L"\\activity.jsonl");
-  std::error_code ignored;
-  std::size_t reports_before = 0;
-  for (const auto& entry : fs::directory_iterator(reports_folder(), ignored)) reports_before += entry.is_regular_file();
-
-  CancelFlag cancel{0};
-  try {
-    (void)execute_cleanup(result, {temp}, &cancel, {});
-    ADD_FAILURE() << "a report without the item's path was accepted";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Invalid UTF-16");
-  }
-  EXPECT_TRUE(file_exists(root.file(L"a.tmp")));
-  std::size_t reports_after = 0;
-  for (const auto& entry : fs::directory_iterator(reports_folder(), ignored)) reports_after += entry.is_regular_file();
-  EXPECT_EQ(reports_after, reports_before) << "a report was written";
-  EXPECT_EQ(read_file_bytes(reports_folder() + L"\\activity.jsonl"), log_before);
-}
-
 }  // namespace
 }  // namespace corvane

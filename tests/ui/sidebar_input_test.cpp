@@ -107,11 +107,11 @@ TEST(SidebarMouse, ThePointerLightsAndDragsTheThumb) {
   MapWindowPoints(HWND_DESKTOP, app->sidebar, reinterpret_cast<POINT*>(&first), 2);
   EXPECT_EQ(first.top, -maximum);
 
-  // Back on the strip it lights; off the strip it is dark again, without the hand.
+  // Off the strip, left of the buttons: dark, without the hand.
   send_mouse(0, thumb_middle);
   EXPECT_TRUE(pump_until([&] { return app->thumb_hot; }));
   g_sidebar_cursor = nullptr;
-  send_mouse(0, on_sidebar(app->renderer.scale(5), thumb / 2));  // left of the buttons
+  send_mouse(0, on_sidebar(app->renderer.scale(5), thumb / 2));
   EXPECT_TRUE(pump_until([&] { return g_sidebar_cursor != nullptr; }));
   EXPECT_FALSE(app->thumb_hot);
   EXPECT_NE(g_sidebar_cursor, LoadCursorW(nullptr, IDC_HAND));

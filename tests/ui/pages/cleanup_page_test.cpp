@@ -132,6 +132,7 @@ TEST_F(CleanupPage, ARunThatFailsBeforeItsReportKeepsTheScan) {
   EXPECT_TRUE(app->scan_usable) << "the untouched scan was thrown away";
   EXPECT_EQ(app->scan_result.items.size(), 2u);
   EXPECT_TRUE(testing::file_exists(folder.file(L"a.tmp")));
+  EXPECT_EQ(reports(), before) << "a report was written";
 }
 
 }  // namespace
