@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace corvane {
 namespace {
@@ -50,7 +51,7 @@ RegistryValue run_value_at(const StartupEntry& entry, const std::wstring& key) {
 }
 
 Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
-  const ValueState current = read_registry_value(run_value_at(entry, entry.key_path), false);
+  const ValueState current = read_registry_value(run_value_at(entry, entry.key_path));
   if (!current.exists) throw std::runtime_error("Startup entry no longer exists");
   if (describe_value(current) != entry.target) throw std::runtime_error("Startup entry changed; refresh first");
 
@@ -62,7 +63,7 @@ Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
       if (changes.empty()) return already_in_requested_state();
       return apply_registry_changes(changes, transaction_label(entry), backups_folder());
     }
-    if (read_registry_value(run_value_at(entry, destination), false).exists) {
+    if (read_registry_value(run_value_at(entry, destination)).exists) {
       throw std::runtime_error("A startup entry with this name already exists in the destination");
     }
     RegistryValue moved = run_value_at(entry, destination);
@@ -87,7 +88,6 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, con
       return false;
     }
     if (!plan.empty()) {
-      outcome = Outcome{};
       outcome.ok = false;
       outcome.message =
           L"This retained shortcut is also disabled by Windows. Restore its folder backup first, then enable the "
@@ -210,7 +210,12 @@ void change_task(const StartupEntry& entry, bool enable, bool remove, const std:
 void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
   const DWORD error = pin_folder_chain(folder, pins, create_missing);
   if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error("Startup journal path is a link");
-  if (error != ERROR_SUCCESS) throw_windows_error(error);
+  if (error == ERROR_SUCCESS) return;
+  if (create_missing) {
+    throw fs::filesystem_error("create_directories", fs::path(folder),
+                               std::error_code(static_cast<int>(error), std::system_category()));
+  }
+  throw_windows_error(error);
 }
 
 std::wstring startup_files_folder() { return (fs::path(backups_folder()) / L"StartupFiles").wstring(); }
@@ -221,7 +226,7 @@ std::vector<RegistryValue> plan_startup_approval_enable(const StartupEntry& entr
   }
   std::vector<RegistryValue> plan;
   for (const RegistryValue& approval : entry.approvals) {
-    if (read_registry_value(approval, false) != approval.value) {
+    if (read_registry_value(approval) != approval.value) {
       throw std::runtime_error("Windows startup approval changed; refresh first.");
     }
     if (startup_approved_state(approval.value) == 0) {

@@ -17,7 +17,8 @@ std::wstring startup_files_folder();
 
 // Pins folder, from below the drive root down, for a move into or out of it, making missing
 // folders when asked. Throws "Startup journal path is a link" for a link or junction anywhere on
-// the way, else the Windows text.
+// the way; else, when asked to make folders, the filesystem error "create_directories", and
+// otherwise the Windows text.
 void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing);
 
 // Enables, disables (enable false) or removes (remove true) a listed entry after re-checking

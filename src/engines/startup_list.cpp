@@ -47,7 +47,7 @@ std::vector<std::wstring> run_value_names(HKEY root, const std::wstring& key_pat
 void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries, const CancelFlag* cancel) {
   const std::wstring key_path = source.disabled ? disabled_run_key(source.view32) : run_key(source.view32);
   for (const std::wstring& name : run_value_names(hive_root(source.hive), key_path, cancel)) {
-    const ValueState value = read_registry_value({source.hive, key_path, name, {}}, false);
+    const ValueState value = read_registry_value({source.hive, key_path, name, {}});
     if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // also a value gone meanwhile
     StartupEntry entry;
     entry.name = name;
@@ -132,7 +132,7 @@ void attach_startup_approval(StartupEntry& entry) {
   if (entry.hive == static_cast<std::int32_t>(kHiveLocalMachine)) hives.push_back(kHiveLocalMachine);
   for (const std::uint32_t hive : hives) {
     RegistryValue approval{hive, key, entry.name, {}};
-    approval.value = read_registry_value(approval, false);
+    approval.value = read_registry_value(approval);
     const int state = startup_approved_state(approval.value);
     if (state != 1) entry.enabled = false;
     if (state < 0) entry.approval_known = false;

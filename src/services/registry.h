@@ -16,8 +16,7 @@ namespace corvane {
 HKEY hive_root(std::uint32_t hive);
 
 // The value named by target (its value field is ignored). Absent is {false, 0, {}}.
-// view32 selects the 32-bit view; Corvane always passes false (64-bit view).
-ValueState read_registry_value(const RegistryValue& target, bool view32 = false);
+ValueState read_registry_value(const RegistryValue& target);
 
 // Sets or deletes target's value, then reads it back; throws on failure or a differing read-back.
 void write_registry_value(const RegistryValue& target);

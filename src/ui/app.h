@@ -18,6 +18,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -192,9 +193,18 @@ bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64
 using WorkerStarter = std::thread (*)(std::function<void()> body);
 extern WorkerStarter start_worker_thread;
 
+// How the main window makes its back-buffer bitmap (replaceable, so a failure can be tested).
+using BufferBitmapMaker = HBITMAP (*)(HDC dc, int width, int height);
+extern BufferBitmapMaker create_buffer_bitmap;
+
 // A top-down 32-bit copy of the window's pixels with the top byte cleared: the whole window, or
 // its client area from x = content_left to the right edge and from the top to
 // content_bottom_margin above the bottom. nullopt when no copy could be made.
+// The four window sizes of one frame of the render test: the base size of frame (0, 1, ...)
+// between smallest and largest, then the width offsets 0, +13, -7, 0 clamped to that range;
+// the steps (71 and 43 per frame) and the offsets are 96-dpi pixels scaled to dpi.
+std::array<SIZE, 4> render_test_frame_sizes(int frame, SIZE smallest, SIZE largest, UINT dpi);
+
 std::optional<std::vector<std::uint32_t>> capture_window_pixels(HWND window, bool whole_window, int content_left = 0,
                                                                 int content_bottom_margin = 0);
 

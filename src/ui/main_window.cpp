@@ -394,13 +394,13 @@ void App::layout() {
 
   const HWND header = ListView_GetHeader(page_list);
   if (header != nullptr && Header_GetItemCount(header) == 4) {
-    const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + 4);
-    const int rest = avail - 96;
+    const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + s(4));
+    const int rest = avail - s(96);
     ListView_SetColumnWidth(page_list, 0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
     ListView_SetColumnWidth(page_list, 2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
     ListView_SetColumnWidth(page_list, 3,
                             rest - ListView_GetColumnWidth(page_list, 0) - ListView_GetColumnWidth(page_list, 2));
-    ListView_SetColumnWidth(page_list, 1, 96);
+    ListView_SetColumnWidth(page_list, 1, s(96));
   }
   if (busy) layout_progress_panel();
 }

@@ -33,7 +33,7 @@ ValueState enabled_bytes() { return approval_value({2, 0, 0, 0, 0, 0, 0, 0, 0, 0
 ValueState disabled_bytes() { return approval_value({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
 
 ValueState value_at(std::uint32_t hive, const std::wstring& key, const std::wstring& name) {
-  return read_registry_value({hive, key, name, {}}, false);
+  return read_registry_value({hive, key, name, {}});
 }
 
 std::wstring startup_path(const std::wstring& name) { return (fs::path(known_folder_path(FOLDERID_Startup)) / name).wstring(); }
@@ -274,6 +274,10 @@ TEST_F(StartupChange, StartupFileRefusals) {
             L"Windows startup entry.");
   EXPECT_TRUE(fs::exists(parked_path(retained)));
   EXPECT_FALSE(fs::exists(startup_path(retained)));
+  // The journal's path is known from the start and reported, though nothing was written.
+  EXPECT_EQ(fs::path(refused.record_path).parent_path(), fs::path(backups_folder()));
+  EXPECT_TRUE(refused.record_path.ends_with(L"-startup.json")) << wide_to_utf8(refused.record_path);
+  EXPECT_FALSE(fs::exists(refused.record_path));
 
   EXPECT_EQ(change_startup_entry(listed(retained), false, false).message, L"Destination already exists");
 
@@ -373,6 +377,29 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
   EXPECT_TRUE(fs::exists(entry.key_path));
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_FALSE(fs::exists(outcome.record_path)) << "no journal for a move that never happened";
+}
+
+TEST(StartupFolderPin, AFolderThatCannotBeMadeIsAFilesystemError) {
+  testing::StartupScratch scratch;
+  fs::create_directories(app_data_folder());
+  std::error_code absent;
+  fs::remove(disabled_startup_folder(), absent);  // only when empty
+  if (fs::exists(disabled_startup_folder())) GTEST_SKIP() << "the DisabledStartup folder holds files";
+  // A file where the folder belongs.
+  testing::write_file_bytes(disabled_startup_folder(), "not a folder");
+
+  StartupEntry entry;
+  entry.name = scratch.name(L"app.lnk");
+  entry.key_path = startup_path(entry.name);
+  entry.kind = STARTUP_KIND_FOLDER;
+  scratch.put_file(entry.key_path);
+  const Outcome outcome = change_startup_entry(entry, false, false);
+  fs::remove(disabled_startup_folder());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_NE(outcome.message.find(L"create_directories"), std::wstring::npos) << wide_to_utf8(outcome.message);
+  EXPECT_EQ(outcome.message.find(L"link"), std::wstring::npos) << wide_to_utf8(outcome.message);
+  EXPECT_TRUE(fs::exists(entry.key_path));
+  EXPECT_FALSE(fs::exists(outcome.record_path));
 }
 
 }  // namespace

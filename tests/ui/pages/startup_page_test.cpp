@@ -57,7 +57,7 @@ class StartupPage : public ::testing::Test {
     }
     ASSERT_EQ(app->selected_index(), index);
   }
-  bool in_run_key(const std::wstring& name) { return read_registry_value({0, run_key(false), name, {}}, false).exists; }
+  bool in_run_key(const std::wstring& name) { return read_registry_value({0, run_key(false), name, {}}).exists; }
 
   testing::StartupScratch scratch;
   testing::BackupsGuard backups;
