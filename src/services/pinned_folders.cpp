@@ -67,8 +67,12 @@ bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain) 
 }
 
 DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
-  HANDLE folder = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // An open that asks for attributes alone takes no part in share checks, so it would not stop
+  // a rename. Listing and traversing rights do; sharing read and write keeps files inside the
+  // folder free to be created, written, moved and deleted, by Corvane as by anyone.
+  constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+  HANDLE folder = CreateFileW(path.c_str(), kPinAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return GetLastError();
   BY_HANDLE_FILE_INFORMATION info{};
   DWORD error = ERROR_SUCCESS;

@@ -117,5 +117,22 @@ TEST(DeleteScannedFile, ForgedItemsAreRefused) {
   EXPECT_TRUE(file_exists(root.file(L"sub\\inside.tmp")));
 }
 
+TEST(PinnedFolders, PinnedFolderCannotBeRenamedAwayWhileTheRunDeletesInside) {
+  ScratchFolder root;
+  make_old_file(root.file(L"a\\b\\one.tmp"), "1", 10 * kDay);
+  make_old_file(root.file(L"a\\b\\two.tmp"), "2", 10 * kDay);
+  const CleanupItem one = scanned(root.path(), root.file(L"a\\b\\one.tmp"));
+  const CleanupItem two = scanned(root.path(), root.file(L"a\\b\\two.tmp"));
+  PinnedFolders pins;  // kept from one file to the next, as the cleanup run keeps it
+  ASSERT_TRUE(delete_scanned_file(one, pins));
+  EXPECT_FALSE(MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()));
+  EXPECT_FALSE(MoveFileW(root.file(L"a\\b").c_str(), root.file(L"a\\moved").c_str()));
+  ASSERT_TRUE(delete_scanned_file(two, pins)) << "the pins must not stand in the run's own way";
+  EXPECT_FALSE(file_exists(one.path));
+  EXPECT_FALSE(file_exists(two.path));
+  pins.release_from(0);
+  EXPECT_TRUE(MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()));
+}
+
 }  // namespace
 }  // namespace corvane
