@@ -381,6 +381,8 @@ class App {
   void remove_review_finding();
   void export_review_report();
   void backup_restore();
+  // Whether an action must distrust what unelevated programs can change.
+  bool acts_elevated() const { return system_info.elevated || elevation_unreadable; }
 
   // Startup page (pages/startup_page.cpp).
   bool startup_pending(const StartupEntry& entry) const;
@@ -498,6 +500,9 @@ class App {
 
   // Data of the pages.
   SystemInfo system_info;
+  // The token's elevation could not be read: the window shows no elevation, while the trust
+  // checks treat the process as elevated (acts_elevated).
+  bool elevation_unreadable = false;
   std::vector<CleanupArea> cleanup_areas;
   ScanResult scan_result;
   bool scan_usable = false;

@@ -18,7 +18,7 @@ void App::backup_restore() {
            L"Restore the pre-change values. Stop if values have been modified again since this backup.");
   if (!confirm(text(L"Khôi phục cấu hình", L"Restore settings"), body, text(L"Khôi phục", L"Restore"))) return;
   RestoreHandlers handlers = system_restore_handlers();
-  handlers.elevated = system_info.elevated;
+  handlers.elevated = acts_elevated();
   start_work([this, path, handlers, vietnamese = options.vietnamese] {
     auto work = std::make_unique<Work>();
     work->kind = WORK_RESTORE;
