@@ -134,4 +134,13 @@ DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool cre
   return ERROR_SUCCESS;
 }
 
+std::wstring final_path_of(HANDLE handle) {
+  std::wstring path(kFinalPathCapacity, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), kFinalPathCapacity, 0);
+  if (length < 1 || length > kFinalPathCapacity - 1) return {};
+  path.resize(length);
+  strip_long_prefix(path);
+  return path;
+}
+
 }  // namespace corvane

@@ -55,4 +55,7 @@ bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
 // link anywhere on the way (also one the final path gives away); else the failing call's error.
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing = false);
 
+// The final path of an open file or folder ("C:\x" or "\\server\share\x"); empty on failure.
+std::wstring final_path_of(HANDLE handle);
+
 }  // namespace corvane
