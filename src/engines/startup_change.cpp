@@ -1,6 +1,6 @@
 #include "engines/startup_change.h"
 
-#include "engines/com_ptr.h"
+#include "services/com_ptr.h"
 #include "engines/task_scheduler.h"
 #include "services/activity_log.h"
 #include "services/documents.h"

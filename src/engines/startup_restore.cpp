@@ -1,7 +1,7 @@
 // Undoing a startup change from its journal.
 #include "engines/startup_change.h"
 
-#include "engines/com_ptr.h"
+#include "services/com_ptr.h"
 #include "engines/task_scheduler.h"
 #include "services/documents.h"
 #include "services/handles.h"

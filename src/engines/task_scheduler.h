@@ -1,7 +1,7 @@
 #pragma once
 // Task Scheduler through COM: connecting, finding a task, and listing tasks as startup entries.
 
-#include "engines/com_ptr.h"
+#include "services/com_ptr.h"
 #include "engines/startup_list.h"
 #include "services/progress.h"
 
