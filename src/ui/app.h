@@ -260,7 +260,12 @@ using StartupChanger = Outcome (*)(const StartupEntry& entry, bool enable, bool 
 // applied ones are listed in saved_startup_keys.
 std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingStartupChange>& changes,
                                            const CancelFlag* cancel, const ProgressFn& progress,
-                                           StartupChanger change);
+                                           StartupChanger change, bool vietnamese = false);
+
+// The engines speak English. The refusals of an elevated Corvane that the user must understand
+// to act on (run it without administrator access) are shown in Vietnamese when asked; any other
+// message is returned as it is.
+std::wstring shown_refusal(const std::wstring& message, bool vietnamese);
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -31,6 +31,12 @@ StartupScratch::~StartupScratch() {
     } catch (const std::exception&) {
     }
   }
+  for (auto it = replaced_.rbegin(); it != replaced_.rend(); ++it) {
+    try {
+      write_registry_value(*it);
+    } catch (const std::exception&) {
+    }
+  }
   for (const std::wstring& link : links_) remove_unix_symlink(link);
   for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) {
     std::error_code ignored;
@@ -42,6 +48,23 @@ void StartupScratch::put_value(std::uint32_t hive, const std::wstring& key, cons
                                const ValueState& value) {
   values_.push_back(RegistryValue{hive, key, name, {}});
   write_registry_value(RegistryValue{hive, key, name, value});
+}
+
+void StartupScratch::replace_value(std::uint32_t hive, const std::wstring& key, const std::wstring& name,
+                                   const ValueState& value) {
+  RegistryValue saved{hive, key, name, {}};
+  saved.value = read_registry_value(saved, false);
+  replaced_.push_back(std::move(saved));
+  write_registry_value(RegistryValue{hive, key, name, value});
+}
+
+void StartupScratch::redirect_startup_folder(const std::wstring& folder) {
+  const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+  ValueState setting = make_string_value(folder);
+  setting.type = REG_EXPAND_SZ;
+  replace_value(kHiveCurrentUser, explorer + L"User Shell Folders", L"Startup", setting);
+  // The shell's copy of what it last found there.
+  replace_value(kHiveCurrentUser, explorer + L"Shell Folders", L"Startup", make_string_value(folder));
 }
 
 void StartupScratch::put_file(const std::wstring& path, const std::string& text) {

@@ -23,10 +23,7 @@ void App::backup_restore() {
     auto work = std::make_unique<Work>();
     work->kind = WORK_RESTORE;
     work->outcome = restore_backup(path, &cancel, progress_callback(), handlers);
-    // The engines speak English; this refusal is one the user must understand to act on.
-    if (!work->outcome.ok && work->outcome.message == kUnprotectedBackupMessage && vietnamese) {
-      work->outcome.message = kUnprotectedBackupMessageVi;
-    }
+    if (!work->outcome.ok) work->outcome.message = shown_refusal(work->outcome.message, vietnamese);
     return work;
   });
 }
