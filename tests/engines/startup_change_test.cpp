@@ -226,7 +226,7 @@ TEST(StartupFolderOutsideProfile, UnelevatedTheMoveGoesAheadAndTheMachinesProfil
   fs::remove(outside);
 
   // Back in its usual place inside the profile; the record names the profile with a variable.
-  scratch.redirect_startup_folder(L"%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup");
+  scratch.redirect_startup_folder(L"%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp");
   const std::wstring profile = user_profile_folder();
   const std::wstring record = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + process_user_sid();
   ValueState with_variable = make_string_value(L"%CORVANE_TEST_PROFILE%");
