@@ -204,29 +204,30 @@ TEST(StartupFolderOutsideProfile, ElevatedNothingMovesOutOfOrBackIntoASystemFold
 
 TEST(StartupFolderOutsideProfile, UnelevatedTheMoveGoesAheadAndTheMachinesProfileRecordIsTheMeasure) {
   StartupScratch scratch;
+  const std::wstring name = scratch.name(L"app.lnk");
   // A folder outside the profile that an unelevated program could also choose.
   const fs::path outside = fs::path(windows_folder()).root_path() / (L"corvane-test-" + scratch.name(L"startup"));
-  fs::create_directories(outside);
-  const std::wstring name = scratch.name(L"app.lnk");
   // Listed for removal at the end wherever the test leaves the file, which is put last.
   for (const std::wstring& place : {(outside / name).wstring(), startup_path(name), parked_path(name)}) {
     scratch.put_file(place);
     fs::remove(place);
   }
   scratch.put_file(parked_path(name));
-  scratch.redirect_startup_folder(outside.wstring());
+  {
+    StartupScratch redirected;
+    redirected.redirect_startup_folder(outside.wstring());
+    const Outcome enabled = change_startup_entry(listed_entry(name), true, false, false);
+    ASSERT_TRUE(enabled.ok) << wide_to_utf8(enabled.message);
+    ASSERT_TRUE(fs::exists(outside / name));
+    EXPECT_EQ(restore_startup_journal(journal_of(enabled)).message, kStartupOutsideProfileMessage);
+    EXPECT_TRUE(fs::exists(outside / name));
+    EXPECT_TRUE(restore_startup_journal(journal_of(enabled), false).ok);
+    EXPECT_TRUE(fs::exists(parked_path(name)));
+    fs::remove(outside);
+  }
 
-  const Outcome enabled = change_startup_entry(listed_entry(name), true, false, false);
-  ASSERT_TRUE(enabled.ok) << wide_to_utf8(enabled.message);
-  ASSERT_TRUE(fs::exists(outside / name));
-  EXPECT_EQ(restore_startup_journal(journal_of(enabled)).message, kStartupOutsideProfileMessage);
-  EXPECT_TRUE(fs::exists(outside / name));
-  EXPECT_TRUE(restore_startup_journal(journal_of(enabled), false).ok);
-  EXPECT_TRUE(fs::exists(parked_path(name)));
-  fs::remove(outside);
-
-  // Back in its usual place inside the profile; the record names the profile with a variable.
-  scratch.redirect_startup_folder(L"%USERPROFILE%\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp");
+  // The Startup folder in its usual place inside the profile; the record names the profile
+  // through a variable.
   const std::wstring profile = user_profile_folder();
   const std::wstring record = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + process_user_sid();
   ValueState with_variable = make_string_value(L"%CORVANE_TEST_PROFILE%");
