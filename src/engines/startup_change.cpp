@@ -1,8 +1,8 @@
 #include "engines/startup_change.h"
 
-#include "services/com_ptr.h"
 #include "engines/task_scheduler.h"
 #include "services/activity_log.h"
+#include "services/com_ptr.h"
 #include "services/documents.h"
 #include "services/registry.h"
 #include "services/registry_transaction.h"

@@ -1,8 +1,8 @@
 // Undoing a startup change from its journal.
 #include "engines/startup_change.h"
 
-#include "services/com_ptr.h"
 #include "engines/task_scheduler.h"
+#include "services/com_ptr.h"
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/shell.h"
