@@ -160,6 +160,7 @@ TEST(BackupsPage, RowsFromReadableDocumentsAndRestoreEndToEnd) {
   EXPECT_NE(dialogs.shown().back().text.find(kUnprotectedBackupMessageVi), std::wstring::npos);
 
   app->elevation_unreadable = false;
+  app->system_info.elevated = false;  // read again when the job ended
   app->command(ID_PRIMARY_BUTTON);
   ASSERT_TRUE(wait_idle(*app));
   EXPECT_EQ(read_registry_value(target), make_dword_value(0));
