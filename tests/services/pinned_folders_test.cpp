@@ -38,31 +38,6 @@ TEST(PinFolderChain, MakesMissingFoldersOnlyWhenAskedAndRefusesAFile) {
   EXPECT_TRUE(pins.paths.empty());
 }
 
-TEST(PinFolderChain, NoFolderOfAPinnedChainCanBeRenamedOrRemovedWhileCorvaneWorksInside) {
-  ScratchFolder scratch;
-  const std::wstring deepest = scratch.file(L"a\\b");
-  PinnedFolders pins;
-  ASSERT_EQ(pin_folder_chain(deepest, pins, true), static_cast<DWORD>(ERROR_SUCCESS));
-  for (const std::wstring& folder : {scratch.path(), scratch.file(L"a"), deepest}) {
-    SetLastError(0);
-    EXPECT_FALSE(MoveFileExW(folder.c_str(), (folder + L"-moved").c_str(), 0)) << fs::path(folder).string();
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  }
-  EXPECT_FALSE(RemoveDirectoryW(deepest.c_str())) << "empty, but pinned";
-
-  // What Corvane itself does inside pinned folders: replace a document, move a file between
-  // two of them, pin the chain a second time, delete a file.
-  write_json_atomic(deepest + L"\\doc.json", nlohmann::json{{"a", 1}});
-  write_json_atomic(deepest + L"\\doc.json", nlohmann::json{{"a", 2}});
-  EXPECT_EQ(testing::read_file_bytes(deepest + L"\\doc.json"), "{\n  \"a\": 2\n}");
-  ASSERT_TRUE(MoveFileExW((deepest + L"\\doc.json").c_str(), scratch.file(L"a\\doc.json").c_str(),
-                          MOVEFILE_WRITE_THROUGH));
-  EXPECT_TRUE(DeleteFileW(scratch.file(L"a\\doc.json").c_str()));
-
-  pins.release_from(0);
-  EXPECT_TRUE(MoveFileExW(scratch.file(L"a").c_str(), scratch.file(L"a-moved").c_str(), 0)) << "released";
-}
-
 TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehindIt) {
   ScratchFolder scratch;
   ScratchFolder elsewhere;

@@ -59,12 +59,10 @@ void StartupScratch::replace_value(std::uint32_t hive, const std::wstring& key, 
 }
 
 void StartupScratch::redirect_startup_folder(const std::wstring& folder) {
-  const std::wstring explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
   ValueState setting = make_string_value(folder);
   setting.type = REG_EXPAND_SZ;
-  replace_value(kHiveCurrentUser, explorer + L"User Shell Folders", L"Startup", setting);
-  // The shell's copy of what it last found there.
-  replace_value(kHiveCurrentUser, explorer + L"Shell Folders", L"Startup", make_string_value(folder));
+  replace_value(kHiveCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                L"Startup", setting);
 }
 
 void StartupScratch::put_file(const std::wstring& path, const std::string& text) {
