@@ -2,8 +2,8 @@
 // entries that start 20 distinct programs, against the bare platform work it needs: the same
 // registry and folder reads and one ExtractIconExW per program.
 //   startup_refresh_bench [--rounds N]   (default 10; other arguments are ignored)
-#include "engines/com_ptr.h"
 #include "engines/startup_list.h"
+#include "services/com_ptr.h"
 #include "services/handles.h"
 #include "services/registry.h"
 #include "services/shell.h"

@@ -1,13 +1,15 @@
 #include "engines/startup_change.h"
 
-#include "engines/com_ptr.h"
 #include "engines/task_scheduler.h"
 #include "services/activity_log.h"
+#include "services/com_ptr.h"
 #include "services/documents.h"
 #include "services/registry.h"
 #include "services/registry_transaction.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -76,8 +78,8 @@ Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
 
 // Moves a Startup-folder file after recording the move in the journal. Returns false with
 // outcome filled when the change ends early without touching anything.
-bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, const std::wstring& journal_path,
-                        json& document, Outcome& outcome) {
+bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, bool elevated,
+                        const std::wstring& journal_path, json& document, Outcome& outcome) {
   const fs::path source(entry.key_path);
   if (enable && !remove) {
     const std::vector<RegistryValue> plan = plan_startup_approval_enable(entry);
@@ -114,8 +116,8 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, con
   // Both folders stay pinned until the file has moved.
   PinnedFolders source_folder;
   PinnedFolders destination_folder;
-  pin_startup_folder(source.parent_path().wstring(), source_folder, false);
-  pin_startup_folder(destination.parent_path().wstring(), destination_folder, true);
+  pin_startup_move(source.parent_path().wstring(), destination.parent_path().wstring(), true, elevated, source_folder,
+                   destination_folder);
 
   document["source"] = "folder";
   document["before"] = wide_to_utf8(source.wstring());
@@ -218,6 +220,29 @@ void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool cr
   throw_windows_error(error);
 }
 
+void pin_startup_move(const std::wstring& source_folder, const std::wstring& destination_folder,
+                      bool create_destination, bool elevated, PinnedFolders& source_pins,
+                      PinnedFolders& destination_pins) {
+  std::wstring profile;
+  if (elevated) {
+    try {
+      profile = user_profile_folder();
+    } catch (const std::exception&) {
+      profile.clear();  // unknown: nothing lies inside it
+    }
+    // Before anything is made: a missing folder is created only inside the profile.
+    if (!path_strictly_inside(profile, source_folder) || !path_strictly_inside(profile, destination_folder)) {
+      throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
+    }
+  }
+  pin_startup_folder(source_folder, source_pins, false);
+  pin_startup_folder(destination_folder, destination_pins, create_destination);
+  if (elevated &&
+      (!pinned_folder_in_profile(source_pins, profile) || !pinned_folder_in_profile(destination_pins, profile))) {
+    throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
+  }
+}
+
 std::wstring startup_files_folder() { return (fs::path(backups_folder()) / L"StartupFiles").wstring(); }
 
 std::vector<RegistryValue> plan_startup_approval_enable(const StartupEntry& entry) {
@@ -237,6 +262,10 @@ std::vector<RegistryValue> plan_startup_approval_enable(const StartupEntry& entr
 }
 
 Outcome change_startup_entry(const StartupEntry& entry, bool enable, bool remove) {
+  return change_startup_entry(entry, enable, remove, process_elevated());
+}
+
+Outcome change_startup_entry(const StartupEntry& entry, bool enable, bool remove, bool elevated) {
   Outcome outcome;
   try {
     if (entry.kind == STARTUP_KIND_RUN) return change_run_value(entry, enable, remove);
@@ -247,7 +276,7 @@ Outcome change_startup_entry(const StartupEntry& entry, bool enable, bool remove
     json document = {{"schema", 1}, {"kind", "startup"}, {"label", wide_to_utf8(entry.name)},
                      {"state", "prepared"}, {"remove", remove}};
     if (entry.kind == STARTUP_KIND_FOLDER) {
-      if (!change_folder_file(entry, enable, remove, journal_path, document, outcome)) return outcome;
+      if (!change_folder_file(entry, enable, remove, elevated, journal_path, document, outcome)) return outcome;
     } else {
       change_task(entry, enable, remove, journal_path, document);
     }

@@ -104,8 +104,12 @@ bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain) 
 }
 
 DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
-  HANDLE folder = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // An open that asks for attributes alone takes no part in share checks, so it would not stop
+  // a rename. Listing and traversing rights do; sharing read and write keeps files inside the
+  // folder free to be created, written, moved and deleted, by Corvane as by anyone.
+  constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+  HANDLE folder = CreateFileW(path.c_str(), kPinAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return GetLastError();
   BY_HANDLE_FILE_INFORMATION info{};
   DWORD error = ERROR_SUCCESS;
@@ -179,6 +183,15 @@ DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool cre
     }
   }
   return ERROR_SUCCESS;
+}
+
+std::wstring final_path_of(HANDLE handle) {
+  std::wstring path(kFinalPathCapacity, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), kFinalPathCapacity, 0);
+  if (length < 1 || length > kFinalPathCapacity - 1) return {};
+  path.resize(length);
+  strip_long_prefix(path);
+  return path;
 }
 
 }  // namespace corvane

@@ -48,8 +48,9 @@ struct PinnedFolders {
 // down to folder itself. False for any other form and for "." or ".." elements.
 bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain);
 
-// Opens path as a folder without following a link at its place and without delete sharing,
-// and appends it to pins. ERROR_SUCCESS, the open's error, ERROR_DIRECTORY for a file, or
+// Opens path as a folder for listing and traversing, without following a link at its place and
+// without delete sharing, so that it cannot be renamed or deleted while held, and appends it
+// to pins. ERROR_SUCCESS, the open's error, ERROR_DIRECTORY for a file, or
 // ERROR_REPARSE_POINT_ENCOUNTERED for a link or junction.
 DWORD pin_folder(const std::wstring& path, PinnedFolders& pins);
 
@@ -67,5 +68,8 @@ bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
 // checks that it leads to folder itself. ERROR_SUCCESS; ERROR_REPARSE_POINT_ENCOUNTERED for a
 // link anywhere on the way (also one the final path gives away); else the failing call's error.
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing = false);
+
+// The final path of an open file or folder ("C:\x" or "\\server\share\x"); empty on failure.
+std::wstring final_path_of(HANDLE handle);
 
 }  // namespace corvane

@@ -270,7 +270,12 @@ using StartupChanger = Outcome (*)(const StartupEntry& entry, bool enable, bool 
 // applied ones are listed in saved_startup_keys.
 std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingStartupChange>& changes,
                                            const CancelFlag* cancel, const ProgressFn& progress,
-                                           StartupChanger change);
+                                           StartupChanger change, bool vietnamese = false);
+
+// The engines speak English. The refusals of an elevated Corvane that the user must understand
+// to act on (run it without administrator access) are shown in Vietnamese when asked; any other
+// message is returned as it is.
+std::wstring shown_refusal(const std::wstring& message, bool vietnamese);
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -391,6 +396,8 @@ class App {
   void remove_review_finding();
   void export_review_report();
   void backup_restore();
+  // Whether an action must distrust what unelevated programs can change.
+  bool acts_elevated() const { return system_info.elevated || elevation_unreadable; }
 
   // Startup page (pages/startup_page.cpp).
   bool startup_pending(const StartupEntry& entry) const;
@@ -508,6 +515,9 @@ class App {
 
   // Data of the pages.
   SystemInfo system_info;
+  // The token's elevation could not be read: the window shows no elevation, while the trust
+  // checks treat the process as elevated (acts_elevated).
+  bool elevation_unreadable = false;
   std::vector<CleanupArea> cleanup_areas;
   ScanResult scan_result;
   bool scan_usable = false;
