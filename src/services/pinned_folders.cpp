@@ -29,8 +29,9 @@ void strip_long_prefix(std::wstring& path) {
   }
 }
 
-// The final path of an open file or folder, "\\?\" removed; false when it cannot be had.
-bool final_path_of(HANDLE handle, std::wstring& buffer) {
+// The final path of an open file or folder into buffer, "\\?\" removed; false when it cannot
+// be had. The buffer is reused from call to call.
+bool read_final_path(HANDLE handle, std::wstring& buffer) {
   buffer.resize(kFinalPathCapacity);
   const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), kFinalPathCapacity, 0);
   if (length < 1 || length > kFinalPathCapacity - 1) return false;
@@ -53,7 +54,7 @@ DWORD pin_drive_root(const std::wstring& path, PinnedFolders& pins) {
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!pins.root) return GetLastError();
-  if (!final_path_of(pins.root.get(), pins.root_final_path)) {
+  if (!read_final_path(pins.root.get(), pins.root_final_path)) {
     const DWORD error = GetLastError();
     pins.root.reset();
     pins.root_final_path.clear();
@@ -142,7 +143,7 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
 
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
   if (pins.handles.handles.empty() || pins.root_final_path.empty()) return false;
-  if (!final_path_of(pins.handles.handles.back(), pins.final_path_buffer)) return false;
+  if (!read_final_path(pins.handles.handles.back(), pins.final_path_buffer)) return false;
   // The final path spells every name in full: compare with the same form of path (a short
   // 8.3 name in it is looked up in its folder, never followed through a link).
   std::wstring expected(kFinalPathCapacity, L'\0');
@@ -186,11 +187,8 @@ DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool cre
 }
 
 std::wstring final_path_of(HANDLE handle) {
-  std::wstring path(kFinalPathCapacity, L'\0');
-  const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), kFinalPathCapacity, 0);
-  if (length < 1 || length > kFinalPathCapacity - 1) return {};
-  path.resize(length);
-  strip_long_prefix(path);
+  std::wstring path;
+  if (!read_final_path(handle, path)) path.clear();
   return path;
 }
 
