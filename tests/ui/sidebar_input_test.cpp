@@ -17,11 +17,7 @@ using testing::window_test_options;
 using testing::WindowApp;
 
 // The pointer is shared by every program on a desktop: these tests move it on one of their own.
-class OwnDesktop : public ::testing::Environment {
- public:
-  void SetUp() override { testing::use_own_desktop(); }
-};
-const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
+const bool g_own_desktop = testing::run_on_own_desktop();
 
 // Keeps the pointer inside a rectangle. Wine moves the display's pointer along with every
 // input; unless the pointer is held like this, its virtual desktop then reports, late, where
