@@ -3,8 +3,8 @@
 // registry and folder reads and one ExtractIconExW per program.
 //   startup_refresh_bench [--rounds N]   (default 10; other arguments are ignored)
 #include "bench_support.h"
-#include "engines/com_ptr.h"
 #include "engines/startup_list.h"
+#include "services/com_ptr.h"
 #include "services/handles.h"
 #include "services/registry.h"
 #include "services/shell.h"

@@ -110,13 +110,14 @@ Outcome restore_backup(const std::wstring& path, CancelFlag* cancel, const Progr
     }
 
     if (kind == "registry") {
-      const std::wstring label = utf8_to_wide(document.value("label", std::string()));
       const json created_keys = checked_created_keys(document);
       std::vector<RegistryValue> queue;
       if (!plan_registry_restore(document, cancel, queue)) return stopped_before_restoring();
       if (queue.empty()) {
         outcome.message = L"Already matches the original values";
       } else {
+        // Read only now: a document with nothing to write back needs no label.
+        const std::wstring label = utf8_to_wide(document.value("label", std::string()));
         outcome = apply_registry_changes(queue, L"Restore: " + label, backups_folder(), cancel, progress);
       }
       if (outcome.ok) remove_created_keys(created_keys);

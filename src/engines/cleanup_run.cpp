@@ -72,11 +72,11 @@ Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& 
   }
   const Eligibility eligibility(areas);
 
-  std::wstring report_path;
-  nlohmann::json report;
+  // Only the write is answered here; a path or report that cannot be built is an error of
+  // the job itself.
+  const std::wstring report_path = join_path(reports_folder(), utf8_to_wide(make_stamp()) + L"-cleanup.json");
+  nlohmann::json report = prepared_cleanup_report(scan);
   try {
-    report_path = join_path(reports_folder(), utf8_to_wide(make_stamp()) + L"-cleanup.json");
-    report = prepared_cleanup_report(scan);
     write_json_atomic(report_path, report);
   } catch (const std::exception& error) {
     outcome.ok = false;

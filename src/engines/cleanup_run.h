@@ -15,7 +15,9 @@ namespace corvane {
 
 // Deletes the items of scan whose area is among the confirmed areas, whose browser is not
 // running, and which still pass every check of delete_scanned_file. The report goes to the
-// reports folder as "<stamp>-cleanup.json"; one activity line is appended.
+// reports folder as "<stamp>-cleanup.json"; one activity line is appended. A failed report
+// write is answered in the outcome; any other error (a path the report cannot hold) is thrown
+// before anything is written.
 Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
                         const ProgressFn& progress);
 

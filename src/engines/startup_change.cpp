@@ -1,13 +1,15 @@
 #include "engines/startup_change.h"
 
-#include "engines/com_ptr.h"
 #include "engines/task_scheduler.h"
 #include "services/activity_log.h"
+#include "services/com_ptr.h"
 #include "services/documents.h"
 #include "services/registry.h"
 #include "services/registry_transaction.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace corvane {
 namespace {
@@ -50,7 +53,7 @@ RegistryValue run_value_at(const StartupEntry& entry, const std::wstring& key) {
 }
 
 Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
-  const ValueState current = read_registry_value(run_value_at(entry, entry.key_path), false);
+  const ValueState current = read_registry_value(run_value_at(entry, entry.key_path));
   if (!current.exists) throw std::runtime_error("Startup entry no longer exists");
   if (describe_value(current) != entry.target) throw std::runtime_error("Startup entry changed; refresh first");
 
@@ -62,7 +65,7 @@ Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
       if (changes.empty()) return already_in_requested_state();
       return apply_registry_changes(changes, transaction_label(entry), backups_folder());
     }
-    if (read_registry_value(run_value_at(entry, destination), false).exists) {
+    if (read_registry_value(run_value_at(entry, destination)).exists) {
       throw std::runtime_error("A startup entry with this name already exists in the destination");
     }
     RegistryValue moved = run_value_at(entry, destination);
@@ -75,8 +78,8 @@ Outcome change_run_value(const StartupEntry& entry, bool enable, bool remove) {
 
 // Moves a Startup-folder file after recording the move in the journal. Returns false with
 // outcome filled when the change ends early without touching anything.
-bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, const std::wstring& journal_path,
-                        json& document, Outcome& outcome) {
+bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, bool elevated,
+                        const std::wstring& journal_path, json& document, Outcome& outcome) {
   const fs::path source(entry.key_path);
   if (enable && !remove) {
     const std::vector<RegistryValue> plan = plan_startup_approval_enable(entry);
@@ -87,7 +90,6 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, con
       return false;
     }
     if (!plan.empty()) {
-      outcome = Outcome{};
       outcome.ok = false;
       outcome.message =
           L"This retained shortcut is also disabled by Windows. Restore its folder backup first, then enable the "
@@ -114,8 +116,8 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, con
   // Both folders stay pinned until the file has moved.
   PinnedFolders source_folder;
   PinnedFolders destination_folder;
-  pin_startup_folder(source.parent_path().wstring(), source_folder, false);
-  pin_startup_folder(destination.parent_path().wstring(), destination_folder, true);
+  pin_startup_move(source.parent_path().wstring(), destination.parent_path().wstring(), true, elevated, source_folder,
+                   destination_folder);
 
   document["source"] = "folder";
   document["before"] = wide_to_utf8(source.wstring());
@@ -210,7 +212,35 @@ void change_task(const StartupEntry& entry, bool enable, bool remove, const std:
 void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
   const DWORD error = pin_folder_chain(folder, pins, create_missing);
   if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error("Startup journal path is a link");
-  if (error != ERROR_SUCCESS) throw_windows_error(error);
+  if (error == ERROR_SUCCESS) return;
+  if (create_missing) {
+    throw fs::filesystem_error("create_directories", fs::path(folder),
+                               std::error_code(static_cast<int>(error), std::system_category()));
+  }
+  throw_windows_error(error);
+}
+
+void pin_startup_move(const std::wstring& source_folder, const std::wstring& destination_folder,
+                      bool create_destination, bool elevated, PinnedFolders& source_pins,
+                      PinnedFolders& destination_pins) {
+  std::wstring profile;
+  if (elevated) {
+    try {
+      profile = user_profile_folder();
+    } catch (const std::exception&) {
+      profile.clear();  // unknown: nothing lies inside it
+    }
+    // Before anything is made: a missing folder is created only inside the profile.
+    if (!path_strictly_inside(profile, source_folder) || !path_strictly_inside(profile, destination_folder)) {
+      throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
+    }
+  }
+  pin_startup_folder(source_folder, source_pins, false);
+  pin_startup_folder(destination_folder, destination_pins, create_destination);
+  if (elevated &&
+      (!pinned_folder_in_profile(source_pins, profile) || !pinned_folder_in_profile(destination_pins, profile))) {
+    throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
+  }
 }
 
 std::wstring startup_files_folder() { return (fs::path(backups_folder()) / L"StartupFiles").wstring(); }
@@ -221,7 +251,7 @@ std::vector<RegistryValue> plan_startup_approval_enable(const StartupEntry& entr
   }
   std::vector<RegistryValue> plan;
   for (const RegistryValue& approval : entry.approvals) {
-    if (read_registry_value(approval, false) != approval.value) {
+    if (read_registry_value(approval) != approval.value) {
       throw std::runtime_error("Windows startup approval changed; refresh first.");
     }
     if (startup_approved_state(approval.value) == 0) {
@@ -232,6 +262,10 @@ std::vector<RegistryValue> plan_startup_approval_enable(const StartupEntry& entr
 }
 
 Outcome change_startup_entry(const StartupEntry& entry, bool enable, bool remove) {
+  return change_startup_entry(entry, enable, remove, process_elevated());
+}
+
+Outcome change_startup_entry(const StartupEntry& entry, bool enable, bool remove, bool elevated) {
   Outcome outcome;
   try {
     if (entry.kind == STARTUP_KIND_RUN) return change_run_value(entry, enable, remove);
@@ -242,7 +276,7 @@ Outcome change_startup_entry(const StartupEntry& entry, bool enable, bool remove
     json document = {{"schema", 1}, {"kind", "startup"}, {"label", wide_to_utf8(entry.name)},
                      {"state", "prepared"}, {"remove", remove}};
     if (entry.kind == STARTUP_KIND_FOLDER) {
-      if (!change_folder_file(entry, enable, remove, journal_path, document, outcome)) return outcome;
+      if (!change_folder_file(entry, enable, remove, elevated, journal_path, document, outcome)) return outcome;
     } else {
       change_task(entry, enable, remove, journal_path, document);
     }

@@ -1,7 +1,7 @@
 #include "engines/startup_list.h"
 
-#include "engines/com_ptr.h"
 #include "engines/task_scheduler.h"
+#include "services/com_ptr.h"
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/registry.h"

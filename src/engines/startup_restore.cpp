@@ -1,11 +1,12 @@
 // Undoing a startup change from its journal.
 #include "engines/startup_change.h"
 
-#include "engines/com_ptr.h"
 #include "engines/task_scheduler.h"
+#include "services/com_ptr.h"
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -71,14 +72,14 @@ fs::path checked_journal_path(const std::string& text) {
   throw std::runtime_error("Startup journal path is outside the startup folders");
 }
 
-Outcome restore_folder(const json& document) {
+Outcome restore_folder(const json& document, bool elevated) {
   const fs::path before = checked_journal_path(document.at("before").get<std::string>());
   const fs::path after = checked_journal_path(document.at("after").get<std::string>());
   // Held open until the file has moved, so neither folder can be swapped for a link meanwhile.
   PinnedFolders source_folder;
   PinnedFolders destination_folder;
-  pin_startup_folder(after.parent_path().wstring(), source_folder, false);
-  pin_startup_folder(before.parent_path().wstring(), destination_folder, false);
+  pin_startup_move(after.parent_path().wstring(), before.parent_path().wstring(), false, elevated, source_folder,
+                   destination_folder);
   std::error_code error;
   const fs::file_status status = fs::symlink_status(before, error);
   if (error && status.type() != fs::file_type::not_found) throw fs::filesystem_error("exists", before, error);
@@ -138,8 +139,12 @@ Outcome restore_task(const json& document) {
 }  // namespace
 
 Outcome restore_startup_journal(const nlohmann::json& document) {
+  return restore_startup_journal(document, process_elevated());
+}
+
+Outcome restore_startup_journal(const nlohmann::json& document, bool elevated) {
   try {
-    if (document.at("source") == "folder") return restore_folder(document);
+    if (document.at("source") == "folder") return restore_folder(document, elevated);
     return restore_task(document);
   } catch (const std::exception& error) {
     return failed(utf8_to_wide_lenient(error.what()));

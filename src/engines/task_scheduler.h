@@ -1,8 +1,8 @@
 #pragma once
 // Task Scheduler through COM: connecting, finding a task, and listing tasks as startup entries.
 
-#include "engines/com_ptr.h"
 #include "engines/startup_list.h"
+#include "services/com_ptr.h"
 #include "services/progress.h"
 
 #include <windows.h>

@@ -2,6 +2,7 @@
 
 #include "services/documents.h"
 #include "services/handles.h"
+#include "services/pinned_folders.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -16,6 +17,41 @@ namespace {
 std::mutex& activity_mutex() {
   static std::mutex mutex;
   return mutex;
+}
+
+HANDLE open_log(const std::wstring& path, DWORD disposition) {
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// The log file in the pinned folder, opened where it stands: a link at its place is opened
+// itself, never followed, and a dangling one makes nothing (only a new name is created).
+// Empty when the file is anything but a plain file of that folder.
+UniqueHandle open_log_file(PinnedFolders& folder) {
+  const std::wstring path = folder.paths.back() + L"\\activity.jsonl";
+  UniqueHandle file = adopt_handle(open_log(path, OPEN_EXISTING));
+  if (!file && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    file = adopt_handle(open_log(path, CREATE_NEW));
+    // Made by another process meanwhile.
+    if (!file && GetLastError() == ERROR_FILE_EXISTS) file = adopt_handle(open_log(path, OPEN_EXISTING));
+  }
+  if (!file) return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return {};
+  }
+  // Where the file really is must be the pinned folder itself.
+  const std::wstring file_path = final_path_of(file.get());
+  std::wstring expected = final_path_of(folder.handles.handles.back());
+  if (file_path.empty() || expected.empty()) return {};
+  if (expected.back() != L'\\') expected.push_back(L'\\');
+  expected += L"activity.jsonl";
+  if (CompareStringOrdinal(file_path.data(), static_cast<int>(file_path.size()), expected.data(),
+                           static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL) {
+    return {};
+  }
+  return file;
 }
 
 }  // namespace
@@ -33,14 +69,24 @@ std::string activity_line(const std::string& operation, const Outcome& outcome) 
 }
 
 void append_activity(const std::string& operation, const Outcome& outcome) {
+  std::wstring folder;
+  try {
+    folder = reports_folder();
+  } catch (...) {
+    return;
+  }
+  append_activity_in(folder, operation, outcome);
+}
+
+void append_activity_in(const std::wstring& folder, const std::string& operation, const Outcome& outcome) {
   const std::lock_guard<std::mutex> lock(activity_mutex());
   try {
-    const std::filesystem::path folder(reports_folder());
-    std::filesystem::create_directories(folder);
     const std::string text = activity_line(operation, outcome);
-    const UniqueHandle file =
-        adopt_handle(CreateFileW((folder / L"activity.jsonl").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The folder and those above it stay pinned until the line is written, each checked to
+    // be no link: an elevated Corvane must not create or append to a file someone points it at.
+    PinnedFolders pins;
+    if (pin_folder_chain(std::filesystem::absolute(folder).wstring(), pins, true) != ERROR_SUCCESS) return;
+    const UniqueHandle file = open_log_file(pins);
     if (!file) return;
     // The mutex orders this process's lines; another process appending to the same log (a
     // second instance, an elevated restart) is kept out by a lock on one byte far beyond any

@@ -7,8 +7,12 @@
 
 namespace corvane {
 
-// Never throws; a failed append is lost silently.
+// Never throws; a failed append is lost silently, as is one whose folder or file is reached
+// through a link.
 void append_activity(const std::string& operation, const Outcome& outcome);
+
+// The same into folder's "activity.jsonl" instead of the reports folder's.
+void append_activity_in(const std::wstring& folder, const std::string& operation, const Outcome& outcome);
 
 // The compact line append_activity writes, ending in CR LF, stamped now; throws on bad text.
 std::string activity_line(const std::string& operation, const Outcome& outcome);

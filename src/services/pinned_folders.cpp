@@ -29,6 +29,40 @@ void strip_long_prefix(std::wstring& path) {
   }
 }
 
+// The final path of an open file or folder into buffer, "\\?\" removed; false when it cannot
+// be had. The buffer is reused from call to call.
+bool read_final_path(HANDLE handle, std::wstring& buffer) {
+  buffer.resize(kFinalPathCapacity);
+  const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), kFinalPathCapacity, 0);
+  if (length < 1 || length > kFinalPathCapacity - 1) return false;
+  buffer.resize(length);
+  strip_long_prefix(buffer);
+  return true;
+}
+
+// Opens the root that path starts with ("C:\" or "\\server\share\"), following whatever the
+// drive stands for, without delete sharing (so the folder behind a subst drive cannot be renamed
+// away meanwhile), and records where it leads.
+DWORD pin_drive_root(const std::wstring& path, PinnedFolders& pins) {
+  const std::size_t length = root_length(path);
+  if (length == 0) return ERROR_BAD_PATHNAME;
+  std::wstring root = path.substr(0, length) + L"\\";
+  for (wchar_t& c : root) {
+    if (c == L'/') c = L'\\';
+  }
+  pins.root = adopt_handle(CreateFileW(root.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!pins.root) return GetLastError();
+  if (!read_final_path(pins.root.get(), pins.root_final_path)) {
+    const DWORD error = GetLastError();
+    pins.root.reset();
+    pins.root_final_path.clear();
+    return error != ERROR_SUCCESS ? error : ERROR_BAD_PATHNAME;
+  }
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 void HandleList::close_from(std::size_t keep) {
@@ -41,6 +75,10 @@ void HandleList::close_from(std::size_t keep) {
 void PinnedFolders::release_from(std::size_t level) {
   handles.close_from(level);
   if (level < paths.size()) paths.resize(level);
+  if (level == 0) {
+    root.reset();
+    root_final_path.clear();
+  }
 }
 
 bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain) {
@@ -67,8 +105,12 @@ bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain) 
 }
 
 DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
-  HANDLE folder = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // An open that asks for attributes alone takes no part in share checks, so it would not stop
+  // a rename. Listing and traversing rights do; sharing read and write keeps files inside the
+  // folder free to be created, written, moved and deleted, by Corvane as by anyone.
+  constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+  HANDLE folder = CreateFileW(path.c_str(), kPinAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return GetLastError();
   BY_HANDLE_FILE_INFORMATION info{};
   DWORD error = ERROR_SUCCESS;
@@ -88,14 +130,20 @@ DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
   return ERROR_SUCCESS;
 }
 
+bool final_path_matches(const std::wstring& final_path, const std::wstring& root_final_path,
+                        const std::wstring& relative) {
+  std::wstring expected = root_final_path;
+  while (!expected.empty() && is_separator(expected.back())) expected.pop_back();
+  if (expected.empty()) return false;
+  expected += L'\\';
+  expected += relative;
+  return CompareStringOrdinal(final_path.data(), static_cast<int>(final_path.size()), expected.data(),
+                              static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
-  if (pins.handles.handles.empty()) return false;
-  std::wstring& buffer = pins.final_path_buffer;
-  buffer.resize(kFinalPathCapacity);
-  const DWORD length = GetFinalPathNameByHandleW(pins.handles.handles.back(), buffer.data(), kFinalPathCapacity, 0);
-  if (length < 1 || length > kFinalPathCapacity - 1) return false;
-  buffer.resize(length);
-  strip_long_prefix(buffer);
+  if (pins.handles.handles.empty() || pins.root_final_path.empty()) return false;
+  if (!read_final_path(pins.handles.handles.back(), pins.final_path_buffer)) return false;
   // The final path spells every name in full: compare with the same form of path (a short
   // 8.3 name in it is looked up in its folder, never followed through a link).
   std::wstring expected(kFinalPathCapacity, L'\0');
@@ -105,14 +153,22 @@ bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
   } else {
     expected = path;
   }
-  return CompareStringOrdinal(buffer.data(), static_cast<int>(buffer.size()), expected.data(),
-                              static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+  // Below the root, the names as written; the root itself is wherever its drive leads.
+  std::size_t below = root_length(expected);
+  if (below == 0) return false;
+  while (below < expected.size() && is_separator(expected[below])) ++below;
+  std::wstring relative = expected.substr(below);
+  for (wchar_t& c : relative) {
+    if (c == L'/') c = L'\\';
+  }
+  return final_path_matches(pins.final_path_buffer, pins.root_final_path, relative);
 }
 
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
   pins.release_from(0);
   std::vector<std::wstring> chain;
   if (!folder_chain(folder, chain)) return ERROR_BAD_PATHNAME;
+  if (const DWORD error = pin_drive_root(folder, pins); error != ERROR_SUCCESS) return error;
   for (const std::wstring& level : chain) {
     DWORD error = pin_folder(level, pins);
     if (create_missing && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
@@ -128,6 +184,12 @@ DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool cre
     }
   }
   return ERROR_SUCCESS;
+}
+
+std::wstring final_path_of(HANDLE handle) {
+  std::wstring path;
+  if (!read_final_path(handle, path)) path.clear();
+  return path;
 }
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 // Folders held open from below the drive root down to the folder a file is handled in: none of
 // them can be moved, deleted or replaced meanwhile, and none of them is a link or junction.
 
+#include "services/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -33,7 +35,12 @@ struct PinnedFolders {
   std::vector<std::wstring> paths;  // every prefix of the deepest folder, shortest first
   HandleList handles;               // one per path, same order
   std::wstring final_path_buffer;   // scratch for GetFinalPathNameByHandleW
+  // Set by pin_folder_chain: the drive root the chain hangs from, held open without delete
+  // sharing, and its final path ("C:\", or the folder or share behind a subst or mapped drive).
+  UniqueHandle root;
+  std::wstring root_final_path;
 
+  // Lets go of the folders from level on; level 0 lets go of the root too.
   void release_from(std::size_t level);
 };
 
@@ -41,17 +48,28 @@ struct PinnedFolders {
 // down to folder itself. False for any other form and for "." or ".." elements.
 bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain);
 
-// Opens path as a folder without following a link at its place and without delete sharing,
-// and appends it to pins. ERROR_SUCCESS, the open's error, ERROR_DIRECTORY for a file, or
+// Opens path as a folder for listing and traversing, without following a link at its place and
+// without delete sharing, so that it cannot be renamed or deleted while held, and appends it
+// to pins. ERROR_SUCCESS, the open's error, ERROR_DIRECTORY for a file, or
 // ERROR_REPARSE_POINT_ENCOUNTERED for a link or junction.
 DWORD pin_folder(const std::wstring& path, PinnedFolders& pins);
 
-// True when the final path of the deepest pinned folder is path (letter case aside).
+// True when final_path (a folder's final path without "\\?\") names the folder that lies at
+// relative ("a\b", its path below the drive root) under a root whose final path is
+// root_final_path; letter case aside.
+bool final_path_matches(const std::wstring& final_path, const std::wstring& root_final_path,
+                        const std::wstring& relative);
+
+// True when the deepest pinned folder is where path leads from the pinned drive root, judged by
+// final paths (so a subst or mapped drive passes, a link or junction on the way does not).
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
 
 // Pins the whole chain of folder afresh, creating missing folders one by one when asked, and
 // checks that it leads to folder itself. ERROR_SUCCESS; ERROR_REPARSE_POINT_ENCOUNTERED for a
 // link anywhere on the way (also one the final path gives away); else the failing call's error.
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing = false);
+
+// The final path of an open file or folder ("C:\x" or "\\server\share\x"); empty on failure.
+std::wstring final_path_of(HANDLE handle);
 
 }  // namespace corvane

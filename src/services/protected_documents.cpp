@@ -82,7 +82,7 @@ SecurityDescriptor protected_document_descriptor(const std::wstring& user_sid) {
   return SecurityDescriptor(raw);
 }
 
-SecurityDescriptor protected_document_descriptor() {
+std::wstring process_user_sid() {
   HANDLE raw = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) throw_windows_error(GetLastError());
   const UniqueHandle token(raw);
@@ -90,7 +90,9 @@ SecurityDescriptor protected_document_descriptor() {
   GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   std::vector<std::uint8_t> buffer(size == 0 ? 1 : size);
   if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) throw_windows_error(GetLastError());
-  return protected_document_descriptor(sid_text(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid));
+  return sid_text(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
+
+SecurityDescriptor protected_document_descriptor() { return protected_document_descriptor(process_user_sid()); }
 
 }  // namespace corvane

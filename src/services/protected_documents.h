@@ -46,4 +46,7 @@ SecurityDescriptor protected_document_descriptor(const std::wstring& user_sid);
 // The same for the user the process runs as. Throws the Windows text.
 SecurityDescriptor protected_document_descriptor();
 
+// The SID text of the user the process runs as. Throws the Windows text.
+std::wstring process_user_sid();
+
 }  // namespace corvane

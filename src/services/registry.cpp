@@ -25,12 +25,10 @@ HKEY hive_root(std::uint32_t hive) {
   return HKEY_USERS;
 }
 
-ValueState read_registry_value(const RegistryValue& target, bool view32) {
-  // Corvane itself always reads the 64-bit view and names the 32-bit registry by its
-  // WOW6432Node path; the flag is honoured so that a caller asking for the other view gets it.
-  const REGSAM view = view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+ValueState read_registry_value(const RegistryValue& target) {
   HKEY raw = nullptr;
-  const LSTATUS status = RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_QUERY_VALUE | view, &raw);
+  const LSTATUS status =
+      RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw);
   if (status == ERROR_FILE_NOT_FOUND) return absent_state();
   if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
   const UniqueRegKey key(raw);

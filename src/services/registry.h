@@ -16,8 +16,7 @@ namespace corvane {
 HKEY hive_root(std::uint32_t hive);
 
 // The value named by target (its value field is ignored). Absent is {false, 0, {}}.
-// view32 selects the 32-bit view; Corvane always passes false (64-bit view).
-ValueState read_registry_value(const RegistryValue& target, bool view32 = false);
+ValueState read_registry_value(const RegistryValue& target);
 
 // The value `name` of an open key (opened with KEY_QUERY_VALUE). Absent when the value, or the
 // key itself since it was opened, is gone; throws like read_registry_value otherwise.

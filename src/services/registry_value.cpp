@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <stdexcept>
 
 namespace corvane {
@@ -82,6 +83,28 @@ void to_json(nlohmann::json& j, const ValueState& state) {
   j["bytes"] = std::move(bytes);
 }
 
+namespace {
+
+// One element of "bytes". Anything but a number fails with the JSON library's own type error
+// (read as the library's unsigned type, which takes no boolean either); a damaged document must
+// not restore bytes that were never stored, so a number that is not a whole 0..255 is refused.
+std::uint8_t registry_byte(const nlohmann::json& element) {
+  if (!element.is_number()) (void)element.get<nlohmann::json::number_unsigned_t>();
+  if (element.is_number_unsigned()) {
+    const auto number = element.get<std::uint64_t>();
+    if (number <= 255) return static_cast<std::uint8_t>(number);
+  } else if (element.is_number_integer()) {
+    const auto number = element.get<std::int64_t>();
+    if (number >= 0 && number <= 255) return static_cast<std::uint8_t>(number);
+  } else {
+    const double number = element.get<double>();
+    if (number >= 0.0 && number <= 255.0 && std::floor(number) == number) return static_cast<std::uint8_t>(number);
+  }
+  throw std::runtime_error("Invalid registry bytes");
+}
+
+}  // namespace
+
 void from_json(const nlohmann::json& j, ValueState& state) {
   ValueState read;
   read.exists = j.at("exists").get<bool>();
@@ -89,19 +112,7 @@ void from_json(const nlohmann::json& j, ValueState& state) {
   const nlohmann::json& bytes = j.at("bytes");
   if (!bytes.is_array()) bytes.get<std::vector<nlohmann::json>>();  // the library's own type error
   read.bytes.reserve(bytes.size());
-  for (const nlohmann::json& element : bytes) {
-    // A damaged document must not restore bytes that were never stored: only 0..255.
-    if (!element.is_number_integer()) throw std::runtime_error("Invalid registry bytes");
-    if (element.is_number_unsigned()) {
-      const auto number = element.get<std::uint64_t>();
-      if (number > 255) throw std::runtime_error("Invalid registry bytes");
-      read.bytes.push_back(static_cast<std::uint8_t>(number));
-    } else {
-      const auto number = element.get<std::int64_t>();
-      if (number < 0 || number > 255) throw std::runtime_error("Invalid registry bytes");
-      read.bytes.push_back(static_cast<std::uint8_t>(number));
-    }
-  }
+  for (const nlohmann::json& element : bytes) read.bytes.push_back(registry_byte(element));
   state = std::move(read);
 }
 

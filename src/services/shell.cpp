@@ -1,5 +1,7 @@
 #include "services/shell.h"
 
+#include "services/desktop_shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <shellapi.h>
@@ -19,6 +21,14 @@ struct CoTaskMemFreer {
 }  // namespace
 
 Outcome shell_open(HWND owner, const std::wstring& target) {
+  return shell_open(owner, target, process_elevated(), ShellOpenRoutes{shell_execute_open, desktop_shell_open});
+}
+
+Outcome shell_open(HWND owner, const std::wstring& target, bool elevated, const ShellOpenRoutes& routes) {
+  return elevated ? routes.through_desktop(target) : routes.in_process(owner, target);
+}
+
+Outcome shell_execute_open(HWND owner, const std::wstring& target) {
   Outcome outcome;
   const HINSTANCE result = ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   const auto code = reinterpret_cast<INT_PTR>(result);

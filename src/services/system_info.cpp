@@ -29,15 +29,23 @@ std::uint32_t windows_build() {
 
 }  // namespace
 
-bool process_elevated() {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-  const UniqueHandle token(raw);
+Elevation token_elevation(HANDLE token) {
   TOKEN_ELEVATION elevation{};
   DWORD returned = 0;
-  if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &returned)) return false;
-  return elevation.TokenIsElevated != 0;
+  if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &returned)) {
+    return Elevation::unreadable;
+  }
+  return elevation.TokenIsElevated != 0 ? Elevation::elevated : Elevation::not_elevated;
 }
+
+Elevation process_elevation() {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Elevation::unreadable;
+  const UniqueHandle token(raw);
+  return token_elevation(token.get());
+}
+
+bool process_elevated() { return treated_as_elevated(process_elevation()); }
 
 SystemInfo query_system_info() {
   SystemInfo info;
@@ -65,7 +73,7 @@ SystemInfo query_system_info() {
     }
   }
 
-  info.elevated = process_elevated();
+  info.elevated = process_elevation() == Elevation::elevated;
   return info;
 }
 

@@ -193,9 +193,18 @@ bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64
 using WorkerStarter = std::thread (*)(std::function<void()> body);
 extern WorkerStarter start_worker_thread;
 
+// How the main window makes its back-buffer bitmap (replaceable, so a failure can be tested).
+using BufferBitmapMaker = HBITMAP (*)(HDC dc, int width, int height);
+extern BufferBitmapMaker create_buffer_bitmap;
+
 // A top-down 32-bit copy of the window's pixels with the top byte cleared: the whole window, or
 // its client area from x = content_left to the right edge and from the top to
 // content_bottom_margin above the bottom. nullopt when no copy could be made.
+// The four window sizes of one frame of the render test: the base size of frame (0, 1, ...)
+// between smallest and largest, then the width offsets 0, +13, -7, 0 clamped to that range;
+// the steps (71 and 43 per frame) and the offsets are 96-dpi pixels scaled to dpi.
+std::array<SIZE, 4> render_test_frame_sizes(int frame, SIZE smallest, SIZE largest, UINT dpi);
+
 std::optional<std::vector<std::uint32_t>> capture_window_pixels(HWND window, bool whole_window, int content_left = 0,
                                                                 int content_bottom_margin = 0);
 
@@ -274,7 +283,12 @@ using StartupChanger = Outcome (*)(const StartupEntry& entry, bool enable, bool 
 // applied ones are listed in saved_startup_keys.
 std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingStartupChange>& changes,
                                            const CancelFlag* cancel, const ProgressFn& progress,
-                                           StartupChanger change);
+                                           StartupChanger change, bool vietnamese = false);
+
+// The engines speak English. The refusals of an elevated Corvane that the user must understand
+// to act on (run it without administrator access) are shown in Vietnamese when asked; any other
+// message is returned as it is.
+std::wstring shown_refusal(const std::wstring& message, bool vietnamese);
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -399,6 +413,8 @@ class App {
   void remove_review_finding();
   void export_review_report();
   void backup_restore();
+  // Whether an action must distrust what unelevated programs can change.
+  bool acts_elevated() const { return system_info.elevated || elevation_unreadable; }
 
   // Startup page (pages/startup_page.cpp).
   bool startup_pending(const StartupEntry& entry) const;
@@ -525,6 +541,9 @@ class App {
 
   // Data of the pages.
   SystemInfo system_info;
+  // The token's elevation could not be read: the window shows no elevation, while the trust
+  // checks treat the process as elevated (acts_elevated).
+  bool elevation_unreadable = false;
   std::vector<CleanupArea> cleanup_areas;
   ScanResult scan_result;
   bool scan_usable = false;

@@ -291,7 +291,10 @@ void App::set_busy(bool on) {
 
 void App::create_progress_panel() {
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main_window, GWLP_HINSTANCE));
-  for (HWND control : {page_list, search_edit, primary_button, secondary_button, tertiary_button}) {
+  // Every page control clips its siblings, so the panel paints over them.
+  for (HWND control : {page_list, search_edit, primary_button, secondary_button, tertiary_button, value_combo,
+                       theme_combo, language_combo, licence_text, reports_button, first_link, second_link,
+                       update_fields[0], update_fields[1], update_fields[2], update_fields[3], update_fields[4]}) {
     if (control != nullptr) SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | WS_CLIPSIBLINGS);
   }
   progress_panel = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 1, 1,

@@ -50,18 +50,26 @@ std::wstring App::page_subtitle() const {
   }
 }
 
+BufferBitmapMaker create_buffer_bitmap = [](HDC dc, int width, int height) {
+  return CreateCompatibleBitmap(dc, width, height);
+};
+
 void App::paint_window() {
   PAINTSTRUCT ps{};
   const HDC screen = BeginPaint(main_window, &ps);
   RECT client{};
   GetClientRect(main_window, &client);
   if (back_dc == nullptr) back_dc = CreateCompatibleDC(screen);
-  if (back_dc != nullptr && (back_bitmap == nullptr || back_width < client.right || back_height < client.bottom)) {
+  bool buffered = back_dc != nullptr;
+  if (buffered && (back_bitmap == nullptr || back_width < client.right || back_height < client.bottom)) {
     const auto round_up = [](int value) { return (std::max(value, 1) + 127) / 128 * 128; };
     const int width = std::max(back_width, round_up(client.right));
     const int height = std::max(back_height, round_up(client.bottom));
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    if (bitmap != nullptr) {
+    // Without a buffer of this size the paint goes straight to the screen: an older, smaller
+    // one would copy undefined pixels.
+    const HBITMAP bitmap = create_buffer_bitmap(screen, width, height);
+    buffered = bitmap != nullptr;
+    if (buffered) {
       const HGDIOBJ previous = SelectObject(back_dc, bitmap);
       if (back_bitmap != nullptr) {
         DeleteObject(back_bitmap);
@@ -73,7 +81,7 @@ void App::paint_window() {
       back_height = height;
     }
   }
-  if (back_dc == nullptr || back_bitmap == nullptr) {
+  if (!buffered) {
     paint(screen);
     EndPaint(main_window, &ps);
     return;

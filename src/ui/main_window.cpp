@@ -416,12 +416,12 @@ void App::layout() {
   }
 
   if (list_column_titles.size() == 4) {
-    const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + 4);
-    const int rest = avail - 96;
+    const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + s(4));
+    const int rest = avail - s(96);
     set_column_width(0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
     set_column_width(2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
     set_column_width(3, rest - list_column_widths[0] - list_column_widths[2]);
-    set_column_width(1, 96);
+    set_column_width(1, s(96));
   }
   if (busy) layout_progress_panel();
 }

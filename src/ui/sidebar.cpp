@@ -190,6 +190,13 @@ LRESULT App::sidebar_message(HWND window, UINT message, WPARAM wparam, LPARAM lp
       return SendMessageW(main_window, message, wparam, lparam);
     case WM_ERASEBKGND:
       return 1;
+    case WM_NCHITTEST: {
+      // A STATIC without SS_NOTIFY is transparent to the mouse; the scroll strip needs it.
+      POINT point{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      ScreenToClient(window, &point);
+      if (PtInRect(&client, point)) return HTCLIENT;
+      break;
+    }
     case WM_ENABLE:
       InvalidateRect(window, nullptr, FALSE);
       return 0;

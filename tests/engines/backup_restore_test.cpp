@@ -570,6 +570,32 @@ TEST_F(PowerAndStartupRestore, DamagedPowerDocumentsChangeNothingUnlessStillUsab
   EXPECT_GT(refused, 150) << refused << " of 200";
 }
 
+TEST_F(BackupRestore, TheLabelIsReadOnlyWhenValuesAreWrittenBack) {
+  const std::wstring path = apply();
+  json document = read_json_file(path);
+  document["label"] = 5;
+  write_json_atomic(path, document);
+  const std::string bytes = testing::read_file_bytes(path);
+
+  // Something to write back: the label is needed, and its wrong type stops the restore.
+  const Outcome refused = restore_backup(path, nullptr, {}, unelevated_handlers());
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.message, L"[json.exception.type_error.302] type must be string, but is number");
+  EXPECT_TRUE(changed_state());
+  EXPECT_EQ(testing::read_file_bytes(path), bytes);
+
+  // Everything put back by hand: nothing to write, so no label is read.
+  for (const RegistryValue& original : {target(key.path(), L"A", make_dword_value(1)), target(deep, L"B"),
+                                        target(key.path(), L"C", make_string_value(L"old"))}) {
+    write_registry_value(original);
+  }
+  const Outcome matched = restore_backup(path, nullptr, {}, unelevated_handlers());
+  ASSERT_TRUE(matched.ok) << wide_to_utf8(matched.message);
+  EXPECT_EQ(matched.message, L"Already matches the original values");
+  EXPECT_TRUE(original_state()) << "created keys left behind";
+  EXPECT_EQ(read_json_file(path)["state"], "restored");
+}
+
 // Wine keeps no owner on files: every document here reads as the user's own.
 TEST(ElevatedRestore, ADocumentTheUserCouldChangeIsRefusedAndNothingChanges) {
   const testing::ScratchKey key;

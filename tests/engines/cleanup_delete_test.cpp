@@ -236,23 +236,19 @@ TEST(PinnedFolders, ChainFollowsTheFilesFolder) {
   EXPECT_TRUE(pins.handles.handles.empty());
 }
 
-TEST(PinnedFolders, PinnedFolderCannotBeRenamedAway) {
+TEST(PinnedFolders, PinnedFolderCannotBeRenamedAwayWhileTheRunDeletesInside) {
   ScratchFolder root;
   make_old_file(root.file(L"a\\b\\one.tmp"), "1", 10 * kDay);
   make_old_file(root.file(L"a\\b\\two.tmp"), "2", 10 * kDay);
   const CleanupItem one = scanned(root.path(), root.file(L"a\\b\\one.tmp"));
   const CleanupItem two = scanned(root.path(), root.file(L"a\\b\\two.tmp"));
-  PinnedFolders pins;
+  PinnedFolders pins;  // kept from one file to the next, as the cleanup run keeps it
   ASSERT_TRUE(delete_scanned_file(one, pins));
-  const bool renamed = MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()) != FALSE;
-  if (renamed) {
-    // The platform let a pinned folder move (Wine does not apply share modes to folder
-    // renames): the stale chain must then refuse, never delete through the old names.
-    EXPECT_FALSE(delete_scanned_file(two, pins));
-    EXPECT_TRUE(file_exists(root.file(L"moved\\b\\two.tmp")));
-    GTEST_SKIP() << "Wine lets a folder held open without delete sharing be renamed; the pin itself is not shown";
-  }
+  EXPECT_FALSE(MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()));
   EXPECT_FALSE(MoveFileW(root.file(L"a\\b").c_str(), root.file(L"a\\moved").c_str()));
+  ASSERT_TRUE(delete_scanned_file(two, pins)) << "the pins must not stand in the run's own way";
+  EXPECT_FALSE(file_exists(one.path));
+  EXPECT_FALSE(file_exists(two.path));
   pins.release_from(0);
   EXPECT_TRUE(MoveFileW(root.file(L"a").c_str(), root.file(L"moved").c_str()));
 }

@@ -400,10 +400,15 @@ TEST(ExecuteCleanup, ItemWhosePathCannotBeRecordedStopsBeforeAnyDeletion) {
   forged.path = root.file(std::wstring(L"b") + wchar_t(0xD800) + L".tmp");
   result.items.push_back(forged);
   CancelFlag cancel{0};
-  const Outcome outcome = execute_cleanup(result, {temp}, &cancel, {});
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"Invalid UTF-16");
-  EXPECT_EQ(outcome.record_path, L"");
+  const std::size_t reports_before = report_count();
+  // Not a report write that failed: the error goes to the job runner, not into an outcome.
+  try {
+    execute_cleanup(result, {temp}, &cancel, {});
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Invalid UTF-16");
+  }
+  EXPECT_EQ(report_count(), reports_before) << "a report was written";
   EXPECT_TRUE(file_exists(root.file(L"a.tmp")));
 }
 

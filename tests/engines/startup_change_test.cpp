@@ -1,11 +1,13 @@
-// ctest-resource-lock: run_keys startup data_folder reports_folder
+// ctest-resource-lock: run_keys startup data_folder reports_folder tasks
 #include "engines/startup_change.h"
 
 #include "services/documents.h"
 #include "services/handles.h"
+#include "services/protected_documents.h"
 #include "services/registry.h"
 #include "services/shell.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 #include "support/fake_task_scheduler.h"
 #include "support/scratch.h"
 #include "support/startup_scratch.h"
@@ -33,18 +35,20 @@ ValueState enabled_bytes() { return approval_value({2, 0, 0, 0, 0, 0, 0, 0, 0, 0
 ValueState disabled_bytes() { return approval_value({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
 
 ValueState value_at(std::uint32_t hive, const std::wstring& key, const std::wstring& name) {
-  return read_registry_value({hive, key, name, {}}, false);
+  return read_registry_value({hive, key, name, {}});
 }
 
 std::wstring startup_path(const std::wstring& name) { return (fs::path(known_folder_path(FOLDERID_Startup)) / name).wstring(); }
 std::wstring parked_path(const std::wstring& name) { return (fs::path(disabled_startup_folder()) / name).wstring(); }
 
-std::string activity_log_text() {
-  std::ifstream in(fs::path(reports_folder()) / L"activity.jsonl", std::ios::binary);
+std::string file_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+std::string activity_log_text() { return file_text(fs::path(reports_folder()) / L"activity.jsonl"); }
 
 // The lines of the "startup" operation in text. Other test programs log lines of other
 // operations to the same file meanwhile; none that may run beside this one logs startup changes.
@@ -274,6 +278,10 @@ TEST_F(StartupChange, StartupFileRefusals) {
             L"Windows startup entry.");
   EXPECT_TRUE(fs::exists(parked_path(retained)));
   EXPECT_FALSE(fs::exists(startup_path(retained)));
+  // The journal's path is known from the start and reported, though nothing was written.
+  EXPECT_EQ(fs::path(refused.record_path).parent_path(), fs::path(backups_folder()));
+  EXPECT_TRUE(refused.record_path.ends_with(L"-startup.json")) << wide_to_utf8(refused.record_path);
+  EXPECT_FALSE(fs::exists(refused.record_path));
 
   EXPECT_EQ(change_startup_entry(listed(retained), false, false).message, L"Destination already exists");
 
@@ -373,6 +381,71 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
   EXPECT_TRUE(fs::exists(entry.key_path));
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_FALSE(fs::exists(outcome.record_path)) << "no journal for a move that never happened";
+}
+
+TEST(StartupFolderPin, AFolderThatCannotBeMadeIsAFilesystemError) {
+  testing::StartupScratch scratch;
+  fs::create_directories(app_data_folder());
+  std::error_code absent;
+  fs::remove(disabled_startup_folder(), absent);  // only when empty
+  if (fs::exists(disabled_startup_folder())) GTEST_SKIP() << "the DisabledStartup folder holds files";
+  // A file where the folder belongs.
+  testing::write_file_bytes(disabled_startup_folder(), "not a folder");
+
+  StartupEntry entry;
+  entry.name = scratch.name(L"app.lnk");
+  entry.key_path = startup_path(entry.name);
+  entry.kind = STARTUP_KIND_FOLDER;
+  scratch.put_file(entry.key_path);
+  const Outcome outcome = change_startup_entry(entry, false, false);
+  fs::remove(disabled_startup_folder());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_NE(outcome.message.find(L"create_directories"), std::wstring::npos) << wide_to_utf8(outcome.message);
+  EXPECT_EQ(outcome.message.find(L"link"), std::wstring::npos) << wide_to_utf8(outcome.message);
+  EXPECT_TRUE(fs::exists(entry.key_path));
+  EXPECT_FALSE(fs::exists(outcome.record_path));
+}
+
+StartupEntry listed_entry(const std::wstring& name) {
+  for (const StartupEntry& entry : list_startup_entries(nullptr)) {
+    if (entry.name == name) return entry;
+  }
+  return {};
+}
+
+json journal_of(const Outcome& outcome) { return json::parse(file_text(outcome.record_path)); }
+
+// Elevated, the measure is the profile folder the machine records, not the user's folder settings.
+TEST(StartupFolderOutsideProfile, OnlyAnUnelevatedMoveLeavesTheRecordedProfile) {
+  StartupScratch scratch;
+  const std::wstring name = scratch.name(L"app.lnk");
+  const fs::path outside = fs::path(windows_folder()).root_path() / (L"corvane-test-" + name);
+  for (const std::wstring& place : {(outside / name).wstring(), startup_path(name)}) {
+    scratch.put_file(place);  // removed at the end, should the test leave a file there
+    fs::remove(place);
+  }
+  scratch.put_file(parked_path(name));
+  {
+    StartupScratch redirected;
+    redirected.redirect_startup_folder(outside.wstring());
+    const Outcome enabled = change_startup_entry(listed_entry(name), true, false, false);
+    ASSERT_TRUE(fs::exists(outside / name)) << wide_to_utf8(enabled.message);
+    EXPECT_EQ(restore_startup_journal(journal_of(enabled)).message, kStartupOutsideProfileMessage);
+    EXPECT_TRUE(restore_startup_journal(journal_of(enabled), false).ok);
+    fs::remove(outside);
+  }
+  const std::wstring profile = user_profile_folder();
+  const std::wstring record = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + process_user_sid();
+  ValueState with_variable = make_string_value(L"%CORVANE_TEST_PROFILE%");
+  with_variable.type = REG_EXPAND_SZ;
+  SetEnvironmentVariableW(L"CORVANE_TEST_PROFILE", profile.c_str());
+  scratch.replace_value(kHiveLocalMachine, record, L"ProfileImagePath", with_variable);
+  EXPECT_TRUE(change_startup_entry(listed_entry(name), true, false).ok);
+  for (const ValueState& other : {make_string_value(fs::path(profile).parent_path().wstring() + L"\\Public"), ValueState{}}) {
+    write_registry_value({kHiveLocalMachine, record, L"ProfileImagePath", other});
+    EXPECT_EQ(change_startup_entry(listed_entry(name), false, false).message, kStartupOutsideProfileMessage);
+  }
+  EXPECT_TRUE(fs::exists(startup_path(name)));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include "services/handles.h"
 #include "services/shell.h"
 #include "support/activity_watch.h"
+#include "support/scratch.h"
+#include "support/unix_link.h"
 
 #include <windows.h>
 
@@ -129,6 +131,32 @@ TEST(AppendActivity, FailuresAreSwallowed) {
     EXPECT_NO_THROW(append_activity("activity-test-locked", Outcome{}));
   }
   EXPECT_EQ(watch.appended().find("activity-test-locked"), std::string::npos);
+}
+
+TEST(AppendActivity, ALinkOnTheWayLosesTheLineAndTouchesNothingBehindIt) {
+  namespace fs = std::filesystem;
+  const testing::ScratchFolder scratch;
+  const testing::ScratchFolder elsewhere;
+  append_activity_in(scratch.file(L"plain\\Reports"), "link-test", Outcome{});
+  EXPECT_NE(testing::read_file_bytes(scratch.file(L"plain\\Reports\\activity.jsonl")).find("link-test"), std::string::npos);
+
+  // The folder or one above it is a link; the log is a link to a file, or to none (yet).
+  if (!testing::make_unix_symlink(elsewhere.path(), scratch.file(L"linked"))) GTEST_SKIP() << "Unix links need Wine";
+  append_activity_in(scratch.file(L"linked"), "link-test", Outcome{});
+  append_activity_in(scratch.file(L"linked\\Reports"), "link-test", Outcome{});
+  testing::remove_unix_symlink(scratch.file(L"linked"));
+  EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+  testing::write_file_bytes(elsewhere.file(L"victim"), "keep");
+  testing::write_file_bytes(elsewhere.file(L"planted"), "");
+  for (const wchar_t* target : {L"victim", L"planted"}) {
+    fs::create_directories(scratch.file(target));
+    ASSERT_TRUE(testing::make_unix_symlink(elsewhere.file(target), scratch.file(target) + L"\\activity.jsonl"));
+  }
+  fs::remove(elsewhere.file(L"planted"));
+  append_activity_in(scratch.file(L"victim"), "link-test", Outcome{});
+  append_activity_in(scratch.file(L"planted"), "link-test", Outcome{});
+  EXPECT_EQ(testing::read_file_bytes(elsewhere.file(L"victim")), "keep");
+  EXPECT_FALSE(fs::exists(elsewhere.file(L"planted")));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// ctest-resource-lock: dosdevices
 #include "services/pinned_folders.h"
 
 #include "services/documents.h"
@@ -111,6 +112,49 @@ TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehi
     EXPECT_STREQ(error.what(), "Document folder is a link or was replaced; nothing was written");
   }
   EXPECT_THROW(write_reg_file(link + L"\\doc.reg", {{0, L"K", L"", make_dword_value(1)}}), std::runtime_error);
+  testing::remove_unix_symlink(link);
+  EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+}
+
+TEST(FinalPathMatches, TheDriveRootsFinalPathStandsForTheDrive) {
+  // subst X: C:\sub, X:\a\b
+  EXPECT_TRUE(final_path_matches(L"C:\\sub\\a\\b", L"C:\\sub", L"a\\b"));
+  EXPECT_TRUE(final_path_matches(L"c:\\SUB\\A", L"C:\\sub\\", L"a"));
+  // a plain drive, and a drive mapped to a folder of a share
+  EXPECT_TRUE(final_path_matches(L"C:\\a", L"C:\\", L"a"));
+  EXPECT_TRUE(final_path_matches(L"\\\\srv\\share\\dir\\a", L"\\\\srv\\share\\dir", L"a"));
+  // A link or junction on the way leads somewhere else; a neighbour of the root is not below it.
+  EXPECT_FALSE(final_path_matches(L"C:\\elsewhere\\b", L"C:\\sub", L"a\\b"));
+  EXPECT_FALSE(final_path_matches(L"C:\\sub\\a", L"C:\\sub", L"a\\b"));
+  EXPECT_FALSE(final_path_matches(L"C:\\suba", L"C:\\sub", L"a"));
+  EXPECT_FALSE(final_path_matches(L"X:\\a", L"C:\\sub", L"a"));
+  EXPECT_FALSE(final_path_matches(L"\\a", L"", L"a"));
+}
+
+// A second drive letter made in the prefix for the C: drive's folder: Wine then names every
+// folder reached through it by its C: path, as Windows does for a subst drive.
+TEST(PinFolderChain, DocumentsAreWrittenThroughADriveThatStandsForAnotherFolder) {
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+  ASSERT_EQ(scratch.path().substr(0, 3), L"C:\\");
+  const testing::DriveAlias drive(L'Q', L'C');
+  if (!drive) GTEST_SKIP() << "a drive letter is made in Wine's prefix only";
+  const std::wstring through = L"Q:" + scratch.path().substr(2);
+
+  write_json_atomic(through + L"\\Backups\\doc.json", nlohmann::json{{"a", 1}});
+  EXPECT_EQ(testing::read_file_bytes(scratch.file(L"Backups\\doc.json")), "{\n  \"a\": 1\n}");
+  write_reg_file(through + L"\\doc.reg", {{0, L"K", L"", make_dword_value(1)}});
+  EXPECT_TRUE(fs::exists(scratch.file(L"doc.reg")));
+
+  // A link on the way is still refused, reached through that drive too.
+  const std::wstring link = scratch.file(L"linked");
+  if (!testing::make_unix_symlink(elsewhere.path(), link)) GTEST_SKIP() << "links are made on Wine's Unix side only";
+  PinnedFolders pins;
+  EXPECT_EQ(pin_folder_chain(L"Q:" + link.substr(2) + L"\\new", pins, true),
+            static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED));
+  EXPECT_TRUE(pins.paths.empty());
+  EXPECT_THROW(write_json_atomic(L"Q:" + link.substr(2) + L"\\doc.json", nlohmann::json{{"a", 1}}),
+               std::runtime_error);
   testing::remove_unix_symlink(link);
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }

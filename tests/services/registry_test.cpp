@@ -198,11 +198,13 @@ TEST(RegistryEnum, EndsAtTheCancelFlag) {
   EXPECT_EQ(enum_registry_names(key.get(), false, &cancel).size(), 1u);
 }
 
-TEST(RegistryRead, ThirtyTwoBitViewOnRequest) {
+// Every key is opened in the 64-bit view: the 32-bit registry is reached only through its
+// WOW6432Node path.
+TEST(RegistryRead, ThirtyTwoBitValuesOnlyThroughTheirWow6432NodePath) {
   const std::wstring name = testing::random_name();
   const std::wstring wow = L"Software\\WOW6432Node\\CorvaneTest\\" + name;
   write_registry_value({kHiveLocalMachine, wow, L"v", make_dword_value(32)});
-  const ValueState in_32_view = read_registry_value({kHiveLocalMachine, L"Software\\CorvaneTest\\" + name, L"v", {}}, true);
+  const ValueState in_32_view = read_registry_value({kHiveLocalMachine, wow, L"v", {}});
   const ValueState in_64_view = read_registry_value({kHiveLocalMachine, L"Software\\CorvaneTest\\" + name, L"v", {}});
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, wow.c_str());
   EXPECT_EQ(in_32_view, make_dword_value(32));

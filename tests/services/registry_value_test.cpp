@@ -122,14 +122,22 @@ TEST(RegistryValueJson, ReportsTheLibrarysOwnErrors) {
   }
 }
 
-TEST(RegistryValueJson, AcceptsOnlyWholeBytes) {
+TEST(RegistryValueJson, BytesAreWholeNumbersUpTo255) {
   auto with_bytes = [](const std::string& bytes) {
     return R"({"hive":0,"key":"K","name":"","value":{"bytes":)" + bytes + R"(,"exists":true,"type":3}})";
   };
-  EXPECT_EQ(json::parse(with_bytes("[0,128,255]")).get<RegistryValue>().value.bytes,
-            (std::vector<std::uint8_t>{0, 128, 255}));
-  for (const char* bad : {"[256]", "[-1]", "[1.9]", "[1.0]", "[true]", "[\"1\"]", "[null]", "[[1]]"}) {
+  EXPECT_EQ(json::parse(with_bytes("[0,128,255,7.0]")).get<RegistryValue>().value.bytes,
+            (std::vector<std::uint8_t>{0, 128, 255, 7}));
+  for (const char* bad : {"[256]", "[-1]", "[1.9]", "[255.5]", "[-0.5]", "[1e300]", "[18446744073709551615]"}) {
     EXPECT_EQ(from_json_error(json::parse(with_bytes(bad))), "Invalid registry bytes") << bad;
+  }
+  // Anything but a number is the library's own type error, a boolean included.
+  const std::pair<const char*, const char*> wrong_types[] = {
+      {"[true]", "boolean"}, {"[\"1\"]", "string"}, {"[null]", "null"}, {"[[1]]", "array"}, {"[{}]", "object"}};
+  for (const auto& [bad, type] : wrong_types) {
+    EXPECT_EQ(from_json_error(json::parse(with_bytes(bad))),
+              std::string("[json.exception.type_error.302] type must be number, but is ") + type)
+        << bad;
   }
 }
 

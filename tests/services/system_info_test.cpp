@@ -1,6 +1,7 @@
 // ctest-resource-lock: edition
 #include "services/system_info.h"
 
+#include "services/handles.h"
 #include "services/registry.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,14 @@ TEST(SystemInfo, BuildMatchesTheRegistryOfThisWindows) {
       {kHiveLocalMachine, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentBuildNumber", {}});
   if (!current.exists) GTEST_SKIP() << "no CurrentBuildNumber value to compare with";
   EXPECT_EQ(std::to_wstring(query_system_info().build), describe_value(current));
+}
+
+TEST(Elevation, ATokenThatCannotBeReadIsTrustedAsElevatedButNotShownSo) {
+  const UniqueHandle not_a_token(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  EXPECT_EQ(token_elevation(not_a_token.get()), Elevation::unreadable);
+  EXPECT_TRUE(treated_as_elevated(Elevation::unreadable));
+  EXPECT_FALSE(treated_as_elevated(Elevation::not_elevated));
+  EXPECT_EQ(query_system_info().elevated, process_elevation() == Elevation::elevated);
 }
 
 }  // namespace

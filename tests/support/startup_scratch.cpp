@@ -45,6 +45,12 @@ StartupScratch::~StartupScratch() {
     } catch (const std::exception&) {
     }
   }
+  for (auto it = replaced_.rbegin(); it != replaced_.rend(); ++it) {
+    try {
+      write_registry_value(*it);
+    } catch (const std::exception&) {
+    }
+  }
   for (const std::wstring& link : links_) remove_unix_symlink(link);
   for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) {
     std::error_code ignored;
@@ -56,6 +62,21 @@ void StartupScratch::put_value(std::uint32_t hive, const std::wstring& key, cons
                                const ValueState& value) {
   values_.push_back(RegistryValue{hive, key, name, {}});
   write_registry_value(RegistryValue{hive, key, name, value});
+}
+
+void StartupScratch::replace_value(std::uint32_t hive, const std::wstring& key, const std::wstring& name,
+                                   const ValueState& value) {
+  RegistryValue saved{hive, key, name, {}};
+  saved.value = read_registry_value(saved);
+  replaced_.push_back(std::move(saved));
+  write_registry_value(RegistryValue{hive, key, name, value});
+}
+
+void StartupScratch::redirect_startup_folder(const std::wstring& folder) {
+  ValueState setting = make_string_value(folder);
+  setting.type = REG_EXPAND_SZ;
+  replace_value(kHiveCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                L"Startup", setting);
 }
 
 void StartupScratch::put_file(const std::wstring& path, const std::string& text) {

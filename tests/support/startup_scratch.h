@@ -31,6 +31,10 @@ class StartupScratch {
 
   // Sets a value (created keys stay); the value is deleted again at the end.
   void put_value(std::uint32_t hive, const std::wstring& key, const std::wstring& name, const ValueState& value);
+  // Sets a value of the system's own (absent: deletes it); what was there is put back at the end.
+  void replace_value(std::uint32_t hive, const std::wstring& key, const std::wstring& name, const ValueState& value);
+  // Points the user's Startup folder (the per-user folder settings) at folder until the end.
+  void redirect_startup_folder(const std::wstring& folder);
   // Writes a file with the given text, creating folders; the file is deleted at the end.
   void put_file(const std::wstring& path, const std::string& text = "shortcut");
   // Makes link a Unix symbolic link to target (Wine only); removed at the end.
@@ -41,6 +45,7 @@ class StartupScratch {
  private:
   std::wstring prefix_;
   std::vector<RegistryValue> values_;
+  std::vector<RegistryValue> replaced_;  // the values as they were
   std::vector<std::wstring> paths_;
   std::vector<std::wstring> links_;
 };

@@ -65,6 +65,29 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
   return wait_until_listed(link, true);
 }
 
+DriveAlias::DriveAlias(wchar_t letter, wchar_t existing) {
+  root_ = std::wstring(1, letter) + L":\\";
+  if (!running_under_wine() || GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  // Wine names a drive's root through the prefix's dosdevices folder: ".../dosdevices/c:/".
+  std::wstring existing_root = unix_path_of(std::wstring(1, existing) + L":\\");
+  while (!existing_root.empty() && existing_root.back() == L'/') existing_root.pop_back();
+  const std::size_t slash = existing_root.rfind(L'/');
+  if (slash == std::wstring::npos) return;
+  link_ = existing_root.substr(0, slash + 1) + static_cast<wchar_t>(towlower(letter)) + L":";
+  if (!start_unix_command(L"/bin/ln -s \"" + existing_root + L"/\" \"" + link_ + L"\"")) return;
+  for (int attempt = 0; attempt < 500 && !made_; ++attempt) {
+    made_ = GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!made_) Sleep(10);
+  }
+}
+
+DriveAlias::~DriveAlias() {
+  if (link_.empty() || !start_unix_command(L"/bin/rm -f \"" + link_ + L"\"")) return;
+  for (int attempt = 0; attempt < 500 && GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
+    Sleep(10);
+  }
+}
+
 void remove_unix_symlink(const std::wstring& link) {
   const std::wstring unix_link = unix_path_of(link);
   if (unix_link.empty() || !start_unix_command(L"/bin/rm -f \"" + unix_link + L"\"")) return;

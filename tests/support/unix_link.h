@@ -13,4 +13,22 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 // Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
 void remove_unix_symlink(const std::wstring& link);
 
+// A drive letter of the prefix (a link in its dosdevices folder) that stands for the same
+// folder as an existing drive's root, the way a subst drive does; removed again when destroyed.
+// False when not under Wine, when the letter is taken or the link cannot be made.
+class DriveAlias {
+ public:
+  DriveAlias(wchar_t letter, wchar_t existing);
+  ~DriveAlias();
+  DriveAlias(const DriveAlias&) = delete;
+  DriveAlias& operator=(const DriveAlias&) = delete;
+
+  explicit operator bool() const { return made_; }
+
+ private:
+  std::wstring link_;
+  std::wstring root_;
+  bool made_ = false;
+};
+
 }  // namespace corvane::testing

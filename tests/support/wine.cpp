@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace corvane::testing {
@@ -18,6 +20,15 @@ void use_own_desktop() {
   // Kept until the process ends: its windows live on it.
   const HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
   if (desktop != nullptr) SetThreadDesktop(desktop);
+}
+
+bool run_on_own_desktop() {
+  class OwnDesktop : public ::testing::Environment {
+   public:
+    void SetUp() override { use_own_desktop(); }
+  };
+  ::testing::AddGlobalTestEnvironment(new OwnDesktop);
+  return true;
 }
 
 }  // namespace corvane::testing

@@ -13,4 +13,8 @@ bool running_under_wine();
 // and keeps its focus. On Windows the key means nothing and the desktop is an ordinary one.
 void use_own_desktop();
 
+// Registers a test environment that calls use_own_desktop before the first test of the program;
+// a test file whose tests need the keyboard focus or the pointer keeps the result in a global.
+bool run_on_own_desktop();
+
 }  // namespace corvane::testing

@@ -106,11 +106,7 @@ class DialogDriver {
 };
 
 // Keyboard tests need the focus to stay with this program while others run.
-class OwnDesktop : public ::testing::Environment {
- public:
-  void SetUp() override { testing::use_own_desktop(); }
-};
-const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
+const bool g_own_desktop = testing::run_on_own_desktop();
 
 HWND focus_button(HWND dialog, int index) {
   const HWND button = GetDlgItem(dialog, ID_DIALOG_BUTTON_BASE + index);

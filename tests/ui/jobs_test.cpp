@@ -336,6 +336,45 @@ TEST(JobResults, ReviewStartupAndUpdateResultsAreTaken) {
   EXPECT_EQ(app->update->version, "1.0.1");
 }
 
+// The progress panel over the corner of each page control in turn: whatever the control draws
+// (its frame through its window DC, a button's or combo's state through its own DC) must not
+// land on the panel.
+TEST(ProgressPanel, PageControlsDrawingBeneathLeaveThePanelWhole) {
+  WindowApp app(window_test_options(), true);
+  ASSERT_TRUE(app.created());
+  int covered = 0;
+  for (const int page : {PAGE_OPTIONS, PAGE_LICENSES, PAGE_ABOUT, PAGE_CUSTOMIZATION, PAGE_UPDATES}) {
+    app->show_page(page);
+    app->set_busy(true);
+    for (HWND control : {app->theme_combo, app->language_combo, app->reports_button, app->licence_text,
+                         app->first_link, app->second_link, app->value_combo, app->update_fields[0],
+                         app->search_edit, app->primary_button, app->page_list}) {
+      if (!IsWindowVisible(control)) continue;
+      RECT rect{};
+      GetWindowRect(control, &rect);
+      MapWindowPoints(HWND_DESKTOP, app->main_window, reinterpret_cast<POINT*>(&rect), 2);
+      SetWindowPos(app->progress_panel, HWND_TOP, rect.left - 8, rect.top - 8, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+      RedrawWindow(app->main_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      const auto before = capture_window_pixels(app->progress_panel, false);
+      RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      wchar_t kind[32] = {};
+      GetClassNameW(control, kind, 32);
+      if (lstrcmpiW(kind, L"BUTTON") == 0) {
+        SendMessageW(control, BM_SETSTATE, TRUE, 0);
+        SendMessageW(control, BM_SETSTATE, FALSE, 0);
+      } else if (lstrcmpiW(kind, L"COMBOBOX") == 0) {
+        SendMessageW(control, CB_SETCURSEL, SendMessageW(control, CB_GETCURSEL, 0, 0), 0);
+      }
+      const auto after = capture_window_pixels(app->progress_panel, false);
+      ASSERT_TRUE(before && after);
+      EXPECT_TRUE(*before == *after) << "page " << page << ", control " << GetDlgCtrlID(control) << " " << kind;
+      ++covered;
+    }
+    app->set_busy(false);
+  }
+  EXPECT_GE(covered, 10);
+}
+
 TEST(JobsLifetime, DestroyingTheAppStopsAndJoinsTheWorker) {
   std::atomic<bool> saw_cancel{false};
   std::atomic<bool> started{false};

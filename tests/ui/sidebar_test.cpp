@@ -93,7 +93,9 @@ TEST(Sidebar, SelectionFollowsThePage) {
   for (int command : {static_cast<int>(CMD_PAGE_ADMIN), static_cast<int>(CMD_PAGE_UPDATES),
                       static_cast<int>(CMD_PAGE_OPTIONS), CMD_PAGE_BASE + 7}) {
     app->command(command);
-    if (command == CMD_PAGE_ADMIN) EXPECT_EQ(app->page, PAGE_ADMIN);
+    if (command == CMD_PAGE_ADMIN) {
+      EXPECT_EQ(app->page, PAGE_ADMIN);
+    }
     EXPECT_EQ(selected(), std::vector<int>{command});
   }
   EXPECT_EQ(app->page, PAGE_BACKUPS);

@@ -18,15 +18,12 @@ void App::backup_restore() {
            L"Restore the pre-change values. Stop if values have been modified again since this backup.");
   if (!confirm(text(L"Khôi phục cấu hình", L"Restore settings"), body, text(L"Khôi phục", L"Restore"))) return;
   RestoreHandlers handlers = system_restore_handlers();
-  handlers.elevated = system_info.elevated;
+  handlers.elevated = acts_elevated();
   start_work([this, path, handlers, vietnamese = options.vietnamese] {
     auto work = std::make_unique<Work>();
     work->kind = WORK_RESTORE;
     work->outcome = restore_backup(path, &cancel, progress_callback(), handlers);
-    // The engines speak English; this refusal is one the user must understand to act on.
-    if (!work->outcome.ok && work->outcome.message == kUnprotectedBackupMessage && vietnamese) {
-      work->outcome.message = kUnprotectedBackupMessageVi;
-    }
+    if (!work->outcome.ok) work->outcome.message = shown_refusal(work->outcome.message, vietnamese);
     return work;
   });
 }

@@ -1,7 +1,7 @@
 // The small program icons of the Startup page, loaded on the worker thread after a listing.
 #include "ui/app.h"
 
-#include "engines/com_ptr.h"
+#include "services/com_ptr.h"
 
 #include <shellapi.h>
 #include <shlobj.h>

@@ -50,7 +50,7 @@ void App::toggle_selected_startup() {
 
 std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingStartupChange>& changes,
                                            const CancelFlag* cancel, const ProgressFn& progress,
-                                           StartupChanger change) {
+                                           StartupChanger change, bool vietnamese) {
   auto work = std::make_unique<Work>();
   work->kind = WORK_STARTUP_SAVE;
   const std::uint64_t total = changes.size();
@@ -75,7 +75,7 @@ std::unique_ptr<Work> save_startup_changes(const std::map<std::wstring, PendingS
     } else {
       work->outcome.ok = false;
       ++work->outcome.skipped;
-      work->outcome.message += pending.entry.name + L": " + result.message + L"\r\n";
+      work->outcome.message += pending.entry.name + L": " + shown_refusal(result.message, vietnamese) + L"\r\n";
     }
     report_progress(progress, ++done, total, pending.entry.name);
   }
@@ -92,8 +92,8 @@ void App::startup_save() {
       return;
     }
   }
-  start_work([this, changes = pending_startup_changes] {
-    return save_startup_changes(changes, &cancel, progress_callback(), change_startup_entry);
+  start_work([this, changes = pending_startup_changes, vietnamese = options.vietnamese] {
+    return save_startup_changes(changes, &cancel, progress_callback(), change_startup_entry, vietnamese);
   });
 }
 
@@ -114,9 +114,10 @@ void App::startup_change(bool enable, bool remove) {
                                  L"This affects the next sign-in or task run. Corvane saves a backup before changing "
                                  L"it.");
   if (!confirm(text(L"Xóa mục", L"Remove entry"), body, text(L"Xóa mục", L"Remove entry"))) return;
-  start_work([entry, enable, remove] {
+  start_work([entry, enable, remove, vietnamese = options.vietnamese] {
     auto work = std::make_unique<Work>();
     work->outcome = change_startup_entry(entry, enable, remove);
+    if (!work->outcome.ok) work->outcome.message = shown_refusal(work->outcome.message, vietnamese);
     return work;
   });
 }

@@ -22,6 +22,19 @@ constexpr COLORREF kUnpainted = 0xFF00FF;
 
 }  // namespace
 
+std::array<SIZE, 4> render_test_frame_sizes(int frame, SIZE smallest, SIZE largest, UINT dpi) {
+  const auto scale = [dpi](int px) { return MulDiv(px, static_cast<int>(dpi), 96); };
+  const int width = smallest.cx + (scale(71) * frame) % (largest.cx - smallest.cx + 1);
+  const int height = smallest.cy + (scale(43) * frame) % (largest.cy - smallest.cy + 1);
+  std::array<SIZE, 4> sizes{};
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    sizes[i] = SIZE{std::clamp(width + scale(kWidthOffsets[i]), static_cast<int>(smallest.cx),
+                               static_cast<int>(largest.cx)),
+                    height};
+  }
+  return sizes;
+}
+
 std::optional<std::vector<std::uint32_t>> capture_window_pixels(HWND window, bool whole_window, int content_left,
                                                                 int content_bottom_margin) {
   RECT area{};
@@ -91,11 +104,9 @@ bool App::render_test() {
     theme_mode = theme;
     apply_theme();
     for (int frame = 0; frame < kFramesPerTheme; ++frame, ++frames) {
-      const int width = smallest_width + (71 * frame) % (largest_width - smallest_width + 1);
-      const int height = smallest_height + (43 * frame) % (largest_height - smallest_height + 1);
-      for (const int offset : kWidthOffsets) {
-        SetWindowPos(main_window, nullptr, 0, 0, std::clamp(width + offset, smallest_width, largest_width), height,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      for (const SIZE size : render_test_frame_sizes(frame, SIZE{smallest_width, smallest_height},
+                                                     SIZE{largest_width, largest_height}, renderer.dpi)) {
+        SetWindowPos(main_window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       }
       const int shown = kPages[frame % 7];
       show_page(shown);

@@ -154,11 +154,7 @@ INSTANTIATE_TEST_SUITE_P(BothThemes, ButtonPaint, ::testing::Values(false, true)
                          [](const ::testing::TestParamInfo<bool>& param_info) { return param_info.param ? "Dark" : "Light"; });
 
 // Focus tests need the focus to stay with this program while others run.
-class OwnDesktop : public ::testing::Environment {
- public:
-  void SetUp() override { testing::use_own_desktop(); }
-};
-const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
+const bool g_own_desktop = testing::run_on_own_desktop();
 
 // What WM_MOUSEWHEEL returns from the host.
 constexpr LRESULT kHostWheelResult = 77;

@@ -18,11 +18,7 @@ using testing::ControlHost;
 using testing::DibCanvas;
 
 // Focus tests need the focus to stay with this program while others run.
-class OwnDesktop : public ::testing::Environment {
- public:
-  void SetUp() override { testing::use_own_desktop(); }
-};
-const auto* const g_own_desktop = ::testing::AddGlobalTestEnvironment(new OwnDesktop);
+const bool g_own_desktop = testing::run_on_own_desktop();
 
 class ComboControl : public ::testing::TestWithParam<bool> {
  protected:

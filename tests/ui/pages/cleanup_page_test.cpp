@@ -158,5 +158,23 @@ TEST_F(CleanupPage, CleaningAsksFirstAndATickChangeSpoilsTheScan) {
   EXPECT_EQ(app->status_text, L"Select at least one file area to scan.");
 }
 
+TEST_F(CleanupPage, ARunThatFailsBeforeItsReportKeepsTheScan) {
+  testing::make_old_file(folder.file(L"a.tmp"), "x", 30 * testing::kDay);
+  scan_by_button();
+  CleanupItem forged = app->scan_result.items[0];
+  forged.path = folder.file(std::wstring(L"b") + wchar_t(0xD800) + L".tmp");
+  app->scan_result.items.push_back(forged);
+  answer = 0;  // "Delete files", then "Close"
+  app->command(ID_SECONDARY_BUTTON);
+  ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].title, L"Operation result");
+  EXPECT_EQ(shown[1].text, L"Not completed\r\nInvalid UTF-16");
+  EXPECT_TRUE(app->scan_usable) << "the untouched scan was thrown away";
+  EXPECT_EQ(app->scan_result.items.size(), 2u);
+  EXPECT_TRUE(testing::file_exists(folder.file(L"a.tmp")));
+  EXPECT_EQ(reports(), before) << "a report was written";
+}
+
 }  // namespace
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // ctest-resource-lock: data_folder reports_folder catalogue_values
 // Feature actions, the Backups page and the registry review's commands, through the real window.
 
+#include "engines/backup_restore.h"
 #include "engines/feature.h"
 #include "services/documents.h"
 #include "services/registry.h"
@@ -187,6 +188,16 @@ TEST(BackupsPage, RowsFromReadableDocumentsAndRestoreEndToEnd) {
   EXPECT_EQ(static_cast<int>(app->row_map.size()), static_cast<int>(app->backups.size()) - 2);
 
   ListView_SetItemState(app->page_list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  // An elevation that cannot be read is trusted as elevated: the unprotected document is refused.
+  app->elevation_unreadable = true;
+  app->command(ID_PRIMARY_BUTTON);
+  ASSERT_TRUE(wait_idle(*app));
+  EXPECT_EQ(read_registry_value(target), make_dword_value(1));
+  ASSERT_FALSE(dialogs.shown().empty());
+  EXPECT_NE(dialogs.shown().back().text.find(kUnprotectedBackupMessageVi), std::wstring::npos);
+
+  app->elevation_unreadable = false;
+  app->system_info.elevated = false;  // read again when the job ended
   app->command(ID_PRIMARY_BUTTON);
   ASSERT_TRUE(wait_idle(*app));
   EXPECT_EQ(read_registry_value(target), make_dword_value(0));

@@ -37,10 +37,11 @@ std::vector<std::wstring> header_titles(HWND list) {
 std::vector<int> expected_widths(const App& app, int page) {
   RECT list{};
   GetWindowRect(app.page_list, &list);
-  const int rest = (list.right - list.left) - (GetSystemMetricsForDpi(SM_CXVSCROLL, app.renderer.dpi) + 4) - 96;
+  const int rest = (list.right - list.left) - (GetSystemMetricsForDpi(SM_CXVSCROLL, app.renderer.dpi) +
+                                               app.renderer.scale(4)) - app.renderer.scale(96);
   const int first = rest * (page == PAGE_STARTUP ? 42 : 48) / 100;
   const int status = rest * (page == PAGE_STARTUP ? 32 : 27) / 100;
-  return {first, 96, status, rest - first - status};
+  return {first, app.renderer.scale(96), status, rest - first - status};
 }
 
 std::vector<int> column_widths(HWND list) {

@@ -1,7 +1,7 @@
 // ctest-resource-lock: run_keys
 #include "ui/app.h"
 
-#include "engines/com_ptr.h"
+#include "services/com_ptr.h"
 #include "services/text.h"
 #include "support/scratch.h"
 #include "support/startup_scratch.h"

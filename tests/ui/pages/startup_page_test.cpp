@@ -1,7 +1,10 @@
 // ctest-resource-lock: run_keys startup data_folder reports_folder
 #include "ui/app.h"
 
+#include "engines/startup_change.h"
 #include "services/registry.h"
+#include "services/shell.h"
+#include "services/system_info.h"
 #include "support/backups_guard.h"
 #include "support/startup_scratch.h"
 #include "support/ui_app.h"
@@ -9,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 namespace corvane {
@@ -57,7 +61,7 @@ class StartupPage : public ::testing::Test {
     }
     ASSERT_EQ(app->selected_index(), index);
   }
-  bool in_run_key(const std::wstring& name) { return read_registry_value({0, run_key(false), name, {}}, false).exists; }
+  bool in_run_key(const std::wstring& name) { return read_registry_value({0, run_key(false), name, {}}).exists; }
 
   testing::StartupScratch scratch;
   testing::BackupsGuard backups;
@@ -176,6 +180,28 @@ TEST(StartupSaveJob, AThrownTextThatIsNotUtf8IsReportedWithTheOthersResults) {
   const std::unique_ptr<Work> stopped = save_startup_changes(changes, &cancel, {}, changer);
   EXPECT_FALSE(stopped->outcome.ok);
   EXPECT_TRUE(stopped->saved_startup_keys.empty() && stopped->outcome.message.empty());
+}
+
+// Any program of the user can point the user's Startup folder into the system and plant a
+// file among the disabled ones: a save by an elevated Corvane (as every process under Wine is)
+// must not move it there.
+TEST(StartupSaveJob, ElevatedTheEnableOfAFilePlantedForAStartupFolderInTheSystemMovesNothing) {
+  testing::StartupScratch scratch;
+  const std::wstring name = scratch.name(L"planted.lnk");
+  const std::wstring system = windows_folder() + L"\\system32";
+  scratch.put_file(disabled_startup_folder() + L"\\" + name);
+  scratch.redirect_startup_folder(system);
+  ASSERT_TRUE(process_elevated());
+  std::map<std::wstring, PendingStartupChange> changes;
+  for (const StartupEntry& entry : list_startup_entries(nullptr)) {
+    if (entry.name == name && entry.location == L"Startup folder - User") changes[name] = {entry, true};
+  }
+  ASSERT_EQ(changes.size(), 1u);
+  CancelFlag cancel{0};
+  const std::unique_ptr<Work> work = save_startup_changes(changes, &cancel, {}, change_startup_entry, true);
+  EXPECT_EQ(work->outcome.message, name + L": " + kStartupOutsideProfileMessageVi + L"\r\n");
+  EXPECT_TRUE(std::filesystem::exists(disabled_startup_folder() + L"\\" + name));
+  EXPECT_FALSE(std::filesystem::exists(system + L"\\" + name));
 }
 
 }  // namespace

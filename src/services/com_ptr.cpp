@@ -1,4 +1,4 @@
-#include "engines/com_ptr.h"
+#include "services/com_ptr.h"
 
 #include <new>
 

@@ -1,0 +1,16 @@
+// Refusals of an elevated Corvane in the language of the window.
+#include "ui/app.h"
+
+#include "engines/backup_restore.h"
+#include "engines/startup_change.h"
+
+namespace corvane {
+
+std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
+  if (!vietnamese) return message;
+  if (message == kUnprotectedBackupMessage) return kUnprotectedBackupMessageVi;
+  if (message == kStartupOutsideProfileMessage) return kStartupOutsideProfileMessageVi;
+  return message;
+}
+
+}  // namespace corvane
