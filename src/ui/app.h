@@ -240,6 +240,17 @@ struct Placement {
 };
 using PlacementMemory = std::map<HWND, Placement>;
 
+// Where the layout puts the search box, the page list and buttons 201 (primary), 202 and 203 for
+// a client rectangle of the main window.
+struct PagePlaces {
+  RECT search{};
+  RECT list{};
+  RECT primary{};
+  RECT secondary{};
+  RECT tertiary{};
+};
+PagePlaces page_places(const Renderer& renderer, const RECT& client);
+
 // Queues child-window moves and applies them in one deferred batch, repainting only what moved.
 // With a memory, a window that still has the rectangle it took for the same request last time
 // is left alone as well.

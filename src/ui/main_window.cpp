@@ -276,12 +276,18 @@ void App::create_controls() {
   renderer.style_control(main_window);
   create_sidebar();
 
-  const auto child = [&](const wchar_t* cls, DWORD style, int id, DWORD ex_style = 0) {
-    const HWND control = CreateWindowExW(ex_style, cls, L"", WS_CHILD | style, 0, 0, 1, 1, main_window,
+  // The list, the search box and the three buttons are made where the layout puts them, so its
+  // first pass has nothing to move for them.
+  RECT client{};
+  GetClientRect(main_window, &client);
+  const PagePlaces places = page_places(renderer, client);
+  const auto child = [&](const wchar_t* cls, DWORD style, int id, const RECT& rect) {
+    const HWND control = CreateWindowExW(0, cls, L"", WS_CHILD | style, rect.left, rect.top, rect.right - rect.left,
+                                         rect.bottom - rect.top, main_window,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     return control;
   };
-  search_edit = child(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, ID_SEARCH_EDIT);
+  search_edit = child(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, ID_SEARCH_EDIT, places.search);
   SendMessageW(search_edit, EM_SETLIMITTEXT, 120, 0);
   SendMessageW(search_edit, EM_SETCUEBANNER, TRUE,
                reinterpret_cast<LPARAM>(text(L"Tìm trong danh sách...", L"Search this list...").c_str()));
@@ -290,7 +296,7 @@ void App::create_controls() {
   page_list = child(WC_LISTVIEWW,
                     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER |
                         LVS_SHAREIMAGELISTS,
-                    ID_PAGE_LIST);
+                    ID_PAGE_LIST, places.list);
   ListView_SetExtendedListViewStyle(page_list, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
   renderer.style_control(page_list);
   SetWindowSubclass(page_list, list_view_proc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -309,9 +315,9 @@ void App::create_controls() {
 
   make_row_height_list();
 
-  primary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_PRIMARY_BUTTON);
-  secondary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_SECONDARY_BUTTON);
-  tertiary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_TERTIARY_BUTTON);
+  primary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_PRIMARY_BUTTON, places.primary);
+  secondary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_SECONDARY_BUTTON, places.secondary);
+  tertiary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_TERTIARY_BUTTON, places.tertiary);
   for (HWND button : {primary_button, secondary_button, tertiary_button}) renderer.style_control(button);
 
   create_info_controls();
@@ -388,6 +394,20 @@ void DeferredLayout::apply() {
   moves_.clear();
 }
 
+PagePlaces page_places(const Renderer& renderer, const RECT& client) {
+  const auto s = [&renderer](int px) { return renderer.scale(px); };
+  const int H = client.bottom;
+  const int L = s(272);
+  const int R = client.right - s(32);
+  PagePlaces places;
+  places.search = RECT{L, s(107), R, s(107) + s(36)};
+  places.list = RECT{L, s(156), R, s(156) + std::max(s(80), H - s(250))};
+  places.primary = RECT{R - s(190), H - s(78), R, H - s(78) + s(36)};
+  places.secondary = RECT{R - s(390), H - s(78), R - s(390) + s(190), H - s(78) + s(36)};
+  places.tertiary = RECT{L, H - s(78), L + s(190), H - s(78) + s(36)};
+  return places;
+}
+
 void App::layout() {
   if (page_list == nullptr) return;
   RECT client{};
@@ -402,11 +422,15 @@ void App::layout() {
   const int sidebar_height = std::max(s(250), H - s(186));
   moves.add(sidebar, 0, s(104), s(240), sidebar_height);
   moves.add(admin_button, s(10), H - s(70), s(220), s(38));
-  moves.add(search_edit, L, s(107), R - L, s(36));
-  moves.add(page_list, L, s(156), R - L, std::max(s(80), H - s(250)));
-  moves.add(primary_button, R - s(190), H - s(78), s(190), s(36));
-  moves.add(secondary_button, R - s(390), H - s(78), s(190), s(36));
-  moves.add(tertiary_button, L, H - s(78), s(190), s(36));
+  const PagePlaces places = page_places(renderer, client);
+  const auto place = [&moves](HWND window, const RECT& rect) {
+    moves.add(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  };
+  place(search_edit, places.search);
+  place(page_list, places.list);
+  place(primary_button, places.primary);
+  place(secondary_button, places.secondary);
+  place(tertiary_button, places.tertiary);
   layout_info_page(moves);
   moves.apply();
 
