@@ -2,6 +2,7 @@
 // entries that start 20 distinct programs, against the bare platform work it needs: the same
 // registry and folder reads and one ExtractIconExW per program.
 //   startup_refresh_bench [--rounds N]   (default 10; other arguments are ignored)
+#include "bench_support.h"
 #include "engines/startup_list.h"
 #include "services/com_ptr.h"
 #include "services/handles.h"
@@ -23,16 +24,13 @@
 #include <vector>
 
 using namespace corvane;
+using namespace corvane::bench;
 
 namespace {
 
 constexpr int kPrograms = 20;
 constexpr int kEntries = 200;
 constexpr wchar_t kApproved[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Every value of one key with its data, and the StartupApproved value of each name.
 std::size_t bare_run_key(HKEY root, const std::wstring& path, REGSAM view, const std::wstring& approved) {
@@ -132,10 +130,7 @@ std::size_t bare_listing() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = 10;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
-  }
+  const int rounds = int_argument(argc, argv, "--rounds", 10);
   // Twenty distinct programs with an icon: copies of Notepad in a folder of our own.
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
@@ -172,22 +167,20 @@ int main(int argc, char** argv) {
   }
 
   // Ours and the reference take turns, so that a change in the machine's load touches both alike.
-  double ours_s = 0;
-  double listing_s = 0;
-  double bare_s = 0;
-  double bare_reads_s = 0;
+  Paired refresh;
+  Paired listing;
   std::size_t listed = 0;
   std::size_t bare_found = 0;
   std::size_t extractions = 0;
   std::size_t bare_icons = 0;
   bool ok = true;
   for (int round = 0; round < rounds; ++round) {
-    auto start = std::chrono::steady_clock::now();
     Work work;
-    work.startup_entries = list_startup_entries(&cancel);
-    listing_s += seconds_since(start);
-    App::load_startup_icons(work, cancel);
-    ours_s += seconds_since(start);
+    double listing_ms = 0;
+    const double ours_ms = time_ms([&] {
+      listing_ms = time_ms([&] { work.startup_entries = list_startup_entries(&cancel); });
+      App::load_startup_icons(work, cancel);
+    });
     listed = work.startup_entries.size();
     std::set<HICON> ours;  // one holder per extraction made
     for (const StartupEntry& entry : work.startup_entries) {
@@ -196,26 +189,27 @@ int main(int argc, char** argv) {
     extractions = ours.size();
     ok = ok && extractions == kPrograms;
 
-    start = std::chrono::steady_clock::now();
-    bare_found = bare_listing();
-    bare_reads_s += seconds_since(start);
     std::vector<HICON> icons(kPrograms, nullptr);
-    bare_icons = 0;
-    for (int p = 0; p < kPrograms; ++p) {
-      bare_icons += ExtractIconExW(programs[static_cast<std::size_t>(p)].c_str(), 0, nullptr, &icons[static_cast<std::size_t>(p)], 1);
-    }
-    bare_s += seconds_since(start);
+    double reads_ms = 0;
+    const double bare_ms = time_ms([&] {
+      reads_ms = time_ms([&] { bare_found = bare_listing(); });
+      bare_icons = 0;
+      for (int p = 0; p < kPrograms; ++p) {
+        bare_icons += ExtractIconExW(programs[static_cast<std::size_t>(p)].c_str(), 0, nullptr,
+                                     &icons[static_cast<std::size_t>(p)], 1);
+      }
+    });
     for (HICON icon : icons) {
       if (icon != nullptr) DestroyIcon(icon);
     }
+    refresh.add(ours_ms, bare_ms);
+    listing.add(listing_ms, reads_ms);
   }
-  std::printf("  listing + icon pass (ours)           %8.2f ms per refresh (listing alone %.2f ms), %zu entries\n",
-              ours_s * 1000 / rounds, listing_s * 1000 / rounds, listed);
-  std::printf("  bare reads + %d ExtractIconExW       %8.2f ms per refresh (reads alone %.2f ms), %zu values and files, "
-              "%zu icons\n",
-              kPrograms, bare_s * 1000 / rounds, bare_reads_s * 1000 / rounds, bare_found, bare_icons);
-  std::printf("  ratio ours / bare: %.3f (target 1.25)   extractions made: %zu (must be %d)\n", ours_s / bare_s,
-              extractions, kPrograms);
+  std::printf("  ours: %zu entries listed, %zu extractions (must be %d); reference: %zu values and files, %zu icons\n",
+              listed, extractions, kPrograms, bare_found, bare_icons);
+  print_ratio("refresh: listing + icons / reads + extractions", refresh, 1.25);
+  std::printf("  %-46s ours %8.2f ms, reference %8.2f ms, ratio %.2f (part of the above)\n",
+              "listing alone / reads alone", median(listing.ours), median(listing.reference), listing.ratio());
 
   for (const std::wstring& name : names) write_registry_value({kHiveCurrentUser, run_key(false), name, {}});
   std::error_code ignored;

@@ -6,11 +6,14 @@
 #include "services/handles.h"
 #include "services/registry.h"
 #include "services/shell.h"
+#include "services/text.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <filesystem>
 #include <system_error>
 
@@ -36,18 +39,67 @@ constexpr RunSource kRunSources[] = {
     {kHiveLocalMachine, true, true, L"Run - System (32-bit)"},
 };
 
-std::vector<std::wstring> run_value_names(HKEY root, const std::wstring& key_path, const CancelFlag* cancel) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key_path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) return {};
-  const UniqueRegKey key(opened);
-  if (is_cancelled(cancel)) return {};
-  return enum_registry_names(key.get(), false, cancel);
+// The StartupApproved keys of one listing, each opened once and kept open for every entry that
+// reads it; a key that is missing holds no value, one that cannot be opened fails every read.
+class ApprovalReader {
+ public:
+  ApprovalReader() = default;
+  ApprovalReader(const ApprovalReader&) = delete;
+  ApprovalReader& operator=(const ApprovalReader&) = delete;
+
+  ValueState read(std::uint32_t hive, const std::wstring& key_path, const std::wstring& name) {
+    Opened& opened = open(hive, key_path);
+    if (opened.status == ERROR_FILE_NOT_FOUND) return {};
+    if (opened.status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(opened.status));
+    return query_registry_value(opened.key.get(), name);
+  }
+
+ private:
+  struct Opened {
+    LSTATUS status = ERROR_SUCCESS;
+    UniqueRegKey key;
+  };
+
+  Opened& open(std::uint32_t hive, const std::wstring& key_path) {
+    const auto found = keys_.find({hive, key_path});
+    if (found != keys_.end()) return found->second;
+    Opened opened;
+    HKEY raw = nullptr;
+    opened.status = RegOpenKeyExW(hive_root(hive), key_path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw);
+    opened.key.reset(opened.status == ERROR_SUCCESS ? raw : nullptr);
+    return keys_.emplace(std::make_pair(hive, key_path), std::move(opened)).first->second;
+  }
+
+  std::map<std::pair<std::uint32_t, std::wstring>, Opened> keys_;
+};
+
+void attach_approval(StartupEntry& entry, ApprovalReader& approvals) {
+  const std::wstring key = startup_approved_key(entry);
+  std::vector<std::uint32_t> hives{kHiveCurrentUser};
+  // A per-user value or file is judged by the user's switch alone, a machine value by both.
+  if (entry.hive == static_cast<std::int32_t>(kHiveLocalMachine)) hives.push_back(kHiveLocalMachine);
+  for (const std::uint32_t hive : hives) {
+    RegistryValue approval{hive, key, entry.name, approvals.read(hive, key, entry.name)};
+    const int state = startup_approved_state(approval.value);
+    if (state != 1) entry.enabled = false;
+    if (state < 0) entry.approval_known = false;
+    entry.approvals.push_back(std::move(approval));
+  }
 }
 
-void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries, const CancelFlag* cancel) {
+// Each Run key is opened once: its value names are listed, then every value is read through
+// the same handle.
+void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries, ApprovalReader& approvals,
+                     const CancelFlag* cancel) {
   const std::wstring key_path = source.disabled ? disabled_run_key(source.view32) : run_key(source.view32);
-  for (const std::wstring& name : run_value_names(hive_root(source.hive), key_path, cancel)) {
-    const ValueState value = read_registry_value({source.hive, key_path, name, {}});
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(hive_root(source.hive), key_path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+    return;
+  }
+  const UniqueRegKey key(opened);
+  if (is_cancelled(cancel)) return;
+  for (const std::wstring& name : enum_registry_names(key.get(), false, cancel)) {
+    const ValueState value = query_registry_value(key.get(), name);
     if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // also a value gone meanwhile
     StartupEntry entry;
     entry.name = name;
@@ -60,13 +112,13 @@ void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries
     entry.hive = static_cast<std::int32_t>(source.hive);
     entry.needs_admin = source.hive == kHiveLocalMachine;
     entry.view32 = source.view32;
-    attach_startup_approval(entry);
+    attach_approval(entry, approvals);
     entries.push_back(std::move(entry));
   }
 }
 
 void list_startup_folder(const std::wstring& folder, bool enabled, std::vector<StartupEntry>& entries,
-                         const CancelFlag* cancel) {
+                         ApprovalReader& approvals, const CancelFlag* cancel) {
   namespace fs = std::filesystem;
   std::error_code error;
   fs::directory_iterator it(folder, error);
@@ -88,7 +140,7 @@ void list_startup_folder(const std::wstring& folder, bool enabled, std::vector<S
     entry.location = L"Startup folder - User";
     entry.enabled = enabled;
     entry.kind = STARTUP_KIND_FOLDER;
-    attach_startup_approval(entry);
+    attach_approval(entry, approvals);
     entries.push_back(std::move(entry));
   }
   if (error) throw fs::filesystem_error("directory_iterator::operator++", fs::path(folder), error);
@@ -126,25 +178,18 @@ std::wstring startup_approved_key(const StartupEntry& entry) {
 }
 
 void attach_startup_approval(StartupEntry& entry) {
-  const std::wstring key = startup_approved_key(entry);
-  std::vector<std::uint32_t> hives{kHiveCurrentUser};
-  // A per-user value or file is judged by the user's switch alone, a machine value by both.
-  if (entry.hive == static_cast<std::int32_t>(kHiveLocalMachine)) hives.push_back(kHiveLocalMachine);
-  for (const std::uint32_t hive : hives) {
-    RegistryValue approval{hive, key, entry.name, {}};
-    approval.value = read_registry_value(approval);
-    const int state = startup_approved_state(approval.value);
-    if (state != 1) entry.enabled = false;
-    if (state < 0) entry.approval_known = false;
-    entry.approvals.push_back(std::move(approval));
-  }
+  ApprovalReader approvals;
+  attach_approval(entry, approvals);
 }
 
 std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel) {
   std::vector<StartupEntry> entries;
-  for (const RunSource& source : kRunSources) list_run_source(source, entries, cancel);
-  list_startup_folder(known_folder_path(FOLDERID_Startup), true, entries, cancel);
-  list_startup_folder(disabled_startup_folder(), false, entries, cancel);
+  {
+    ApprovalReader approvals;
+    for (const RunSource& source : kRunSources) list_run_source(source, entries, approvals, cancel);
+    list_startup_folder(known_folder_path(FOLDERID_Startup), true, entries, approvals, cancel);
+    list_startup_folder(disabled_startup_folder(), false, entries, approvals, cancel);
+  }
   list_tasks(entries, cancel);
   std::stable_sort(entries.begin(), entries.end(), [](const StartupEntry& a, const StartupEntry& b) {
     if (a.kind != b.kind) return a.kind < b.kind;

@@ -130,6 +130,15 @@ DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
   return ERROR_SUCCESS;
 }
 
+bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins) {
+  std::vector<std::wstring> chain;
+  if (!folder_chain(folder, chain) || chain.size() > pins.paths.size()) return false;
+  for (std::size_t level = 0; level < chain.size(); ++level) {
+    if (chain[level] != pins.paths[level]) return false;
+  }
+  return true;
+}
+
 bool final_path_matches(const std::wstring& final_path, const std::wstring& root_final_path,
                         const std::wstring& relative) {
   std::wstring expected = root_final_path;

@@ -60,6 +60,11 @@ DWORD pin_folder(const std::wstring& path, PinnedFolders& pins);
 bool final_path_matches(const std::wstring& final_path, const std::wstring& root_final_path,
                         const std::wstring& relative);
 
+// True when every folder of folder's chain (as folder_chain spells it) is held by pins, from
+// the first one on. Each was found a plain folder, neither a link nor a file, when it was
+// pinned, and none of them can be renamed, removed or replaced while it stays pinned.
+bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins);
+
 // True when the deepest pinned folder is where path leads from the pinned drive root, judged by
 // final paths (so a subst or mapped drive passes, a link or junction on the way does not).
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);

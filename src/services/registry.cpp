@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace corvane {
@@ -12,6 +13,7 @@ namespace {
 
 constexpr DWORD kMaxValueBytes = 16u * 1024u * 1024u;
 constexpr DWORD kNameBufferChars = 16384;
+constexpr std::size_t kFirstReadBytes = 512;
 
 ValueState absent_state() { return ValueState{}; }
 
@@ -25,31 +27,38 @@ HKEY hive_root(std::uint32_t hive) {
 
 ValueState read_registry_value(const RegistryValue& target) {
   HKEY raw = nullptr;
-  LSTATUS status =
+  const LSTATUS status =
       RegOpenKeyExW(hive_root(target.hive), target.key.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw);
   if (status == ERROR_FILE_NOT_FOUND) return absent_state();
   if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
   const UniqueRegKey key(raw);
+  return query_registry_value(key.get(), target.name);
+}
 
-  DWORD type = 0;
-  DWORD size = 0;
-  status = RegQueryValueExW(key.get(), target.name.c_str(), nullptr, &type, nullptr, &size);
-  if (status == ERROR_FILE_NOT_FOUND) return absent_state();
-  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
-  if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
-
-  // Never a null buffer, even for an empty value: with one, a value that grew in between
-  // would report success and its new size instead of "more data".
+ValueState query_registry_value(HKEY key, const std::wstring& name) {
+  // Most values fit the first buffer and are read in one call; a bigger one reports its size
+  // and is read again, as often as it keeps growing in between. The buffer is never null, so a
+  // value that grew reports "more data" rather than success with its new size.
   ValueState state;
-  state.exists = true;
-  state.bytes.resize(size == 0 ? 1 : size);
-  DWORD filled = size;
-  status = RegQueryValueExW(key.get(), target.name.c_str(), nullptr, &type, state.bytes.data(), &filled);
-  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
-  if (filled > size) throw_windows_error(ERROR_MORE_DATA);
-  state.type = type;
-  state.bytes.resize(filled);
-  return state;
+  state.bytes.resize(kFirstReadBytes);
+  for (;;) {
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(state.bytes.size());
+    const LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &type, state.bytes.data(), &size);
+    // A key deleted since it was opened holds no value any more.
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED) return absent_state();
+    if (status == ERROR_MORE_DATA) {
+      if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
+      state.bytes.resize(std::max<std::size_t>(size, state.bytes.size() + 1));
+      continue;
+    }
+    if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+    if (size > state.bytes.size()) throw_windows_error(ERROR_MORE_DATA);
+    state.exists = true;
+    state.type = type;
+    state.bytes.resize(size);
+    return state;
+  }
 }
 
 void write_registry_value(const RegistryValue& target) {

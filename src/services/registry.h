@@ -18,6 +18,10 @@ HKEY hive_root(std::uint32_t hive);
 // The value named by target (its value field is ignored). Absent is {false, 0, {}}.
 ValueState read_registry_value(const RegistryValue& target);
 
+// The value `name` of an open key (opened with KEY_QUERY_VALUE). Absent when the value, or the
+// key itself since it was opened, is gone; throws like read_registry_value otherwise.
+ValueState query_registry_value(HKEY key, const std::wstring& name);
+
 // Sets or deletes target's value, then reads it back; throws on failure or a differing read-back.
 void write_registry_value(const RegistryValue& target);
 

@@ -29,7 +29,11 @@ App::App(const StartOptions& start_options) : options(start_options) {
   theme_mode = options.theme_given ? (options.dark ? THEME_DARK : THEME_LIGHT) : THEME_SYSTEM;
   if (!options.smoke) {
     try {
-      apply_preferences(read_json_file(preferences_path()), options, theme_mode);
+      // A missing file leaves the defaults; it is not opened, so nothing is thrown for it.
+      const std::wstring path = preferences_path();
+      if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        apply_preferences(read_json_file(path), options, theme_mode);
+      }
     } catch (const std::exception&) {
       // A missing or unreadable file leaves what was taken so far.
     }

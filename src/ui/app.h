@@ -213,6 +213,8 @@ bool is_window_visible(HWND window);
 
 // Text of a window, cut to the count copied.
 std::wstring window_text(HWND window);
+// Sets the window's text unless it already reads so: a button repaints at once on every new text.
+void set_window_text_if_changed(HWND window, const std::wstring& text);
 
 // Keeps the result of one CoInitializeEx and undoes it on destruction when it succeeded.
 class ComScope {
@@ -230,10 +232,31 @@ class ComScope {
 // Windows' "AppsUseLightTheme" is 0.
 bool system_uses_dark_theme();
 
+// Where a layout last placed a window: the rectangle asked for and the one the window took. A
+// combo box never takes the height asked for (that height includes its drop-down list).
+struct Placement {
+  RECT target{};
+  RECT result{};
+};
+using PlacementMemory = std::map<HWND, Placement>;
+
+// Where the layout puts the search box, the page list and buttons 201 (primary), 202 and 203 for
+// a client rectangle of the main window.
+struct PagePlaces {
+  RECT search{};
+  RECT list{};
+  RECT primary{};
+  RECT secondary{};
+  RECT tertiary{};
+};
+PagePlaces page_places(const Renderer& renderer, const RECT& client);
+
 // Queues child-window moves and applies them in one deferred batch, repainting only what moved.
+// With a memory, a window that still has the rectangle it took for the same request last time
+// is left alone as well.
 class DeferredLayout {
  public:
-  explicit DeferredLayout(HWND parent, int capacity = 20);
+  explicit DeferredLayout(HWND parent, int capacity = 20, PlacementMemory* memory = nullptr);
   void add(HWND window, int x, int y, int width, int height);
   void apply();
 
@@ -244,6 +267,7 @@ class DeferredLayout {
     RECT old;
   };
   HWND parent_;
+  PlacementMemory* memory_;
   std::vector<Move> moves_;
 };
 
@@ -342,6 +366,8 @@ class App {
   void on_close();
   void on_dpi_changed(UINT dpi, const RECT& suggested);
   void make_row_height_list();
+  // Sets a column's width unless the list already reports that width.
+  void set_column_width(int column, int width);
   void set_search_text_quietly(const std::wstring& value);
   // Runs an action the way a message handler runs: an escaping exception becomes the status line.
   void run_guarded(const std::function<void()>& action);
@@ -374,6 +400,8 @@ class App {
   std::wstring list_tip_text(int row) const;
   void hide_list_tip();
   bool is_info_page() const { return page >= PAGE_OPTIONS; }
+  // The Windows customization page's feature list, where the value box stands in for button 203.
+  bool value_box_page() const { return page == PAGE_CUSTOMIZATION && !review_view; }
   void paint_info_page(HDC dc, const RECT& client);
   void create_info_controls();
   HWND create_combo(int id);
@@ -512,6 +540,15 @@ class App {
   std::wstring search_text;
   std::wstring status_text;
   bool notify_guard = false;
+  // What the page list holds besides its rows, so that a rebuild changes only what differs.
+  std::vector<std::wstring> list_column_titles;  // empty when the list has no columns
+  std::array<int, 4> list_column_widths{};       // as the list reported them; 0 = not known
+  bool list_check_boxes = false;
+  std::string value_combo_choices;               // feature id and language of the value combo's items
+  PlacementMemory placements;                    // of the main window's children, by App::layout
+  // The row whose background the custom draw chose last, for the cells of the same row.
+  int drawn_row = -1;
+  COLORREF drawn_row_background = 0;
 
   // Data of the pages.
   SystemInfo system_info;

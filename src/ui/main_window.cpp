@@ -17,6 +17,10 @@ std::wstring window_text(HWND window) {
   return result;
 }
 
+void set_window_text_if_changed(HWND window, const std::wstring& text) {
+  if (window != nullptr && window_text(window) != text) SetWindowTextW(window, text.c_str());
+}
+
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
@@ -272,12 +276,18 @@ void App::create_controls() {
   renderer.style_control(main_window);
   create_sidebar();
 
-  const auto child = [&](const wchar_t* cls, DWORD style, int id, DWORD ex_style = 0) {
-    const HWND control = CreateWindowExW(ex_style, cls, L"", WS_CHILD | style, 0, 0, 1, 1, main_window,
+  // The list, the search box and the three buttons are made where the layout puts them, so its
+  // first pass has nothing to move for them.
+  RECT client{};
+  GetClientRect(main_window, &client);
+  const PagePlaces places = page_places(renderer, client);
+  const auto child = [&](const wchar_t* cls, DWORD style, int id, const RECT& rect) {
+    const HWND control = CreateWindowExW(0, cls, L"", WS_CHILD | style, rect.left, rect.top, rect.right - rect.left,
+                                         rect.bottom - rect.top, main_window,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     return control;
   };
-  search_edit = child(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, ID_SEARCH_EDIT);
+  search_edit = child(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, ID_SEARCH_EDIT, places.search);
   SendMessageW(search_edit, EM_SETLIMITTEXT, 120, 0);
   SendMessageW(search_edit, EM_SETCUEBANNER, TRUE,
                reinterpret_cast<LPARAM>(text(L"Tìm trong danh sách...", L"Search this list...").c_str()));
@@ -286,7 +296,7 @@ void App::create_controls() {
   page_list = child(WC_LISTVIEWW,
                     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER |
                         LVS_SHAREIMAGELISTS,
-                    ID_PAGE_LIST);
+                    ID_PAGE_LIST, places.list);
   ListView_SetExtendedListViewStyle(page_list, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
   renderer.style_control(page_list);
   SetWindowSubclass(page_list, list_view_proc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -305,9 +315,9 @@ void App::create_controls() {
 
   make_row_height_list();
 
-  primary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_PRIMARY_BUTTON);
-  secondary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_SECONDARY_BUTTON);
-  tertiary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_TERTIARY_BUTTON);
+  primary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_PRIMARY_BUTTON, places.primary);
+  secondary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_SECONDARY_BUTTON, places.secondary);
+  tertiary_button = child(L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, ID_TERTIARY_BUTTON, places.tertiary);
   for (HWND button : {primary_button, secondary_button, tertiary_button}) renderer.style_control(button);
 
   create_info_controls();
@@ -324,17 +334,34 @@ void App::create_controls() {
   }
 }
 
-DeferredLayout::DeferredLayout(HWND parent, int capacity) : parent_(parent) {
+DeferredLayout::DeferredLayout(HWND parent, int capacity, PlacementMemory* memory)
+    : parent_(parent), memory_(memory) {
   moves_.reserve(static_cast<size_t>(capacity));
 }
 
+namespace {
+
+RECT rect_in_parent(HWND window, HWND parent) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+}  // namespace
+
 void DeferredLayout::add(HWND window, int x, int y, int width, int height) {
   if (window == nullptr) return;
-  RECT current{};
-  GetWindowRect(window, &current);
-  MapWindowPoints(HWND_DESKTOP, parent_, reinterpret_cast<POINT*>(&current), 2);
+  const RECT current = rect_in_parent(window, parent_);
   const RECT target{x, y, x + width, y + height};
   if (EqualRect(&current, &target)) return;
+  if (memory_ != nullptr) {
+    const auto placed = memory_->find(window);
+    if (placed != memory_->end() && EqualRect(&placed->second.target, &target) &&
+        EqualRect(&placed->second.result, &current)) {
+      return;
+    }
+  }
   moves_.push_back(Move{window, target, current});
 }
 
@@ -357,12 +384,28 @@ void DeferredLayout::apply() {
     }
   }
   for (const Move& move : moves_) {
+    const RECT result = rect_in_parent(move.window, parent_);
+    if (memory_ != nullptr) (*memory_)[move.window] = Placement{move.target, result};
     if (!IsWindowVisible(move.window)) continue;
     RECT both{};
     UnionRect(&both, &move.old, &move.target);
     RedrawWindow(parent_, &both, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
   }
   moves_.clear();
+}
+
+PagePlaces page_places(const Renderer& renderer, const RECT& client) {
+  const auto s = [&renderer](int px) { return renderer.scale(px); };
+  const int H = client.bottom;
+  const int L = s(272);
+  const int R = client.right - s(32);
+  PagePlaces places;
+  places.search = RECT{L, s(107), R, s(107) + s(36)};
+  places.list = RECT{L, s(156), R, s(156) + std::max(s(80), H - s(250))};
+  places.primary = RECT{R - s(190), H - s(78), R, H - s(78) + s(36)};
+  places.secondary = RECT{R - s(390), H - s(78), R - s(390) + s(190), H - s(78) + s(36)};
+  places.tertiary = RECT{L, H - s(78), L + s(190), H - s(78) + s(36)};
+  return places;
 }
 
 void App::layout() {
@@ -375,15 +418,19 @@ void App::layout() {
   const int R = W - renderer.scale(32);
   const auto s = [this](int px) { return renderer.scale(px); };
 
-  DeferredLayout moves(main_window);
+  DeferredLayout moves(main_window, 20, &placements);
   const int sidebar_height = std::max(s(250), H - s(186));
   moves.add(sidebar, 0, s(104), s(240), sidebar_height);
   moves.add(admin_button, s(10), H - s(70), s(220), s(38));
-  moves.add(search_edit, L, s(107), R - L, s(36));
-  moves.add(page_list, L, s(156), R - L, std::max(s(80), H - s(250)));
-  moves.add(primary_button, R - s(190), H - s(78), s(190), s(36));
-  moves.add(secondary_button, R - s(390), H - s(78), s(190), s(36));
-  moves.add(tertiary_button, L, H - s(78), s(190), s(36));
+  const PagePlaces places = page_places(renderer, client);
+  const auto place = [&moves](HWND window, const RECT& rect) {
+    moves.add(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  };
+  place(search_edit, places.search);
+  place(page_list, places.list);
+  place(primary_button, places.primary);
+  place(secondary_button, places.secondary);
+  place(tertiary_button, places.tertiary);
   layout_info_page(moves);
   moves.apply();
 
@@ -392,17 +439,22 @@ void App::layout() {
     layout_sidebar();
   }
 
-  const HWND header = ListView_GetHeader(page_list);
-  if (header != nullptr && Header_GetItemCount(header) == 4) {
+  if (list_column_titles.size() == 4) {
     const int avail = (R - L) - (GetSystemMetricsForDpi(SM_CXVSCROLL, renderer.dpi) + s(4));
     const int rest = avail - s(96);
-    ListView_SetColumnWidth(page_list, 0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
-    ListView_SetColumnWidth(page_list, 2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
-    ListView_SetColumnWidth(page_list, 3,
-                            rest - ListView_GetColumnWidth(page_list, 0) - ListView_GetColumnWidth(page_list, 2));
-    ListView_SetColumnWidth(page_list, 1, s(96));
+    set_column_width(0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
+    set_column_width(2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
+    set_column_width(3, rest - list_column_widths[0] - list_column_widths[2]);
+    set_column_width(1, s(96));
   }
   if (busy) layout_progress_panel();
+}
+
+void App::set_column_width(int column, int width) {
+  int& known = list_column_widths[static_cast<std::size_t>(column)];
+  if (known == width && known != 0) return;
+  ListView_SetColumnWidth(page_list, column, width);
+  known = ListView_GetColumnWidth(page_list, column);
 }
 
 void App::on_dpi_changed(UINT dpi, const RECT& suggested) {
@@ -444,78 +496,104 @@ int App::selected_index() const {
 }
 
 void App::update_control_states() {
-  const BOOL idle = busy ? FALSE : TRUE;
-  for (HWND button : nav_buttons) EnableWindow(button, idle);
+  // Every control's state is decided first and set once: a button switched off and on again in
+  // one pass would repaint twice for nothing.
+  std::vector<std::pair<HWND, bool>> states;
+  const auto decide = [&states](HWND control, bool enabled) {
+    if (control == nullptr) return;
+    for (auto& state : states) {
+      if (state.first == control) {
+        state.second = enabled;
+        return;
+      }
+    }
+    states.emplace_back(control, enabled);
+  };
+  const bool idle = !busy;
+  for (HWND button : nav_buttons) decide(button, idle);
   for (HWND control : {sidebar, admin_button, search_edit, page_list, primary_button, secondary_button,
                        tertiary_button, value_combo}) {
-    if (control != nullptr) EnableWindow(control, idle);
+    decide(control, idle);
   }
   for (HWND control : {theme_combo, language_combo, licence_text, reports_button, first_link, second_link,
                        update_fields[0], update_fields[1], update_fields[2], update_fields[3], update_fields[4]}) {
-    if (control != nullptr) EnableWindow(control, idle);
+    decide(control, idle);
   }
-  if (stop_button != nullptr) EnableWindow(stop_button, busy && cancel.load() == 0);
-  if (busy) return;
-  const int selected = selected_index();
-  const bool area_has_action = page == PAGE_CLEANUP && selected >= 0 &&
-                               selected < static_cast<int>(cleanup_areas.size()) &&
-                               !cleanup_areas[static_cast<size_t>(selected)].action.empty();
-  if (page == PAGE_STARTUP) EnableWindow(primary_button, pending_startup_changes.empty() ? FALSE : TRUE);
-  if (page == PAGE_CLEANUP) {
-    EnableWindow(secondary_button, scan_usable && !scan_result.items.empty());
-    EnableWindow(tertiary_button, scan_usable || area_has_action);
-  }
-  if (page == PAGE_UPDATES) {
-    EnableWindow(primary_button, update.has_value());
-    EnableWindow(secondary_button, TRUE);
-    EnableWindow(tertiary_button, update.has_value() && !update->sha256.empty());
-  }
-  if (page == PAGE_CUSTOMIZATION && !review_view) {
-    const Feature* feature = selected >= 0 && selected < static_cast<int>(shown_features.size())
-                                 ? shown_features[static_cast<size_t>(selected)]
-                                 : nullptr;
-    if (feature != nullptr && available_on_build(*feature)) {
-      const auto chosen = chosen_values.find(feature->id);
-      const bool no_choice = !feature->choices.empty() && (chosen == chosen_values.end() || chosen->second < 0);
-      EnableWindow(value_combo, TRUE);
-      EnableWindow(tertiary_button, TRUE);
-      EnableWindow(primary_button, no_choice ? FALSE : TRUE);
-    } else {
-      for (HWND control : {primary_button, value_combo, tertiary_button}) EnableWindow(control, FALSE);
+  decide(stop_button, busy && cancel.load() == 0);
+  if (idle) {
+    const int selected = selected_index();
+    const bool area_has_action = page == PAGE_CLEANUP && selected >= 0 &&
+                                 selected < static_cast<int>(cleanup_areas.size()) &&
+                                 !cleanup_areas[static_cast<size_t>(selected)].action.empty();
+    if (page == PAGE_STARTUP) decide(primary_button, !pending_startup_changes.empty());
+    if (page == PAGE_CLEANUP) {
+      decide(secondary_button, scan_usable && !scan_result.items.empty());
+      decide(tertiary_button, scan_usable || area_has_action);
     }
+    if (page == PAGE_UPDATES) {
+      decide(primary_button, update.has_value());
+      decide(secondary_button, true);
+      decide(tertiary_button, update.has_value() && !update->sha256.empty());
+    }
+    if (page == PAGE_CUSTOMIZATION && !review_view) {
+      const Feature* feature = selected >= 0 && selected < static_cast<int>(shown_features.size())
+                                   ? shown_features[static_cast<size_t>(selected)]
+                                   : nullptr;
+      if (feature != nullptr && available_on_build(*feature)) {
+        const auto chosen = chosen_values.find(feature->id);
+        const bool no_choice = !feature->choices.empty() && (chosen == chosen_values.end() || chosen->second < 0);
+        decide(value_combo, true);
+        decide(tertiary_button, true);
+        decide(primary_button, !no_choice);
+      } else {
+        for (HWND control : {primary_button, value_combo, tertiary_button}) decide(control, false);
+      }
+    }
+  }
+  for (const auto& [control, enabled] : states) {
+    if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled ? TRUE : FALSE);
   }
 }
 
 void App::update_action_buttons() {
   const int selected = selected_index();
   if (page == PAGE_CUSTOMIZATION && !review_view) {
-    ShowWindow(value_combo, SW_HIDE);
-    ShowWindow(tertiary_button, SW_SHOW);
+    // The value combo stands in for button 203 while the selected feature offers values; each
+    // is shown or hidden once, after the choice is made.
+    bool combo_shown = false;
     if (selected >= 0 && selected < static_cast<int>(shown_features.size())) {
       const Feature& feature = *shown_features[static_cast<size_t>(selected)];
-      SetWindowTextW(primary_button, feature.action.empty() ? text(L"Xem & áp dụng", L"Review & apply").c_str()
-                                                            : text(L"Mở trong Windows", L"Open in Windows").c_str());
+      set_window_text_if_changed(primary_button, feature.action.empty() ? text(L"Xem & áp dụng", L"Review & apply")
+                                                                        : text(L"Mở trong Windows", L"Open in Windows"));
       if (!feature.choices.empty() && value_combo != nullptr) {
-        SendMessageW(value_combo, CB_RESETCONTENT, 0, 0);
-        for (const FeatureChoice& choice : feature.choices) {
-          SendMessageW(value_combo, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(text(choice.label_vi.c_str(), choice.label_en.c_str()).c_str()));
+        const std::string choices = feature.id + (options.vietnamese ? "|vi" : "|en");
+        if (choices != value_combo_choices) {
+          SendMessageW(value_combo, CB_RESETCONTENT, 0, 0);
+          for (const FeatureChoice& choice : feature.choices) {
+            SendMessageW(value_combo, CB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(text(choice.label_vi.c_str(), choice.label_en.c_str()).c_str()));
+          }
+          value_combo_choices = choices;
         }
         if (chosen_values.count(feature.id) == 0) {
           const auto current = current_values.find(feature.id);
           chosen_values[feature.id] = current != current_values.end() ? current->second : -1;
         }
-        SendMessageW(value_combo, CB_SETCURSEL, static_cast<WPARAM>(chosen_values[feature.id]), 0);
-        ShowWindow(value_combo, SW_SHOW);
-        ShowWindow(tertiary_button, SW_HIDE);
+        const int chosen = chosen_values[feature.id];
+        if (SendMessageW(value_combo, CB_GETCURSEL, 0, 0) != chosen) {
+          SendMessageW(value_combo, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+        }
+        combo_shown = true;
       }
-      update_control_states();
     }
+    ShowWindow(value_combo, combo_shown ? SW_SHOW : SW_HIDE);
+    ShowWindow(tertiary_button, combo_shown ? SW_HIDE : SW_SHOW);
+    if (selected >= 0 && selected < static_cast<int>(shown_features.size())) update_control_states();
   } else if (page == PAGE_CLEANUP && !review_view) {
     const bool tool = selected >= 0 && selected < static_cast<int>(cleanup_areas.size()) &&
                       !cleanup_areas[static_cast<size_t>(selected)].action.empty();
-    SetWindowTextW(tertiary_button, tool ? text(L"Mở công cụ Windows", L"Open Windows tool").c_str()
-                                         : text(L"Xem tập tin", L"Review files").c_str());
+    set_window_text_if_changed(tertiary_button, tool ? text(L"Mở công cụ Windows", L"Open Windows tool")
+                                                     : text(L"Xem tập tin", L"Review files"));
     EnableWindow(tertiary_button, !busy && (tool || scan_usable) ? TRUE : FALSE);
   }
 }

@@ -129,13 +129,13 @@ void App::update_nav_selection() {
 }
 
 void App::update_nav_texts() {
+  // A button repaints on every new text: only the texts that differ are set.
   for (const NavItem& item : nav_items) {
-    SetWindowTextW(item.button, (options.vietnamese ? item.label_vi : item.label_en).c_str());
+    set_window_text_if_changed(item.button, options.vietnamese ? item.label_vi : item.label_en);
   }
   if (admin_button != nullptr) {
-    const std::wstring label = system_info.elevated ? text(L"Quyền quản trị", L"Administrator")
-                                                     : text(L"Dùng quyền quản trị", L"Administrator access");
-    SetWindowTextW(admin_button, label.c_str());
+    set_window_text_if_changed(admin_button, system_info.elevated ? text(L"Quyền quản trị", L"Administrator")
+                                                                  : text(L"Dùng quyền quản trị", L"Administrator access"));
   }
   update_nav_selection();
 }

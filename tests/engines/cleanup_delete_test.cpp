@@ -236,6 +236,52 @@ TEST(PinnedFolders, ChainFollowsTheFilesFolder) {
   EXPECT_TRUE(pins.handles.handles.empty());
 }
 
+// Pins held from the file before stand in for walking the root only when they hold every folder
+// of the root; any other root is walked, and refused as ever.
+TEST(PinnedFolders, HeldPinsVouchOnlyForARootTheyHoldWhole) {
+  ScratchFolder root;
+  ScratchFolder outside;
+  make_old_file(root.file(L"a\\one.tmp"), "1", 10 * kDay);
+  make_old_file(root.file(L"a\\two.tmp"), "2", 10 * kDay);
+  make_old_file(root.file(L"a\\three.tmp"), "3", 10 * kDay);
+  make_old_file(outside.file(L"victim.tmp"), "keep me", 10 * kDay);
+  const CleanupItem one = scanned(root.path(), root.file(L"a\\one.tmp"));
+  CleanupItem two = scanned(root.path(), root.file(L"a\\two.tmp"));
+  PinnedFolders pins;
+  ASSERT_TRUE(delete_scanned_file(one, pins));
+  EXPECT_TRUE(chain_is_pinned(root.path(), pins));
+  EXPECT_TRUE(chain_is_pinned(root.file(L"a"), pins));
+  EXPECT_FALSE(chain_is_pinned(root.file(L"a\\b"), pins));
+  EXPECT_FALSE(chain_is_pinned(root.path().substr(0, 3), pins));
+  EXPECT_FALSE(chain_is_pinned(root.file(L"a\\..\\a"), pins));
+
+  CleanupItem forged = two;
+  forged.root = root.path().substr(0, 3);  // the drive root
+  EXPECT_FALSE(delete_scanned_file(forged, pins));
+  forged.root = root.file(L"a\\..\\a");
+  forged.path = root.file(L"a\\..\\a\\two.tmp");
+  EXPECT_FALSE(delete_scanned_file(forged, pins));
+  EXPECT_TRUE(file_exists(two.path));
+
+  // A root below the pinned ones that is a link to an outside folder holding a file of the same
+  // identity is walked and refused.
+  const std::wstring link = root.file(L"a\\link");
+  if (testing::make_unix_symlink(outside.path(), link)) {
+    CleanupItem through = scanned(outside.path(), outside.file(L"victim.tmp"));
+    through.root = link;
+    through.path = link + L"\\victim.tmp";
+    EXPECT_FALSE(delete_scanned_file(through, pins));
+    EXPECT_EQ(read_file_bytes(outside.file(L"victim.tmp")), "keep me");
+    testing::remove_unix_symlink(link);
+  }
+  // The other files of the root still go, through the pins.
+  EXPECT_TRUE(delete_scanned_file(two, pins));
+  const CleanupItem three = scanned(root.path(), root.file(L"a\\three.tmp"));
+  EXPECT_TRUE(delete_scanned_file(three, pins));
+  EXPECT_FALSE(file_exists(two.path));
+  EXPECT_FALSE(file_exists(three.path));
+}
+
 TEST(PinnedFolders, PinnedFolderCannotBeRenamedAwayWhileTheRunDeletesInside) {
   ScratchFolder root;
   make_old_file(root.file(L"a\\b\\one.tmp"), "1", 10 * kDay);

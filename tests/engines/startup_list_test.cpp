@@ -1,6 +1,7 @@
 // ctest-resource-lock: run_keys startup data_folder tasks
 #include "engines/startup_list.h"
 
+#include "services/handles.h"
 #include "services/registry.h"
 #include "services/shell.h"
 #include "services/text.h"
@@ -8,6 +9,7 @@
 #include "support/startup_scratch.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <filesystem>
@@ -27,6 +29,44 @@ std::wstring startup_folder() { return known_folder_path(FOLDERID_Startup); }
 std::wstring in_folder(const std::wstring& folder, const std::wstring& name) {
   return (std::filesystem::path(folder) / name).wstring();
 }
+
+// Denies every access to a key of HKEY_CURRENT_USER (made when missing) until destroyed, then
+// puts its access list back; status() is the error an open for reading now meets,
+// ERROR_SUCCESS where access lists are not enforced.
+class KeyDenial {
+ public:
+  explicit KeyDenial(const std::wstring& path) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, WRITE_DAC | READ_CONTROL | KEY_WOW64_64KEY,
+                        nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    key_.reset(raw);
+    DWORD size = 0;
+    RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    original_.resize(size);
+    if (size == 0 || RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS) {
+      return;
+    }
+    PSECURITY_DESCRIPTOR denied = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;KA;;;WD)", SDDL_REVISION_1, &denied, nullptr)) return;
+    applied_ = RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, denied) == ERROR_SUCCESS;
+    LocalFree(denied);
+    if (!applied_) return;
+    status_ = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw);
+    if (status_ == ERROR_SUCCESS) RegCloseKey(raw);
+  }
+  ~KeyDenial() {
+    if (applied_) RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data());
+  }
+  LSTATUS status() const { return status_; }
+
+ private:
+  UniqueRegKey key_;
+  std::vector<std::uint8_t> original_;
+  bool applied_ = false;
+  LSTATUS status_ = ERROR_SUCCESS;
+};
 
 // Most tests list against an empty fake Task Scheduler so the real one cannot disturb them.
 class StartupListing : public ::testing::Test {
@@ -212,6 +252,30 @@ TEST_F(StartupListing, UnreachableTaskSchedulerFailsTheWholeListing) {
   } catch (const std::runtime_error& error) {
     EXPECT_EQ(std::string(error.what()), wide_to_utf8(windows_error_text(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE))));
   }
+}
+
+// Each listing opens the StartupApproved keys afresh: a key that cannot be opened fails that
+// listing with its Windows text, and the next listing reads it again once it opens.
+TEST_F(StartupListing, ApprovalKeyThatCannotBeOpenedFailsOnlyThatListing) {
+  scratch.put_value(0, run_key(false), scratch.name(L"one"), make_string_value(L"one.exe"));
+  scratch.put_value(0, run_key(false), scratch.name(L"two"), make_string_value(L"two.exe"));
+  scratch.put_value(0, kApproved + L"Run", scratch.name(L"two"), approval_value({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  LSTATUS denied = ERROR_SUCCESS;
+  {
+    const KeyDenial denial(kApproved + L"Run");
+    denied = denial.status();
+    if (denied == ERROR_SUCCESS) GTEST_SKIP() << "this registry does not enforce key access lists";
+    try {
+      list_startup_entries(nullptr);
+      ADD_FAILURE() << "the listing did not fail";
+    } catch (const std::runtime_error& error) {
+      EXPECT_EQ(std::string(error.what()), wide_to_utf8(windows_error_text(static_cast<std::uint32_t>(denied))));
+    }
+  }
+  const std::vector<StartupEntry> entries = listed();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_TRUE(entries[0].enabled);
+  EXPECT_FALSE(entries[1].enabled);
 }
 
 // The real Task Scheduler of Wine answers but its task collections are stubs.

@@ -64,6 +64,28 @@ TEST(RegistryRead, ExactBytesOrAbsentAndNothingAbove16MiB) {
   EXPECT_EQ(read_registry_value({0, scratch.path(), L"limit", {}}).bytes.size(), 16u * 1024u * 1024u);
 }
 
+TEST(RegistryRead, SizesAroundTheFirstReadAndThroughAnOpenKey) {
+  ScratchKey scratch;
+  std::vector<std::vector<std::uint8_t>> values;
+  for (const std::size_t size : {std::size_t{511}, std::size_t{512}, std::size_t{513}, std::size_t{70000}}) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + size);
+    raw_set(scratch.path(), L"v" + std::to_wstring(size), REG_BINARY, bytes);
+    values.push_back(bytes);
+  }
+  const UniqueRegKey key = open_key(scratch.path());
+  ASSERT_TRUE(key);
+  for (const std::vector<std::uint8_t>& bytes : values) {
+    const std::wstring name = L"v" + std::to_wstring(bytes.size());
+    EXPECT_EQ(read_registry_value({0, scratch.path(), name, {}}), (ValueState{true, REG_BINARY, bytes})) << bytes.size();
+    EXPECT_EQ(query_registry_value(key.get(), name), (ValueState{true, REG_BINARY, bytes})) << bytes.size();
+  }
+  EXPECT_EQ(query_registry_value(key.get(), L"missing"), ValueState{});
+  // The key goes away while it is held open: its values read as absent, not as an error.
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, scratch.path().c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(query_registry_value(key.get(), L"v511"), ValueState{});
+}
+
 TEST(RegistryRead, OpenErrorOtherThanNotFoundThrowsTheWindowsText) {
   // A path element longer than the 255 characters a key name may have.
   const std::wstring too_long = L"Software\\CorvaneTest\\" + std::wstring(300, L'x');

@@ -130,6 +130,8 @@ void App::show_info_controls() {
     if (field != nullptr) ShowWindow(field, SW_HIDE);
   }
   for (HWND control : {theme_combo, language_combo, value_combo, licence_text, reports_button, first_link, second_link}) {
+    // The value box of the Windows customization page is shown or hidden by update_action_buttons.
+    if (control == value_combo && value_box_page()) continue;
     if (control != nullptr) ShowWindow(control, SW_HIDE);
   }
   if (licence_text == nullptr) return;

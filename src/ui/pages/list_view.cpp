@@ -47,7 +47,10 @@ void App::draw_group_header(HDC dc, int group, const RECT& header_rect) {
 LRESULT App::custom_draw_list(NMLVCUSTOMDRAW* draw) {
   NMCUSTOMDRAW& nmcd = draw->nmcd;
   const bool customization = page == PAGE_CUSTOMIZATION && !review_view;
-  if (nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+  if (nmcd.dwDrawStage == CDDS_PREPAINT) {
+    drawn_row = -1;
+    return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+  }
   if (nmcd.dwDrawStage == CDDS_POSTPAINT) {
     if (!customization) return CDRF_DODEFAULT;
     const SavedDcState saved(nmcd.hdc);
@@ -82,8 +85,13 @@ LRESULT App::custom_draw_list(NMLVCUSTOMDRAW* draw) {
   const auto model = static_cast<std::size_t>(row_map[static_cast<std::size_t>(row)]);
   const bool startup = page == PAGE_STARTUP && !review_view && model < startup_entries.size();
   const bool pending = startup && startup_pending(startup_entries[model]);
-  const bool selected = (ListView_GetItemState(page_list, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
-  const COLORREF background = renderer.colors[row == hot_row ? kColorHover : selected ? kColorSelected : kColorSurface];
+  // The row's background is chosen at its pre-paint; its cells, drawn right after, reuse it.
+  if (nmcd.dwDrawStage == CDDS_ITEMPREPAINT || row != drawn_row) {
+    const bool selected = (ListView_GetItemState(page_list, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+    drawn_row = row;
+    drawn_row_background = renderer.colors[row == hot_row ? kColorHover : selected ? kColorSelected : kColorSurface];
+  }
+  const COLORREF background = drawn_row_background;
 
   if (nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
     // The cells the list draws itself take the row background chosen here, not the system's
@@ -100,7 +108,9 @@ LRESULT App::custom_draw_list(NMLVCUSTOMDRAW* draw) {
   if (column != 1 && !customization && !startup) return CDRF_DODEFAULT;
   RECT cell{};
   ListView_GetSubItemRect(page_list, row, column, LVIR_BOUNDS, &cell);
-  if (column == 0) cell.right = cell.left + ListView_GetColumnWidth(page_list, 0);
+  if (column == 0) {
+    cell.right = cell.left + (list_column_widths[0] != 0 ? list_column_widths[0] : ListView_GetColumnWidth(page_list, 0));
+  }
   renderer.fill_rect(nmcd.hdc, cell, background);
   if (column == 1) {
     renderer.draw_info_badge(nmcd.hdc, cell, row == hot_badge_row);

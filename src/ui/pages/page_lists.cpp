@@ -158,12 +158,26 @@ void App::populate_page() {
   ListView_DeleteAllItems(page_list);
   ListView_EnableGroupView(page_list, FALSE);
   ListView_RemoveAllGroups(page_list);
-  while (ListView_DeleteColumn(page_list, 0)) {
-  }
 
   const bool list_page = page != PAGE_OVERVIEW && !is_info_page();
+  const ColumnTitles titles = column_titles(review_view ? PAGE_ADVANCED : page);
+  const std::vector<std::wstring> columns =
+      list_page ? std::vector<std::wstring>{text(L"Mục", L"Item"), L"Information", text(titles.status), text(titles.scope)}
+                : std::vector<std::wstring>{};
+  // The columns are made afresh only when their titles change: a page switch between two pages
+  // with the same columns keeps them, and the layout below sets their widths either way.
+  if (columns != list_column_titles) {
+    while (ListView_DeleteColumn(page_list, 0)) {
+    }
+    list_column_titles.clear();
+    list_column_widths = {};
+  }
+
   const int list_show = list_page ? SW_SHOW : SW_HIDE;
   for (HWND control : {search_edit, page_list, primary_button, secondary_button, tertiary_button}) {
+    // Button 203 shares its place with the value box of the Windows customization page:
+    // update_action_buttons below shows one of the two there.
+    if (control == tertiary_button && value_box_page()) continue;
     ShowWindow(control, list_show);
   }
   show_info_controls();
@@ -172,7 +186,7 @@ void App::populate_page() {
     SendMessageW(page_list, WM_SETREDRAW, TRUE, 0);
     ShowWindow(page_list, SW_HIDE);
     if (page == PAGE_ADMIN && !system_info.elevated) {
-      SetWindowTextW(primary_button, L"Run as Administrator");
+      set_window_text_if_changed(primary_button, L"Run as Administrator");
       ShowWindow(primary_button, SW_SHOW);
       EnableWindow(primary_button, busy ? FALSE : TRUE);
     }
@@ -183,30 +197,30 @@ void App::populate_page() {
     return;
   }
 
-  const bool check_boxes = !review_view && (page == PAGE_CLEANUP || page == PAGE_PRIVACY ||
-                                            page == PAGE_PERFORMANCE || page == PAGE_ADVANCED);
-  ListView_SetExtendedListViewStyleEx(page_list, LVS_EX_CHECKBOXES, check_boxes ? LVS_EX_CHECKBOXES : 0);
+  list_check_boxes = !review_view && (page == PAGE_CLEANUP || page == PAGE_PRIVACY || page == PAGE_PERFORMANCE ||
+                                      page == PAGE_ADVANCED);
+  ListView_SetExtendedListViewStyleEx(page_list, LVS_EX_CHECKBOXES, list_check_boxes ? LVS_EX_CHECKBOXES : 0);
 
-  const ColumnTitles titles = column_titles(review_view ? PAGE_ADVANCED : page);
-  const std::wstring names[4] = {text(L"Mục", L"Item"), L"Information", text(titles.status), text(titles.scope)};
-  for (int i = 0; i < 4; ++i) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH | LVCF_TEXT;
-    column.cx = 200;
-    column.pszText = const_cast<wchar_t*>(names[i].c_str());
-    ListView_InsertColumn(page_list, i, &column);
+  if (list_column_titles.empty()) {
+    for (int i = 0; i < 4; ++i) {
+      LVCOLUMNW column{};
+      column.mask = LVCF_WIDTH | LVCF_TEXT;
+      column.cx = 200;
+      column.pszText = const_cast<wchar_t*>(columns[static_cast<std::size_t>(i)].c_str());
+      ListView_InsertColumn(page_list, i, &column);
+    }
+    list_column_titles = columns;
   }
 
   const ButtonTexts buttons = button_texts(page, review_view);
-  SetWindowTextW(primary_button, text(buttons.primary).c_str());
-  SetWindowTextW(secondary_button, text(buttons.secondary).c_str());
-  SetWindowTextW(tertiary_button, text(buttons.tertiary).c_str());
+  set_window_text_if_changed(primary_button, text(buttons.primary));
+  set_window_text_if_changed(secondary_button, text(buttons.secondary));
+  set_window_text_if_changed(tertiary_button, text(buttons.tertiary));
   add_page_rows();
-  if (page != PAGE_CLEANUP) {
-    for (HWND button : {primary_button, secondary_button, tertiary_button}) EnableWindow(button, TRUE);
-  }
+  // Buttons 201-203 are enabled outside the Cleanup page by update_control_states below, which
+  // settles every control's state once, after the selection is known.
 
-  if (ListView_GetItemCount(page_list) > 0) {
+  if (!row_map.empty()) {
     ListView_SetItemState(page_list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   }
   update_action_buttons();
@@ -218,7 +232,7 @@ void App::populate_page() {
 }
 
 void App::add_page_rows() {
-  const bool check_boxes = (ListView_GetExtendedListViewStyle(page_list) & LVS_EX_CHECKBOXES) != 0;
+  const bool check_boxes = list_check_boxes;
   if (review_view) {
     for (std::size_t i = 0; i < review_entries.size(); ++i) {
       const AuditEntry& entry = review_entries[i];
@@ -306,9 +320,10 @@ void App::add_list_row(int model_index, const std::wstring& name, const std::wst
       lower_case(name + L" " + second + L" " + third).find(lower_case(search_text)) == std::wstring::npos) {
     return;
   }
+  // Rows are only ever appended after the list was emptied, so the row map counts the list's rows.
   LVITEMW item{};
   item.mask = LVIF_TEXT;
-  item.iItem = ListView_GetItemCount(page_list);
+  item.iItem = static_cast<int>(row_map.size());
   item.pszText = const_cast<wchar_t*>(name.c_str());
   if (page == PAGE_CUSTOMIZATION && !review_view && model_index >= 0 &&
       model_index < static_cast<int>(shown_features.size())) {
@@ -319,7 +334,7 @@ void App::add_list_row(int model_index, const std::wstring& name, const std::wst
   if (row < 0) return;
   ListView_SetItemText(page_list, row, 2, const_cast<wchar_t*>(second.c_str()));
   ListView_SetItemText(page_list, row, 3, const_cast<wchar_t*>(third.c_str()));
-  if ((ListView_GetExtendedListViewStyle(page_list) & LVS_EX_CHECKBOXES) != 0) {
+  if (list_check_boxes) {
     ListView_SetItemState(page_list, row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
   }
   row_map.push_back(model_index);
