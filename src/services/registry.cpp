@@ -4,7 +4,6 @@
 
 #include <shlobj.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace corvane {
@@ -36,29 +35,28 @@ ValueState read_registry_value(const RegistryValue& target) {
 }
 
 ValueState query_registry_value(HKEY key, const std::wstring& name) {
-  // Most values fit the first buffer and are read in one call; a bigger one reports its size
-  // and is read again, as often as it keeps growing in between. The buffer is never null, so a
-  // value that grew reports "more data" rather than success with its new size.
+  // Most values fit the first buffer and are read in one call; a bigger one reports its type and
+  // size, and a buffer of that size is filled by one more call. A value that grew in between is
+  // an error, never read again. The buffer is never null, so such a value reports "more data"
+  // rather than success with its new size.
   ValueState state;
   state.bytes.resize(kFirstReadBytes);
-  for (;;) {
-    DWORD type = 0;
-    DWORD size = static_cast<DWORD>(state.bytes.size());
-    const LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &type, state.bytes.data(), &size);
-    // A key deleted since it was opened holds no value any more.
-    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED) return absent_state();
-    if (status == ERROR_MORE_DATA) {
-      if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
-      state.bytes.resize(std::max<std::size_t>(size, state.bytes.size() + 1));
-      continue;
-    }
-    if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
-    if (size > state.bytes.size()) throw_windows_error(ERROR_MORE_DATA);
-    state.exists = true;
-    state.type = type;
+  DWORD type = 0;
+  DWORD size = static_cast<DWORD>(state.bytes.size());
+  LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &type, state.bytes.data(), &size);
+  // A key deleted since it was opened holds no value any more.
+  if (status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED) return absent_state();
+  if (status == ERROR_MORE_DATA) {
+    if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
     state.bytes.resize(size);
-    return state;
+    status = RegQueryValueExW(key, name.c_str(), nullptr, &type, state.bytes.data(), &size);
   }
+  if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
+  if (size > state.bytes.size()) throw_windows_error(ERROR_MORE_DATA);
+  state.exists = true;
+  state.type = type;
+  state.bytes.resize(size);
+  return state;
 }
 
 void write_registry_value(const RegistryValue& target) {
