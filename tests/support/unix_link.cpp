@@ -65,6 +65,24 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
   return wait_until_listed(link, true);
 }
 
+bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target) {
+  if (!running_under_wine()) return false;
+  const std::wstring unix_target = unix_path_of(target);
+  const std::wstring unix_folder = unix_path_of(folder);
+  if (unix_target.empty() || unix_folder.empty()) return false;
+  const std::wstring command = L"/bin/sh -c \"rm -rf '" + unix_folder + L"' && ln -s '" + unix_target + L"' '" +
+                               unix_folder + L"'\"";
+  if (!start_unix_command(command)) return false;
+  // Listed again once the link stands: a link to a folder is listed as a reparse point.
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    WIN32_FIND_DATAW data{};
+    const UniqueFindHandle found(FindFirstFileW(folder.c_str(), &data));
+    if (found.get() != INVALID_HANDLE_VALUE && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
 DriveAlias::DriveAlias(wchar_t letter, wchar_t existing) {
   root_ = std::wstring(1, letter) + L":\\";
   if (!running_under_wine() || GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES) return;

@@ -10,6 +10,12 @@ namespace corvane::testing {
 // when not under Wine or when ln failed.
 bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 
+// Empties folder, removes it and puts a Unix symbolic link to target in its place, from the
+// Unix side, so that a handle Wine already holds to folder keeps naming the removed folder: the
+// way a folder that was checked can be turned into a junction on Windows afterwards. Returns
+// false when not under Wine or when the link did not appear. Undo with remove_unix_symlink.
+bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target);
+
 // Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
 void remove_unix_symlink(const std::wstring& link);
 

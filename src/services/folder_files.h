@@ -1,0 +1,36 @@
+#pragma once
+// Files handled by their name inside a folder that is held open: opened, created and renamed
+// through the folder's handle, never by a path that could lead elsewhere once the folder has
+// been checked (an emptied folder can still be turned into a junction while it is held).
+
+#include "services/handles.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace corvane {
+
+enum class FolderFileOpen {
+  existing,        // the file must be there
+  create_new,      // the name must be free
+  open_or_create,  // either
+};
+
+// Opens or creates the file leaf directly inside folder (a handle with traverse rights). A link
+// at leaf's place is opened itself, never followed; a folder there is refused. leaf is a plain
+// name: a separator, "." or ".." gives ERROR_INVALID_NAME. descriptor, when given, is the new
+// file's security. An empty handle with error set on failure.
+UniqueHandle open_file_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
+                                 FolderFileOpen disposition, PSECURITY_DESCRIPTOR descriptor, DWORD& error);
+
+// Renames file (opened with DELETE access) to leaf directly inside folder. Without replace an
+// existing leaf gives ERROR_ALREADY_EXISTS. ERROR_SUCCESS or the error.
+DWORD rename_into_folder(HANDLE file, HANDLE folder, const std::wstring& leaf, bool replace);
+
+// True when file's final path is leaf directly inside folder's final path (letter case aside).
+// A rename through a folder handle can still end up elsewhere where the folder was replaced by
+// a link after it was opened; this is how that is found out afterwards.
+bool file_lies_in_folder(HANDLE file, HANDLE folder, const std::wstring& leaf);
+
+}  // namespace corvane
