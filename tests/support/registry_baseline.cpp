@@ -16,16 +16,14 @@
 namespace corvane::testing {
 namespace {
 
-std::size_t depth(const std::wstring& path) {
-  std::size_t levels = 1;
-  for (wchar_t c : path) levels += c == L'\\' ? 1 : 0;
-  return levels;
+bool kept_when_empty(std::uint32_t hive, const std::wstring& path) {
+  return hive == kHiveLocalMachine && lower_case(path) == L"software\\policies";
 }
 
 // Removes path and then each parent while it holds no value and no subkey; stops at the first
-// key that holds something and never removes a key of the first two levels.
+// key that holds something or that the system keeps.
 void remove_empty_keys(std::uint32_t hive, std::wstring path) {
-  while (depth(path) > 2) {
+  while (!path.empty() && !kept_when_empty(hive, path)) {
     HKEY raw = nullptr;
     LSTATUS status = RegOpenKeyExW(hive_root(hive), path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw);
     if (status == ERROR_SUCCESS) {
@@ -43,7 +41,8 @@ void remove_empty_keys(std::uint32_t hive, std::wstring path) {
     } else if (status != ERROR_FILE_NOT_FOUND) {
       throw std::runtime_error("cannot open key " + wide_to_utf8(path));
     }
-    path.erase(path.rfind(L'\\'));
+    const std::size_t parent = path.rfind(L'\\');
+    path.erase(parent == std::wstring::npos ? 0 : parent);
   }
 }
 

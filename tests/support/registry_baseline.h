@@ -1,9 +1,9 @@
 #pragma once
 // Registry values of the shared prefix that a test changes, held at a known baseline: every value
 // is put at its baseline when the guard is made and again when it goes, whatever the test did in
-// between. A value whose baseline is absent also leaves no empty key on its path below the first
-// two levels (those, such as Software\Policies or Control Panel\Desktop, are the system's own), so
-// a run never starts from what an earlier run (or a fault) left behind, nor takes that as "original".
+// between. A value whose baseline is absent also leaves no empty key on its path (but the machine's
+// Software\Policies, which a fresh system has even when empty), so a run never starts from what an
+// earlier run (or a fault) left behind, nor takes that as "original".
 
 #include "services/registry_value.h"
 
@@ -26,7 +26,7 @@ class RegistryBaseline {
   RegistryBaseline& operator=(const RegistryBaseline&) = delete;
 
   // Puts every value at its baseline and removes the keys that this leaves empty, deepest first,
-  // up to the first key that holds something or the second level. Throws on failure.
+  // up to the first key that holds something. Throws on failure.
   void establish() const;
   const std::vector<RegistryValue>& values() const { return baseline_; }
 
