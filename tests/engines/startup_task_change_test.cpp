@@ -198,9 +198,6 @@ TEST_F(TaskChange, RestoreOfARemovalReportsAnUnexpectedLookupError) {
   EXPECT_EQ(restore_startup_journal(journal).message, hr_text(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)));
 }
 
-// Wine's real Task Scheduler: registering, finding and deleting work, but the principal's logon
-// type is a stub, so a real change stops there with its error and writes no journal; the real
-// registration of a removed task from its journal works.
 // The test's task in Wine's real Task Scheduler is deleted when the guard is made and when it
 // goes, so a run starts without it whatever an earlier run left there.
 class RealTaskAbsent {
@@ -233,6 +230,9 @@ class RealTaskAbsent {
   std::wstring name_;
 };
 
+// Wine's real Task Scheduler: registering, finding and deleting work, but the principal's logon
+// type is a stub, so a real change stops there with its error and writes no journal; the real
+// registration of a removed task from its journal works.
 TEST(RealTaskChange, StubbedPropertiesFailTheChangeWithTheirErrorAndRegistrationRestores) {
   const RealTaskAbsent task_absent(L"CorvaneStartupTest" + std::to_wstring(GetCurrentProcessId()));
   const std::wstring& name = task_absent.name();
