@@ -33,19 +33,14 @@ echo "test: prefix ready in $(( $(date +%s) - start )) s (display $DISPLAY)"
 rm -rf "$BUILD_DIR_ABS/test-results"
 mkdir -p "$BUILD_DIR_ABS/test-results"
 status=0
-# A test program that fails is run once more; every program that needed it is named below,
-# so a flaky test stays visible instead of turning a whole run red at random.
-retry=(--repeat until-pass:2)
-case " $* " in *" --repeat "*) retry=() ;; esac
+# Each test program runs once: one that fails fails the run.
 {
   ctest_status=0
-  ctest --test-dir "$BUILD_DIR_ABS" --output-on-failure -j "$(nproc)" "${retry[@]}" "$@" || ctest_status=$?
+  ctest --test-dir "$BUILD_DIR_ABS" --output-on-failure -j "$(nproc)" "$@" || ctest_status=$?
   echo "$ctest_status" >"$BUILD_DIR_ABS/ctest-status.txt"
 } 2>&1 | tee "$BUILD_DIR_ABS/ctest-output.txt"
 ctest_status=$(cat "$BUILD_DIR_ABS/ctest-status.txt")
 [ "$ctest_status" -eq 0 ] || status=$ctest_status
-sed -n 's/.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*\(Failed\|Timeout\|Exception\).*/retried after a first failure: \1/p' \
-  "$BUILD_DIR_ABS/ctest-output.txt" | sort -u
 
 # The program's own self-tests on this display: the smoke test in both languages and themes, and
 # the render stress test. Their reports are kept under BUILD_DIR/selftest/.

@@ -3,9 +3,11 @@
 
 #include "services/documents.h"
 #include "services/text.h"
+#include "support/backups_guard.h"
 #include "support/file_tree.h"
 #include "support/idle_process.h"
 #include "support/scratch.h"
+#include "support/set_aside.h"
 #include "support/unix_link.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +28,9 @@ using testing::scratch_area;
 using testing::ScratchFolder;
 
 namespace fs = std::filesystem;
+
+// Every report these runs write is removed when the program ends.
+const bool g_reports_removed = testing::remove_new_reports_after_the_run();
 
 ScanResult scan(const std::vector<CleanupArea>& areas) {
   CancelFlag never{0};
@@ -341,14 +346,10 @@ TEST(ExecuteCleanup, FirstReportWriteFailingDeletesNothing) {
   const CleanupArea temp = scratch_area("temp", root.path());
   const ScanResult result = scan({temp});
   // A file where the reports folder belongs: the folder cannot be made.
-  const std::wstring folder = reports_folder();
-  const std::wstring aside = folder + L".aside-" + testing::random_name();
-  const bool moved = MoveFileW(folder.c_str(), aside.c_str()) != FALSE;
-  testing::write_file_bytes(folder, "not a folder");
+  const testing::PathSetAside reports(reports_folder());
+  reports.put_file("not a folder");
   CancelFlag cancel{0};
   const Outcome outcome = execute_cleanup(result, {temp}, &cancel, {});
-  DeleteFileW(folder.c_str());
-  if (moved) MoveFileW(aside.c_str(), folder.c_str());
   EXPECT_FALSE(outcome.ok);
   EXPECT_FALSE(outcome.message.empty());
   EXPECT_EQ(outcome.record_path, L"");

@@ -1,6 +1,8 @@
 // ctest-resource-lock: reports_folder windows_theme catalogue_values
 // Every registry value of the catalogue written for real through the registry transaction,
-// read back, and put back from the transaction's own record.
+// read back, and put back from the transaction's own record. Each test starts with every value
+// of the catalogue as a fresh Windows has it (no empty key left on their paths) and leaves them
+// so however it ends.
 
 #include "engines/feature.h"
 #include "engines/feature_resolution.h"
@@ -9,12 +11,14 @@
 #include "services/registry.h"
 #include "services/registry_transaction.h"
 #include "services/text.h"
+#include "support/registry_baseline.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,7 +70,12 @@ class CatalogueRegistry : public ::testing::Test {
   void SetUp() override {
     batches_ = catalogue_batches();
     targets_ = batches_[0];
-    original_ = read_all(targets_);
+    std::vector<RegistryValue> baseline;
+    for (const RegistryValue& target : targets_) {
+      baseline.push_back(testing::catalogue_baseline(target));
+      original_.push_back(baseline.back().value);
+    }
+    baseline_ = std::make_unique<testing::RegistryBaseline>(std::move(baseline));
     missing_keys_ = collect_created_keys(targets_);
   }
 
@@ -78,6 +87,7 @@ class CatalogueRegistry : public ::testing::Test {
   }
 
   testing::ScratchFolder backups_;
+  std::unique_ptr<testing::RegistryBaseline> baseline_;
   std::vector<std::vector<RegistryValue>> batches_;
   std::vector<RegistryValue> targets_;
   std::vector<ValueState> original_;

@@ -8,8 +8,10 @@
 #include "services/shell.h"
 #include "services/text.h"
 #include "services/user_profile.h"
+#include "support/backups_guard.h"
 #include "support/fake_task_scheduler.h"
 #include "support/scratch.h"
+#include "support/set_aside.h"
 #include "support/startup_scratch.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +65,7 @@ class StartupChange : public ::testing::Test {
   json registry_changes(const Outcome& outcome) { return read_json_file(outcome.record_path).at("after"); }
 
   testing::FakeTaskScheduler tasks;  // keeps the real scheduler out of the listing
+  testing::BackupsGuard backups;
   StartupScratch scratch;
 };
 
@@ -329,11 +332,11 @@ TEST(StartupApprovalPlan, RewritesOnlyDisabledValuesAfterRecheckingAll) {
 }
 
 TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothingAndWritesNoJournal) {
+  const testing::BackupsGuard backups;
+  fs::create_directories(app_data_folder());
+  const testing::PathSetAside parked_folder(disabled_startup_folder());
   testing::StartupScratch scratch;
   const testing::ScratchFolder outside;
-  fs::create_directories(app_data_folder());
-  std::error_code absent;
-  fs::remove(disabled_startup_folder(), absent);  // only when empty
   if (!scratch.put_link(outside.path(), disabled_startup_folder())) GTEST_SKIP() << "cannot make a link here";
 
   StartupEntry entry;
@@ -349,12 +352,11 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothingAndWritesNoJournal)
 }
 
 TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
+  const testing::BackupsGuard backups;
+  fs::create_directories(app_data_folder());
+  const testing::PathSetAside parked_folder(disabled_startup_folder());
   testing::StartupScratch scratch;
   const testing::ScratchFolder outside;
-  fs::create_directories(app_data_folder());
-  std::error_code absent;
-  fs::remove(disabled_startup_folder(), absent);  // only when empty; a link cannot take its place otherwise
-  if (fs::exists(disabled_startup_folder())) GTEST_SKIP() << "the DisabledStartup folder holds files";
   if (!scratch.put_link(outside.path(), disabled_startup_folder())) GTEST_SKIP() << "cannot make a link here";
 
   StartupEntry entry;
@@ -373,13 +375,12 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
 }
 
 TEST(StartupFolderPin, AFolderThatCannotBeMadeIsAFilesystemError) {
-  testing::StartupScratch scratch;
+  const testing::BackupsGuard backups;
   fs::create_directories(app_data_folder());
-  std::error_code absent;
-  fs::remove(disabled_startup_folder(), absent);  // only when empty
-  if (fs::exists(disabled_startup_folder())) GTEST_SKIP() << "the DisabledStartup folder holds files";
+  const testing::PathSetAside parked_folder(disabled_startup_folder());
+  testing::StartupScratch scratch;
   // A file where the folder belongs.
-  testing::write_file_bytes(disabled_startup_folder(), "not a folder");
+  parked_folder.put_file("not a folder");
 
   StartupEntry entry;
   entry.name = scratch.name(L"app.lnk");
@@ -387,7 +388,6 @@ TEST(StartupFolderPin, AFolderThatCannotBeMadeIsAFilesystemError) {
   entry.kind = STARTUP_KIND_FOLDER;
   scratch.put_file(entry.key_path);
   const Outcome outcome = change_startup_entry(entry, false, false);
-  fs::remove(disabled_startup_folder());
   EXPECT_FALSE(outcome.ok);
   EXPECT_NE(outcome.message.find(L"create_directories"), std::wstring::npos) << wide_to_utf8(outcome.message);
   EXPECT_EQ(outcome.message.find(L"link"), std::wstring::npos) << wide_to_utf8(outcome.message);
@@ -406,6 +406,7 @@ json journal_of(const Outcome& outcome) { return json::parse(file_text(outcome.r
 
 // Elevated, the measure is the profile folder the machine records, not the user's folder settings.
 TEST(StartupFolderOutsideProfile, OnlyAnUnelevatedMoveLeavesTheRecordedProfile) {
+  const testing::BackupsGuard backups;
   StartupScratch scratch;
   const std::wstring name = scratch.name(L"app.lnk");
   const fs::path outside = fs::path(windows_folder()).root_path() / (L"corvane-test-" + name);

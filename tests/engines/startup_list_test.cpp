@@ -6,6 +6,7 @@
 #include "services/shell.h"
 #include "services/text.h"
 #include "support/fake_task_scheduler.h"
+#include "support/set_aside.h"
 #include "support/startup_scratch.h"
 
 #include <gtest/gtest.h>
@@ -183,7 +184,8 @@ TEST_F(StartupListing, FolderFilesSkipDesktopIniFoldersAndLinks) {
   const std::wstring parked = in_folder(disabled_startup_folder(), scratch.name(L"old.lnk"));
   scratch.put_file(shortcut);
   scratch.put_file(parked);
-  scratch.put_file(in_folder(startup_folder(), L"desktop.ini"));
+  const testing::PathSetAside desktop_ini(in_folder(startup_folder(), L"desktop.ini"));
+  desktop_ini.put_file("shortcut");
   scratch.forget_later(in_folder(disabled_startup_folder(), scratch.name(L"sub")));
   scratch.put_file(in_folder(disabled_startup_folder(), scratch.name(L"sub")) + L"\\inner.lnk");
   const std::wstring link = in_folder(startup_folder(), scratch.name(L"dirlink"));
@@ -209,7 +211,8 @@ TEST_F(StartupListing, FolderFilesSkipDesktopIniFoldersAndLinks) {
 
 TEST_F(StartupListing, DesktopIniRuleIsCaseSensitive) {
   const std::wstring upper = in_folder(disabled_startup_folder(), L"DESKTOP.INI");
-  scratch.put_file(upper);
+  const testing::PathSetAside desktop_ini(upper);
+  desktop_ini.put_file("shortcut");
   bool found = false;
   for (const StartupEntry& entry : list_startup_entries(nullptr)) found = found || entry.key_path == upper;
   EXPECT_TRUE(found);

@@ -4,11 +4,15 @@
 #include "engines/task_scheduler.h"
 #include "services/documents.h"
 #include "services/text.h"
+#include "support/backups_guard.h"
 #include "support/fake_task_scheduler.h"
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <filesystem>
+#include <string>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -52,6 +56,7 @@ class TaskChange : public ::testing::Test {
   json journal_of(const Outcome& outcome) { return read_json_file(outcome.record_path); }
   StartupEntry entry(const std::wstring& path) { return entry_for(path, *fake.find_task(path)); }
 
+  testing::BackupsGuard backups;
   FakeTaskScheduler fake;
 };
 
@@ -193,11 +198,44 @@ TEST_F(TaskChange, RestoreOfARemovalReportsAnUnexpectedLookupError) {
   EXPECT_EQ(restore_startup_journal(journal).message, hr_text(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)));
 }
 
+// The test's task in Wine's real Task Scheduler is deleted when the guard is made and when it
+// goes, so a run starts without it whatever an earlier run left there.
+class RealTaskAbsent {
+ public:
+  explicit RealTaskAbsent(std::wstring name) : name_(std::move(name)) { remove(); }
+  ~RealTaskAbsent() {
+    try {
+      remove();
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << "the test task could not be deleted: " << error.what();
+    }
+  }
+  RealTaskAbsent(const RealTaskAbsent&) = delete;
+  RealTaskAbsent& operator=(const RealTaskAbsent&) = delete;
+  const std::wstring& name() const { return name_; }
+
+ private:
+  void remove() const {
+    const ComInitScope com(COINIT_MULTITHREADED);
+    const ComPtr<ITaskService> service = connect_task_service();
+    const Bstr root_path(L"\\");
+    ComPtr<ITaskFolder> root;
+    throw_if_failed(service->GetFolder(root_path.get(), root.put()));
+    const Bstr task_name(name_);
+    const HRESULT deleted = root->DeleteTask(task_name.get(), 0);
+    if (deleted != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && deleted != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+      throw_if_failed(deleted);
+    }
+  }
+  std::wstring name_;
+};
+
 // Wine's real Task Scheduler: registering, finding and deleting work, but the principal's logon
 // type is a stub, so a real change stops there with its error and writes no journal; the real
 // registration of a removed task from its journal works.
 TEST(RealTaskChange, StubbedPropertiesFailTheChangeWithTheirErrorAndRegistrationRestores) {
-  const std::wstring name = L"CorvaneStartupTest" + std::to_wstring(GetCurrentProcessId());
+  const RealTaskAbsent task_absent(L"CorvaneStartupTest" + std::to_wstring(GetCurrentProcessId()));
+  const std::wstring& name = task_absent.name();
   const json journal = {{"source", "task"},
                         {"remove", true},
                         {"path", wide_to_utf8(L"\\" + name)},
@@ -250,7 +288,8 @@ TEST(RealTaskChange, StubbedPropertiesFailTheChangeWithTheirErrorAndRegistration
 // deleting work; the principal's logon type is a stub, so a change that gets past the checks
 // stops there with its error and writes no journal.
 TEST(RealTaskChange, StaleTasksAreRefusedAndAStubbedPrincipalFailsWithoutAJournal) {
-  const std::wstring name = L"CorvaneStartupTest" + std::to_wstring(GetCurrentProcessId());
+  const RealTaskAbsent task_absent(L"CorvaneStartupTest" + std::to_wstring(GetCurrentProcessId()));
+  const std::wstring& name = task_absent.name();
   const json journal = {{"source", "task"},
                         {"remove", true},
                         {"path", wide_to_utf8(L"\\" + name)},

@@ -4,6 +4,7 @@
 #include "services/handles.h"
 #include "services/shell.h"
 #include "services/text.h"
+#include "support/backups_guard.h"
 #include "support/scratch.h"
 
 #include <windows.h>
@@ -182,6 +183,7 @@ TEST(ListBackups, JsonFilesOnlyNewestFirst) {
 }
 
 TEST(Folders, DataBackupsAndReportsFoldersAndTheirBackupList) {
+  const testing::BackupsGuard backups;
   EXPECT_EQ(app_data_folder(), (fs::path(known_folder_path(FOLDERID_LocalAppData)) / L"Corvane").wstring());
   EXPECT_EQ(backups_folder(), app_data_folder() + L"\\Backups");
   EXPECT_EQ(reports_folder(), (fs::path(executable_path()).parent_path() / L"Reports").wstring());
@@ -196,6 +198,7 @@ TEST(Folders, DataBackupsAndReportsFoldersAndTheirBackupList) {
 }
 
 TEST(ListBackups, ReadsTheDataFoldersBackups) {
+  const testing::BackupsGuard backups;
   const std::wstring name = utf8_to_wide(make_stamp()) + L"-registry.json";
   const std::wstring path = backups_folder() + L"\\" + name;
   write_json_atomic(path, nlohmann::json::object());

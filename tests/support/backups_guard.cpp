@@ -2,36 +2,34 @@
 
 #include "services/documents.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
-#include <fstream>
-#include <stdexcept>
+#include <memory>
 #include <system_error>
+#include <utility>
 
 namespace corvane::testing {
-namespace {
 
-std::set<std::wstring> current_files() {
-  std::set<std::wstring> files;
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(backups_folder(), error), end; !error && it != end;
-       it.increment(error)) {
-    files.insert(it->path().wstring());
-  }
-  return files;
-}
+NewFilesGuard::NewFilesGuard(std::wstring folder) : folder_(std::move(folder)), before_(current_files()) {}
 
-}  // namespace
-
-BackupsGuard::BackupsGuard() : before_(current_files()) {}
-
-BackupsGuard::~BackupsGuard() {
+NewFilesGuard::~NewFilesGuard() {
   for (const std::wstring& path : new_files()) {
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
   }
 }
 
-std::vector<std::wstring> BackupsGuard::new_files() const {
+std::set<std::wstring> NewFilesGuard::current_files() const {
+  std::set<std::wstring> files;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+    files.insert(it->path().wstring());
+  }
+  return files;
+}
+
+std::vector<std::wstring> NewFilesGuard::new_files() const {
   std::vector<std::wstring> added;
   for (const std::wstring& path : current_files()) {
     if (before_.count(path) == 0) added.push_back(path);
@@ -39,21 +37,28 @@ std::vector<std::wstring> BackupsGuard::new_files() const {
   return added;
 }
 
-BackupsFolderBlocked::BackupsFolderBlocked() {
-  const std::filesystem::path folder(backups_folder());
-  std::filesystem::create_directories(folder.parent_path());
-  if (std::filesystem::exists(folder)) {
-    moved_ = folder.wstring() + L".moved-by-test";
-    std::filesystem::rename(folder, moved_);
-  }
-  std::ofstream blocker(folder);
-  if (!blocker) throw std::runtime_error("cannot block the Backups folder");
+BackupsGuard::BackupsGuard() : NewFilesGuard(backups_folder()) {}
+
+ReportsGuard::ReportsGuard() : NewFilesGuard(reports_folder()) {}
+
+namespace {
+
+class NewReportsRemoved : public ::testing::Environment {
+ public:
+  void SetUp() override { guard_ = std::make_unique<ReportsGuard>(); }
+  void TearDown() override { guard_.reset(); }
+
+ private:
+  std::unique_ptr<ReportsGuard> guard_;
+};
+
+}  // namespace
+
+bool remove_new_reports_after_the_run() {
+  ::testing::AddGlobalTestEnvironment(new NewReportsRemoved);
+  return true;
 }
 
-BackupsFolderBlocked::~BackupsFolderBlocked() {
-  std::error_code ignored;
-  std::filesystem::remove(backups_folder(), ignored);
-  if (!moved_.empty()) std::filesystem::rename(moved_, backups_folder(), ignored);
-}
+BackupsFolderBlocked::BackupsFolderBlocked() : aside_(backups_folder()) { aside_.put_file("blocked by a test"); }
 
 }  // namespace corvane::testing

@@ -3,6 +3,7 @@
 
 #include "services/documents.h"
 #include "support/scratch.h"
+#include "support/set_aside.h"
 #include "support/ui_app.h"
 #include "ui/app.h"
 
@@ -67,26 +68,14 @@ TEST(Preferences, DocumentsAndTheCommandLine) {
 }
 
 // The real file in the data folder, read by App construction and written by save_preferences.
+// Each test starts without it; whatever the test leaves is removed and a file that was there put back.
 class PreferencesFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(std::filesystem::path(app_data_folder()));
-    saved_ = testing::read_file_bytes(preferences_path());
-    had_file_ = std::filesystem::exists(std::filesystem::path(preferences_path()));
-  }
-  void TearDown() override {
-    if (had_file_) {
-      testing::write_file_bytes(preferences_path(), saved_);
-    } else {
-      std::error_code ignored;
-      std::filesystem::remove(std::filesystem::path(preferences_path()), ignored);
-    }
-  }
+  void SetUp() override { std::filesystem::create_directories(std::filesystem::path(app_data_folder())); }
   static void write(const std::string& text) { testing::write_file_bytes(preferences_path(), text); }
 
  private:
-  std::string saved_;
-  bool had_file_ = false;
+  testing::PathSetAside preferences_{preferences_path()};
 };
 
 TEST_F(PreferencesFile, AppTakesTheFileAndTheCommandLineFirst) {

@@ -5,7 +5,9 @@
 
 #include "services/documents.h"
 #include "support/dib_canvas.h"
+#include "support/registry_baseline.h"
 #include "support/scratch.h"
+#include "support/set_aside.h"
 #include "support/ui_app.h"
 #include "ui/preferences.h"
 
@@ -16,44 +18,16 @@
 namespace corvane {
 namespace {
 
-constexpr wchar_t kThemes[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes";
 constexpr wchar_t kPersonalize[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 
-bool key_exists(const wchar_t* path) {
-  HKEY key = nullptr;
-  const bool found = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
-  if (found) RegCloseKey(key);
-  return found;
-}
-
-// Puts the Windows app theme, the keys that hold it and the preferences file back as they were.
+// Each test starts with no Windows app theme value (nor the empty keys that held it) and no
+// preferences file, and leaves them so however it ends; a preferences file that was there is
+// put back.
 class ThemeFollow : public ::testing::Test {
  protected:
   void SetUp() override {
-    DWORD size = sizeof(old_value_);
-    had_value_ = RegGetValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr,
-                              &old_value_, &size) == ERROR_SUCCESS;
-    had_themes_key_ = key_exists(kThemes);
-    had_personalize_key_ = key_exists(kPersonalize);
     std::filesystem::create_directories(std::filesystem::path(app_data_folder()));
-    had_preferences_ = std::filesystem::exists(std::filesystem::path(preferences_path()));
-    old_preferences_ = testing::read_file_bytes(preferences_path());
     set_windows_light(true);
-  }
-  void TearDown() override {
-    if (had_value_) {
-      set_value(old_value_);
-    } else {
-      RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme");
-    }
-    if (!had_personalize_key_) RegDeleteKeyW(HKEY_CURRENT_USER, kPersonalize);
-    if (!had_themes_key_) RegDeleteKeyW(HKEY_CURRENT_USER, kThemes);
-    if (had_preferences_) {
-      testing::write_file_bytes(preferences_path(), old_preferences_);
-    } else {
-      std::error_code ignored;
-      std::filesystem::remove(std::filesystem::path(preferences_path()), ignored);
-    }
   }
   static void set_value(DWORD value) {
     ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", REG_DWORD, &value, sizeof(value)),
@@ -72,12 +46,8 @@ class ThemeFollow : public ::testing::Test {
   }
 
  private:
-  bool had_value_ = false;
-  bool had_themes_key_ = false;
-  bool had_personalize_key_ = false;
-  DWORD old_value_ = 0;
-  bool had_preferences_ = false;
-  std::string old_preferences_;
+  testing::RegistryBaseline theme_{{{kHiveCurrentUser, kPersonalize, L"AppsUseLightTheme", ValueState{}}}};
+  testing::PathSetAside preferences_{preferences_path()};
 };
 
 StartOptions system_theme_options() {

@@ -7,7 +7,9 @@
 #include "services/registry.h"
 #include "services/registry_transaction.h"
 #include "services/text.h"
+#include "support/backups_guard.h"
 #include "support/dialog_script.h"
+#include "support/registry_baseline.h"
 #include "support/scratch.h"
 #include "support/ui_app.h"
 
@@ -76,24 +78,21 @@ TEST(DriveVisibility, OnlyALocalDriveLetterAndA4ByteValue) {
   EXPECT_THROW(toggle_drive_visibility(binary_value(), L"D:\\"), std::runtime_error);
 }
 
+// NoDrives is as a fresh Windows has it (absent) when each test starts and when it ends; the
+// backups the tests make are removed.
 class DriveFlow : public ::testing::Test {
  protected:
   void SetUp() override {
-    original_ = read_registry_value(kNoDrives);
     folder_picker = [](HWND, const std::wstring&) { return std::wstring(L"D:\\data"); };
   }
-  void TearDown() override {
-    folder_picker = nullptr;
-    RegistryValue back = kNoDrives;
-    back.value = original_;
-    write_registry_value(back);
-  }
+  void TearDown() override { folder_picker = nullptr; }
   void set(const ValueState& value) {
     RegistryValue change = kNoDrives;
     change.value = value;
     write_registry_value(change);
   }
-  ValueState original_;
+  testing::RegistryBaseline baseline_{{testing::catalogue_baseline(kNoDrives)}};
+  testing::BackupsGuard backups_;
 };
 
 TEST_F(DriveFlow, WritesTheToggleAndRefusesAValueChangedMeanwhile) {
@@ -155,6 +154,7 @@ TEST(FeatureAction, UltimateNeedsElevation) {
 }
 
 TEST(BackupsPage, RowsFromReadableDocumentsAndRestoreEndToEnd) {
+  const testing::BackupsGuard backups;
   testing::ScratchKey key;
   const RegistryValue target{kHiveCurrentUser, key.path(), L"Value", make_dword_value(1)};
   write_registry_value(RegistryValue{kHiveCurrentUser, key.path(), L"Value", make_dword_value(0)});
@@ -201,11 +201,10 @@ TEST(BackupsPage, RowsFromReadableDocumentsAndRestoreEndToEnd) {
   app->command(ID_PRIMARY_BUTTON);
   ASSERT_TRUE(wait_idle(*app));
   EXPECT_EQ(read_registry_value(target), make_dword_value(0));
-  std::filesystem::remove(backups_folder() + L"\\zz-not-json.json");
-  std::filesystem::remove(backups_folder() + L"\\zz-wrong-shape.json");
 }
 
 TEST(RegistryReview, MachineFindingNeedsElevationAndAnEmptyExportIsAnEmptyArray) {
+  const testing::ReportsGuard reports;
   WindowApp app(testing::window_test_options());
   ASSERT_TRUE(app.created());
   app->system_info.elevated = false;

@@ -5,7 +5,9 @@
 #include "services/documents.h"
 #include "services/registry.h"
 #include "services/text.h"
+#include "support/backups_guard.h"
 #include "support/dialog_script.h"
+#include "support/registry_baseline.h"
 #include "support/scratch.h"
 #include "support/ui_app.h"
 
@@ -28,14 +30,13 @@ const Feature& catalogue_feature(const std::string& id) {
   return *found;
 }
 
-// The feature's single registry value, removed for the test and put back afterwards.
+// The feature's single registry value, absent for the test and as a fresh Windows has it afterwards.
 class ClearedValue {
  public:
   explicit ClearedValue(const std::string& id)
-      : target_(catalogue_feature(id).changes.front()), original_(read_registry_value(target_)) {
+      : target_(catalogue_feature(id).changes.front()), baseline_({testing::catalogue_baseline(target_)}) {
     set(ValueState{});
   }
-  ~ClearedValue() { set(original_); }
   ValueState read() const { return read_registry_value(target_); }
   void set(const ValueState& value) const {
     RegistryValue change = target_;
@@ -45,7 +46,7 @@ class ClearedValue {
 
  private:
   RegistryValue target_;
-  ValueState original_;
+  testing::RegistryBaseline baseline_;
 };
 
 int row_of(App& app, const std::string& id) {
@@ -156,6 +157,7 @@ TEST(FeatureApply, RefusalsComeInOrderAndWriteNothing) {
 }
 
 TEST(FeatureApply, BatchLabelReviewTextAndAValueChangedDuringReview) {
+  const testing::BackupsGuard backups;
   ClearedValue animations("animations");
   ClearedValue menu_delay("menu-delay");
   WindowApp app(testing::window_test_options());
@@ -202,6 +204,7 @@ TEST(FeatureApply, BatchLabelReviewTextAndAValueChangedDuringReview) {
 }
 
 TEST(FeatureApply, ChoiceFeatureReviewAndSingleTitleLabel) {
+  const testing::BackupsGuard backups;
   ClearedValue task_view("task-view");
   WindowApp app(testing::window_test_options());
   ASSERT_TRUE(app.created());
