@@ -56,7 +56,8 @@ wine_prefix_reuse() {
   fi
   if [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
     mkdir -p "$WINEPREFIX"
-    wineserver -p || code=$?
+    # The lock is not handed on: a server that outlived this script would hold it for good.
+    wineserver -p 9>&- || code=$?
     if [ "$code" -eq 2 ]; then
       echo "$label: the prefix $WINEPREFIX is not ready, and a Wine server that this script did" \
         "not start runs in it; end its programs (WINEPREFIX=$WINEPREFIX wineserver -k) and try again" >&2
@@ -65,13 +66,14 @@ wine_prefix_reuse() {
     [ "$code" -eq 0 ] || return "$code"
     WINE_PREFIX_OWN_SERVER=1
     echo "$label: preparing the prefix $WINEPREFIX (once)"
-    wine_prefix_start
+    wine_prefix_start 9>&-
     touch "$WINEPREFIX/.corvane-ready"
-    flock -u 9
-    exec 9>&-
+    # A run waiting for the lock may join the server once it is free: end it before, not after.
     if [ "$mode" = share ]; then
       wine_prefix_release
     fi
+    flock -u 9
+    exec 9>&-
     return 0
   fi
   if [ "$mode" = share ]; then
