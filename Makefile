@@ -20,7 +20,9 @@ build: configure
 test: build
 	@scripts/test.sh $(BUILD_DIR) $(CTEST_ARGS)
 
-run: build
+# run and screenshots build only the programs they start, not the tests.
+run: configure
+	@cmake --build $(BUILD_DIR) --target Corvane
 	@scripts/run.sh $(BUILD_DIR) $(RUN_ARGS)
 
 # Benchmarks are not part of the tests: built and run only here.
@@ -29,7 +31,8 @@ bench: build
 	@scripts/bench.sh $(BUILD_DIR) $(BENCH_ARGS)
 
 # Every page in both languages and themes, into $(BUILD_DIR)/screenshots/pages/.
-screenshots: build
+screenshots: configure
+	@cmake --build $(BUILD_DIR) --target Corvane post_command
 	@scripts/screenshots.sh $(BUILD_DIR)
 
 clean:

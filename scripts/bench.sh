@@ -22,7 +22,7 @@ export HOME="$BUILD_DIR_ABS/wine/bench-home"
 . "$ROOT/scripts/xvfb.sh"
 
 finish() {
-  wineserver -k >/dev/null 2>&1 || true
+  wine_prefix_release
   xvfb_stop
 }
 trap finish EXIT
@@ -30,7 +30,7 @@ trap 'exit 130' INT TERM
 
 # The page benchmark makes a real (hidden) window.
 [ -n "${DISPLAY:-}" ] || xvfb_start
-wine_prefix_reuse bench
+wine_prefix_reuse bench own
 
 status=0
 for exe in "$BUILD_DIR_ABS"/bench/*.exe; do

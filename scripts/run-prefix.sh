@@ -1,5 +1,6 @@
 # Sourced after wine-env.sh: the build tree's run prefix (made once, kept between runs; never
 # ~/.wine nor the tests' prefix, which each test run remakes), and how to find Corvane's window.
+# The screenshot script sets a prefix of its own after this.
 export WINEPREFIX="$BUILD_DIR_ABS/wine/run-prefix"
 export HOME="$BUILD_DIR_ABS/wine/run-home"
 . "$ROOT/scripts/wine-prefix.sh"

@@ -2,7 +2,8 @@
 # Starts Corvane under Wine in the build tree's own run prefix (made once, kept between runs;
 # never ~/.wine). With a display: on $DISPLAY, until the window is closed. Without one: on a
 # private Xvfb, saves a screenshot to BUILD_DIR/screenshots/ once the window has painted, then
-# closes the window.
+# closes the window. Programs already running in the prefix (another `make run` window, say)
+# share its Wine server and are left alone.
 # Usage: scripts/run.sh BUILD_DIR [Corvane arguments...]
 set -euo pipefail
 BUILD_DIR=${1:-build}
@@ -16,7 +17,7 @@ EXE="$BUILD_DIR_ABS/Corvane.exe"
 
 headless=0
 finish() {
-  wineserver -k >/dev/null 2>&1 || true
+  wine_prefix_release
   [ "$headless" -eq 1 ] && xvfb_stop
   return 0
 }
@@ -28,7 +29,7 @@ if [ -z "${DISPLAY:-}" ]; then
   xvfb_start
 fi
 
-wine_prefix_reuse run
+wine_prefix_reuse run share
 
 if [ "$headless" -eq 0 ]; then
   echo "run: Corvane on $DISPLAY"
@@ -39,7 +40,9 @@ if [ "$headless" -eq 0 ]; then
 fi
 
 echo "run: no display; Corvane on a private Xvfb ($DISPLAY)"
-wine "$EXE" "$@" &
+# When this run started the prefix's server, Wine's desktop process lives on the private display
+# and reports the display's end on the way out; that line is expected and left out.
+wine "$EXE" "$@" 2> >(grep -v --line-buffered "^X connection to $DISPLAY broken" >&2) &
 app=$!
 
 window=$(corvane_window "$app")
@@ -57,8 +60,9 @@ shot="$BUILD_DIR_ABS/screenshots/run-$(date +%Y%m%d-%H%M%S).png"
 import -window "$window" "$shot"
 echo "run: screenshot saved to $shot"
 
-# Close it as a user would: WM_CLOSE to its windows.
-wine taskkill /im Corvane.exe >/dev/null 2>&1 || true
+# Close it as a user would, through its own window's close request: the display is private,
+# while other Corvane windows of the prefix may be open elsewhere.
+python3 "$ROOT/scripts/close-window.py" "$window" || true
 status=0
 for _ in $(seq 1 100); do
   kill -0 "$app" 2>/dev/null || break

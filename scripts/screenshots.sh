@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
 # Captures every page of Corvane in English and Vietnamese, light and dark, into
-# BUILD_DIR/screenshots/pages/, on a private Xvfb in the build tree's run prefix. The pages are
-# opened from outside by sending the window the same commands its sidebar sends.
+# BUILD_DIR/screenshots/pages/, on a private Xvfb in a prefix of its own (made once, kept between
+# runs): its window settings and the commands it sends reach no window of `make run`. The pages
+# are opened from outside by sending the window the same commands its sidebar sends.
 # Usage: scripts/screenshots.sh BUILD_DIR
 set -euo pipefail
 BUILD_DIR=${1:-build}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/wine-env.sh"
 . "$ROOT/scripts/run-prefix.sh"
+export WINEPREFIX="$BUILD_DIR_ABS/wine/screenshots-prefix"
+export HOME="$BUILD_DIR_ABS/wine/screenshots-home"
 
 EXE="$BUILD_DIR_ABS/Corvane.exe"
 POST="$BUILD_DIR_ABS/tools/post_command.exe"
 OUT="$BUILD_DIR_ABS/screenshots/pages"
 
 finish() {
-  wineserver -k >/dev/null 2>&1 || true
+  wine_prefix_release
   xvfb_stop
 }
 trap finish EXIT
 trap 'exit 130' INT TERM
 
 xvfb_start
-wine_prefix_reuse screenshots
+wine_prefix_reuse screenshots own
+# No window manager on the private display: Wine places the windows itself (this prefix only).
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
   >"$BUILD_DIR_ABS/wine/unmanaged.reg"
 wine regedit /S "Z:$BUILD_DIR_ABS/wine/unmanaged.reg" >/dev/null 2>&1

@@ -33,14 +33,73 @@ wine_prefix_stop() {
   wineserver -w >/dev/null 2>&1 || true
 }
 
-# A prefix kept between runs (run, screenshots, bench): made on first use, else its server is
-# started. LABEL names the caller in the message.
+# A prefix kept between runs (run, screenshots, bench), made on first use. LABEL names the
+# caller in messages. A Wine server that already runs in the prefix belongs to other programs of
+# it (a `make run` window in another terminal, say), and MODE says what the caller does then:
+#   share  its programs join that server. When none runs, the one started here ends by itself
+#          a few seconds after the last program in it, like any server `wine` starts, so a
+#          later program that joined it is never cut off.
+#   own    it needs the prefix to itself and stops with a sentence that says why. Otherwise it
+#          keeps a server of its own alive until wine_prefix_release ends it.
+# Only a server started here is ever ended (wine_prefix_release).
+WINE_PREFIX_OWN_SERVER=0
 wine_prefix_reuse() {
-  if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
-    echo "$1: preparing the prefix $WINEPREFIX (once)"
-    wine_prefix_start
+  local label=$1 mode=$2 code=0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  if [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
+    # One preparation at a time: a second run waits for the first to finish.
+    exec 9>"$WINEPREFIX.lock"
+    if ! flock -n 9; then
+      echo "$label: waiting for another run to finish preparing $WINEPREFIX"
+      flock 9
+    fi
+  fi
+  if [ ! -f "$WINEPREFIX/.corvane-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    # The lock is not handed on: a server that outlived this script would hold it for good.
+    wineserver -p 9>&- || code=$?
+    if [ "$code" -eq 2 ]; then
+      echo "$label: the prefix $WINEPREFIX is not ready, and a Wine server that this script did" \
+        "not start runs in it; end its programs (WINEPREFIX=$WINEPREFIX wineserver -k) and try again" >&2
+      return 1
+    fi
+    [ "$code" -eq 0 ] || return "$code"
+    WINE_PREFIX_OWN_SERVER=1
+    echo "$label: preparing the prefix $WINEPREFIX (once)"
+    wine_prefix_start 9>&-
     touch "$WINEPREFIX/.corvane-ready"
-  else
-    wineserver -p
+    # A run waiting for the lock may join the server once it is free: end it before, not after.
+    if [ "$mode" = share ]; then
+      wine_prefix_release
+    fi
+    flock -u 9
+    exec 9>&-
+    return 0
+  fi
+  if [ "$mode" = share ]; then
+    # -p3: the persistence of a server that `wine` starts on its own.
+    wineserver -p3 || code=$?
+    if [ "$code" -eq 2 ]; then
+      echo "$label: joining the Wine server that already runs in $WINEPREFIX"
+      return 0
+    fi
+    return "$code"
+  fi
+  wineserver -p || code=$?
+  if [ "$code" -eq 2 ]; then
+    echo "$label: a Wine server already runs in $WINEPREFIX: another program uses this prefix," \
+      "which $label needs to itself; wait until it has ended (or end it with" \
+      "WINEPREFIX=$WINEPREFIX wineserver -k) and try again" >&2
+    return 1
+  fi
+  [ "$code" -eq 0 ] || return "$code"
+  WINE_PREFIX_OWN_SERVER=1
+}
+
+# Ends the prefix's server if wine_prefix_reuse started it to keep; else leaves it alone.
+wine_prefix_release() {
+  if [ "$WINE_PREFIX_OWN_SERVER" -eq 1 ]; then
+    WINE_PREFIX_OWN_SERVER=0
+    wine_prefix_stop
   fi
 }
