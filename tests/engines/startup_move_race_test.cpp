@@ -17,6 +17,7 @@
 #include <shlobj.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,21 +36,11 @@ struct Race {
   Swapped swapped;
 };
 
-// The folder to turn into a link, at which stage, and what became of it.
-struct PendingSwap {
-  std::wstring folder;
-  std::wstring target;
-  StartupMoveStage stage = StartupMoveStage::folders_pinned;
-  bool reached = false;
-  bool made = false;
-};
+// What the running test does when a move reaches a stage.
+std::function<void(StartupMoveStage)>* stage_action = nullptr;
 
-PendingSwap* pending_swap = nullptr;
-
-void swap_folder_for_link(StartupMoveStage stage) {
-  if (pending_swap == nullptr || pending_swap->reached || stage != pending_swap->stage) return;
-  pending_swap->reached = true;
-  pending_swap->made = testing::replace_folder_with_unix_symlink(pending_swap->folder, pending_swap->target);
+void run_stage_action(StartupMoveStage stage) {
+  if (stage_action != nullptr && *stage_action) (*stage_action)(stage);
 }
 
 std::vector<std::wstring> names_in(const std::wstring& folder) {
@@ -61,43 +52,49 @@ std::vector<std::wstring> names_in(const std::wstring& folder) {
   return names;
 }
 
-class StartupMoveRace : public ::testing::TestWithParam<std::tuple<Race, bool>> {
+// The user's Startup folder becomes a fresh folder of the profile, so that turning it into a
+// link touches nothing else.
+class StartupMove : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The user's Startup folder becomes a fresh folder of the profile, so that turning it into a
-    // link touches nothing else.
     startup = (fs::path(user_profile_folder()) / scratch.name(L"Startup")).wstring();
     fs::create_directories(startup);
     scratch.redirect_startup_folder(startup);
     ASSERT_EQ(fs::path(known_folder_path(FOLDERID_Startup)), fs::path(startup));
-    startup_move_hook = swap_folder_for_link;
+    stage_action = &at_stage;
+    startup_move_hook = run_stage_action;
   }
   void TearDown() override {
     startup_move_hook = nullptr;
-    pending_swap = nullptr;
-    if (swap.made) testing::remove_unix_symlink(swap.folder);
+    stage_action = nullptr;
+    if (swapped) testing::remove_unix_symlink(swapped_folder);
     std::error_code ignored;
     fs::remove_all(startup, ignored);
   }
 
-  // Turns folder into a link to the stand-in for a protected folder at that stage, when it
-  // holds nothing but allowed (the data folders are shared with other tests).
+  // Turns folder into a link to the stand-in for a protected folder when the move reaches
+  // stage, provided it holds nothing but allowed (the data folders are shared with other tests).
   bool swap_at(const std::wstring& folder, StartupMoveStage stage, const std::wstring& allowed) {
     for (const std::wstring& name : names_in(folder)) {
       if (name != allowed) return false;
     }
-    swap.folder = folder;
-    swap.target = system.path();
-    swap.stage = stage;
-    pending_swap = &swap;
+    swapped_folder = folder;
+    at_stage = [this, stage](StartupMoveStage reached) {
+      if (reached != stage || swapped) return;
+      swapped = testing::replace_folder_with_unix_symlink(swapped_folder, system.path());
+    };
     return true;
   }
 
   testing::StartupScratch scratch;
   testing::ScratchFolder system;  // stands for a folder only an administrator may write
   std::wstring startup;
-  PendingSwap swap;
+  std::function<void(StartupMoveStage)> at_stage;
+  std::wstring swapped_folder;
+  bool swapped = false;
 };
+
+class StartupMoveRace : public StartupMove, public ::testing::WithParamInterface<std::tuple<Race, bool>> {};
 
 TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) {
   const auto [race, elevated] = GetParam();
@@ -136,7 +133,7 @@ TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) 
     entry.target = start;
     outcome = change_startup_entry(entry, race.action == Action::enable, race.action == Action::remove, elevated);
   }
-  if (!swap.made) GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
+  if (!swapped) GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
 
   EXPECT_FALSE(outcome.ok);
   EXPECT_FALSE(outcome.message.empty());
@@ -162,6 +159,74 @@ TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) 
       scratch.forget_later(outcome.record_path);
     }
   }
+}
+
+// On Windows the source folder can be emptied, and so turned into a junction, only when the
+// file can be taken out of it: the move holds the file so that no other program can.
+TEST_F(StartupMove, NoOtherProgramCanRenameOrDeleteTheFileWhileItIsMoved) {
+  const std::wstring leaf = scratch.name(L"held.lnk");
+  const std::wstring live = (fs::path(startup) / leaf).wstring();
+  const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
+  const std::wstring aside = (fs::path(startup) / scratch.name(L"aside.lnk")).wstring();
+  scratch.put_file(live, "the user's shortcut");
+  scratch.forget_later(parked);
+  scratch.forget_later(aside);
+  std::wstring held;
+  std::vector<DWORD> errors;
+  at_stage = [&](StartupMoveStage stage) {
+    if (stage != StartupMoveStage::file_opened) return;
+    errors.push_back(MoveFileExW(held.c_str(), aside.c_str(), 0) ? ERROR_SUCCESS : GetLastError());
+    errors.push_back(DeleteFileW(held.c_str()) ? ERROR_SUCCESS : GetLastError());
+  };
+  const std::vector<DWORD> refused{ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION};
+
+  StartupEntry entry;
+  entry.kind = STARTUP_KIND_FOLDER;
+  entry.name = leaf;
+  entry.key_path = live;
+  held = live;
+  const Outcome disabled = change_startup_entry(entry, false, false, true);
+  EXPECT_EQ(errors, refused);
+  ASSERT_TRUE(disabled.ok) << wide_to_utf8(disabled.message);
+  scratch.forget_later(disabled.record_path);
+  EXPECT_EQ(testing::read_file_bytes(parked), "the user's shortcut");
+
+  errors.clear();
+  held = parked;
+  const Outcome restored = restore_startup_journal(read_json_file(disabled.record_path), true);
+  EXPECT_EQ(errors, refused);
+  ASSERT_TRUE(restored.ok) << wide_to_utf8(restored.message);
+  EXPECT_EQ(testing::read_file_bytes(live), "the user's shortcut");
+  EXPECT_FALSE(fs::exists(aside));
+}
+
+// The file is checked again through the handle the move uses: a folder, or a link to one, put
+// in its place after the first check is neither moved nor journalled.
+TEST_F(StartupMove, AFolderOrLinkPutInTheFilesPlaceAfterTheCheckIsNotMoved) {
+  for (const bool link : {false, true}) {
+    const std::wstring leaf = scratch.name(link ? L"link.lnk" : L"folder.lnk");
+    const std::wstring live = (fs::path(startup) / leaf).wstring();
+    const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
+    scratch.put_file(live);
+    scratch.forget_later(parked);
+    bool replaced = false;
+    at_stage = [&](StartupMoveStage stage) {
+      if (stage != StartupMoveStage::folders_pinned) return;
+      fs::remove(live);
+      replaced = link ? scratch.put_link(system.path(), live) : fs::create_directory(live);
+    };
+    StartupEntry entry;
+    entry.kind = STARTUP_KIND_FOLDER;
+    entry.name = leaf;
+    entry.key_path = live;
+    const Outcome outcome = change_startup_entry(entry, false, false, true);
+    if (!replaced) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
+    EXPECT_EQ(outcome.message, L"Startup target changed") << link;
+    EXPECT_FALSE(fs::exists(outcome.record_path)) << link;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(parked))) << link;
+    EXPECT_TRUE(fs::is_directory(live)) << link;
+  }
+  EXPECT_TRUE(names_in(system.path()).empty());
 }
 
 const Race kRaces[] = {
