@@ -17,7 +17,7 @@ namespace corvane {
 // Where a Startup-folder move stands when startup_move_hook is called.
 enum class StartupMoveStage {
   folders_pinned,  // both folders pinned and checked; the file not yet opened
-  file_opened,     // the file opened and checked, the journal written; not yet moved
+  file_opened,     // the file opened and checked, a change's journal written; not yet moved
 };
 
 // Null in the product. Tests set it to change the folders between the check and the move.

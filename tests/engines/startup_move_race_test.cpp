@@ -112,6 +112,9 @@ TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) 
   const std::wstring source_folder = fs::path(start).parent_path().wstring();
   std::wstring destination_folder = starts_live ? disabled_startup_folder() : startup;
   if (race.action == Action::remove) destination_folder = startup_files_folder();
+  // The source folder is swapped before the file is opened: once the move holds the file no
+  // other program can empty the folder (as the next test shows), which the swap from the Unix
+  // side would ignore, deleting the held file itself.
   if (race.swapped == Swapped::source) {
     if (!swap_at(source_folder, StartupMoveStage::folders_pinned, leaf)) GTEST_SKIP() << "the folder holds files";
   } else {
