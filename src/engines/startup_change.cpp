@@ -1,5 +1,6 @@
 #include "engines/startup_change.h"
 
+#include "engines/startup_file_move.h"
 #include "engines/task_scheduler.h"
 #include "services/activity_log.h"
 #include "services/com_ptr.h"
@@ -98,6 +99,7 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, boo
     }
   }
   if (source.filename().native() == L"desktop.ini") throw std::runtime_error("Protected startup file");
+  // Checked again through the file's own handle once both folders are pinned.
   const DWORD attributes = GetFileAttributesW(source.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
@@ -113,18 +115,34 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, boo
     destination = fs::path(disabled_startup_folder()) / source.filename();
   }
   if (fs::exists(destination)) throw std::runtime_error("Destination already exists");
-  // Both folders stay pinned until the file has moved.
+  // Both folders stay pinned until the file has moved; from here on the file is reached only
+  // through them, by its name.
   PinnedFolders source_folder;
   PinnedFolders destination_folder;
   pin_startup_move(source.parent_path().wstring(), destination.parent_path().wstring(), true, elevated, source_folder,
                    destination_folder);
+  reach_startup_move_stage(StartupMoveStage::folders_pinned);
+
+  const std::wstring leaf = source.filename().wstring();
+  DWORD open_error = ERROR_SUCCESS;
+  const UniqueHandle file = open_startup_file(source_folder, leaf, open_error);
+  if (file ? !plain_startup_file(file.get())
+           : open_error == ERROR_FILE_NOT_FOUND || open_error == ERROR_PATH_NOT_FOUND ||
+                 (GetFileAttributesW(source.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    throw std::runtime_error("Startup target changed");
+  }
 
   document["source"] = "folder";
   document["before"] = wide_to_utf8(source.wstring());
   document["after"] = wide_to_utf8(destination.wstring());
   write_json_atomic(journal_path, document);
 
-  if (!MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH)) throw_windows_error(GetLastError());
+  // A file that could not be opened for the move (another program holds it) fails as the move.
+  if (!file) throw_windows_error(open_error);
+  reach_startup_move_stage(StartupMoveStage::file_opened);
+  const DWORD moved =
+      move_startup_file(file.get(), source_folder, leaf, destination_folder, destination.filename().wstring());
+  if (moved != ERROR_SUCCESS) throw_windows_error(moved);
   return true;
 }
 

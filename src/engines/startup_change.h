@@ -25,6 +25,18 @@ inline constexpr wchar_t kStartupOutsideProfileMessageVi[] =
     L"Thư mục Startup nằm ngoài hồ sơ người dùng của bạn. Hãy thực hiện thay đổi này khi mở Corvane không "
     L"dùng quyền quản trị.";
 
+// Why a Startup-folder move failed after it was checked: the file's rename led out of the folder
+// that was checked (a folder turned into a link meanwhile), and the file went back. The second
+// text is followed by the path where the file is, and a full stop, when it could not go back.
+inline constexpr wchar_t kStartupMoveRedirectedMessage[] =
+    L"A folder changed while the startup file was being moved, so the file was put back where it was. Nothing "
+    L"was changed.";
+inline constexpr wchar_t kStartupMoveRedirectedMessageVi[] =
+    L"Một thư mục đã thay đổi trong lúc tệp khởi động đang được di chuyển, nên tệp đã được đặt lại chỗ cũ. Không "
+    L"có gì bị thay đổi.";
+inline constexpr wchar_t kStartupMoveStrandedMessage[] =
+    L"A folder changed while the startup file was being moved, and the file could not be put back. It is now at ";
+
 // Pins folder, from below the drive root down, for a move into or out of it, making missing
 // folders when asked. Throws "Startup journal path is a link" for a link or junction anywhere on
 // the way; else, when asked to make folders, the filesystem error "create_directories", and

@@ -1,6 +1,7 @@
 // Undoing a startup change from its journal.
 #include "engines/startup_change.h"
 
+#include "engines/startup_file_move.h"
 #include "engines/task_scheduler.h"
 #include "services/com_ptr.h"
 #include "services/documents.h"
@@ -75,7 +76,7 @@ fs::path checked_journal_path(const std::string& text) {
 Outcome restore_folder(const json& document, bool elevated) {
   const fs::path before = checked_journal_path(document.at("before").get<std::string>());
   const fs::path after = checked_journal_path(document.at("after").get<std::string>());
-  // Held open until the file has moved, so neither folder can be swapped for a link meanwhile.
+  // Held open until the file has moved; from here on the file is reached only through them.
   PinnedFolders source_folder;
   PinnedFolders destination_folder;
   pin_startup_move(after.parent_path().wstring(), before.parent_path().wstring(), false, elevated, source_folder,
@@ -84,7 +85,16 @@ Outcome restore_folder(const json& document, bool elevated) {
   const fs::file_status status = fs::symlink_status(before, error);
   if (error && status.type() != fs::file_type::not_found) throw fs::filesystem_error("exists", before, error);
   if (fs::exists(status)) return failed(L"The original startup file already exists");
-  if (!MoveFileExW(after.c_str(), before.c_str(), MOVEFILE_WRITE_THROUGH)) return failed(windows_error_text(GetLastError()));
+  reach_startup_move_stage(StartupMoveStage::folders_pinned);
+
+  const std::wstring leaf = after.filename().wstring();
+  DWORD open_error = ERROR_SUCCESS;
+  const UniqueHandle file = open_startup_file(source_folder, leaf, open_error);
+  if (!file) return failed(windows_error_text(open_error));
+  if (!plain_startup_file(file.get())) throw std::runtime_error("Startup journal path is a link");
+  reach_startup_move_stage(StartupMoveStage::file_opened);
+  const DWORD moved = move_startup_file(file.get(), source_folder, leaf, destination_folder, before.filename().wstring());
+  if (moved != ERROR_SUCCESS) return failed(windows_error_text(moved));
   return succeeded();
 }
 

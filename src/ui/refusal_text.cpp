@@ -10,6 +10,7 @@ std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
   if (!vietnamese) return message;
   if (message == kUnprotectedBackupMessage) return kUnprotectedBackupMessageVi;
   if (message == kStartupOutsideProfileMessage) return kStartupOutsideProfileMessageVi;
+  if (message == kStartupMoveRedirectedMessage) return kStartupMoveRedirectedMessageVi;
   return message;
 }
 

@@ -1,0 +1,254 @@
+// ctest-resource-lock: startup data_folder reports_folder
+// A Startup-folder move whose source or destination folder is turned into a link between the
+// check and the move (from the Unix side, as a junction would be on Windows): nothing lands
+// behind the link, nothing is taken from behind it, and the outcome is a failure.
+#include "engines/startup_change.h"
+#include "engines/startup_file_move.h"
+
+#include "services/documents.h"
+#include "services/shell.h"
+#include "services/text.h"
+#include "services/user_profile.h"
+#include "support/scratch.h"
+#include "support/startup_scratch.h"
+#include "support/unix_link.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+enum class Action { disable, enable, remove, restore };
+enum class Swapped { source, destination };
+
+struct Race {
+  const char* name;
+  Action action;
+  Swapped swapped;
+};
+
+// What the running test does when a move reaches a stage.
+std::function<void(StartupMoveStage)>* stage_action = nullptr;
+
+void run_stage_action(StartupMoveStage stage) {
+  if (stage_action != nullptr && *stage_action) (*stage_action)(stage);
+}
+
+std::vector<std::wstring> names_in(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  std::error_code error;
+  for (const fs::directory_entry& item : fs::directory_iterator(folder, error)) {
+    names.push_back(item.path().filename().wstring());
+  }
+  return names;
+}
+
+// The user's Startup folder becomes a fresh folder of the profile, so that turning it into a
+// link touches nothing else.
+class StartupMove : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    startup = (fs::path(user_profile_folder()) / scratch.name(L"Startup")).wstring();
+    fs::create_directories(startup);
+    scratch.redirect_startup_folder(startup);
+    ASSERT_EQ(fs::path(known_folder_path(FOLDERID_Startup)), fs::path(startup));
+    stage_action = &at_stage;
+    startup_move_hook = run_stage_action;
+  }
+  void TearDown() override {
+    startup_move_hook = nullptr;
+    stage_action = nullptr;
+    if (swapped) testing::remove_unix_symlink(swapped_folder);
+    std::error_code ignored;
+    fs::remove_all(startup, ignored);
+  }
+
+  // Turns folder into a link to the stand-in for a protected folder when the move reaches
+  // stage, provided it holds nothing but allowed (the data folders are shared with other tests).
+  bool swap_at(const std::wstring& folder, StartupMoveStage stage, const std::wstring& allowed) {
+    for (const std::wstring& name : names_in(folder)) {
+      if (name != allowed) return false;
+    }
+    swapped_folder = folder;
+    at_stage = [this, stage](StartupMoveStage reached) {
+      if (reached != stage || swapped) return;
+      swapped = testing::replace_folder_with_unix_symlink(swapped_folder, system.path());
+    };
+    return true;
+  }
+
+  testing::StartupScratch scratch;
+  testing::ScratchFolder system;  // stands for a folder only an administrator may write
+  std::wstring startup;
+  std::function<void(StartupMoveStage)> at_stage;
+  std::wstring swapped_folder;
+  bool swapped = false;
+};
+
+class StartupMoveRace : public StartupMove, public ::testing::WithParamInterface<std::tuple<Race, bool>> {};
+
+TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) {
+  const auto [race, elevated] = GetParam();
+  const std::wstring leaf = scratch.name(L"app.lnk");
+  const std::wstring live = (fs::path(startup) / leaf).wstring();
+  const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
+  const bool starts_live = race.action == Action::disable || race.action == Action::remove;
+  const std::wstring start = starts_live ? live : parked;
+  scratch.put_file(start, "the user's shortcut");
+  scratch.forget_later(starts_live ? parked : live);
+  // Behind a swapped source folder, another program's file of the same name.
+  const std::wstring foreign = (fs::path(system.path()) / leaf).wstring();
+  if (race.swapped == Swapped::source) testing::write_file_bytes(foreign, "protected");
+
+  const std::wstring source_folder = fs::path(start).parent_path().wstring();
+  std::wstring destination_folder = starts_live ? disabled_startup_folder() : startup;
+  if (race.action == Action::remove) destination_folder = startup_files_folder();
+  // The source folder is swapped before the file is opened: once the move holds the file no
+  // other program can empty the folder (as the next test shows), which the swap from the Unix
+  // side would ignore, deleting the held file itself.
+  if (race.swapped == Swapped::source) {
+    if (!swap_at(source_folder, StartupMoveStage::folders_pinned, leaf)) GTEST_SKIP() << "the folder holds files";
+  } else {
+    fs::create_directories(destination_folder);
+    if (!swap_at(destination_folder, StartupMoveStage::file_opened, L"")) GTEST_SKIP() << "the folder holds files";
+  }
+
+  Outcome outcome;
+  if (race.action == Action::restore) {
+    const json journal = {{"schema", 1},        {"kind", "startup"},    {"state", "applied"},
+                          {"remove", false},    {"source", "folder"},   {"before", wide_to_utf8(live)},
+                          {"after", wide_to_utf8(parked)}};
+    outcome = restore_startup_journal(journal, elevated);
+  } else {
+    StartupEntry entry;
+    entry.kind = STARTUP_KIND_FOLDER;
+    entry.name = leaf;
+    entry.key_path = start;
+    entry.target = start;
+    outcome = change_startup_entry(entry, race.action == Action::enable, race.action == Action::remove, elevated);
+  }
+  if (!swapped) GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
+
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_FALSE(outcome.message.empty());
+  if (race.swapped == Swapped::destination) {
+    EXPECT_TRUE(names_in(system.path()).empty()) << "nothing lands in the protected folder";
+    EXPECT_EQ(outcome.message, kStartupMoveRedirectedMessage);
+    EXPECT_EQ(testing::read_file_bytes(start), "the user's shortcut") << "the file is back where it started";
+  } else {
+    EXPECT_EQ(names_in(system.path()), std::vector<std::wstring>{leaf});
+    EXPECT_EQ(testing::read_file_bytes(foreign), "protected") << "nothing is taken from the protected folder";
+    // The user's file went with the emptied folder; nothing of that name came into the destination.
+    for (const std::wstring& name : names_in(destination_folder)) {
+      EXPECT_EQ(name.find(leaf), std::wstring::npos) << wide_to_utf8(name);
+    }
+    EXPECT_EQ(outcome.message, race.action == Action::restore ? windows_error_text(ERROR_FILE_NOT_FOUND)
+                                                              : std::wstring(L"Startup target changed"));
+  }
+  if (race.action != Action::restore) {
+    // Refused before the journal, or failed after it: never marked applied.
+    EXPECT_EQ(fs::exists(outcome.record_path), race.swapped == Swapped::destination);
+    if (fs::exists(outcome.record_path)) {
+      EXPECT_EQ(read_json_file(outcome.record_path).at("state"), "prepared");
+      scratch.forget_later(outcome.record_path);
+    }
+  }
+}
+
+// On Windows the source folder can be emptied, and so turned into a junction, only when the
+// file can be taken out of it: the move holds the file so that no other program can.
+TEST_F(StartupMove, NoOtherProgramCanRenameOrDeleteTheFileWhileItIsMoved) {
+  const std::wstring leaf = scratch.name(L"held.lnk");
+  const std::wstring live = (fs::path(startup) / leaf).wstring();
+  const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
+  const std::wstring aside = (fs::path(startup) / scratch.name(L"aside.lnk")).wstring();
+  scratch.put_file(live, "the user's shortcut");
+  scratch.forget_later(parked);
+  scratch.forget_later(aside);
+  std::wstring held;
+  std::vector<DWORD> errors;
+  at_stage = [&](StartupMoveStage stage) {
+    if (stage != StartupMoveStage::file_opened) return;
+    errors.push_back(MoveFileExW(held.c_str(), aside.c_str(), 0) ? ERROR_SUCCESS : GetLastError());
+    errors.push_back(DeleteFileW(held.c_str()) ? ERROR_SUCCESS : GetLastError());
+  };
+  const std::vector<DWORD> refused{ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION};
+
+  StartupEntry entry;
+  entry.kind = STARTUP_KIND_FOLDER;
+  entry.name = leaf;
+  entry.key_path = live;
+  held = live;
+  const Outcome disabled = change_startup_entry(entry, false, false, true);
+  EXPECT_EQ(errors, refused);
+  ASSERT_TRUE(disabled.ok) << wide_to_utf8(disabled.message);
+  scratch.forget_later(disabled.record_path);
+  EXPECT_EQ(testing::read_file_bytes(parked), "the user's shortcut");
+
+  errors.clear();
+  held = parked;
+  const Outcome restored = restore_startup_journal(read_json_file(disabled.record_path), true);
+  EXPECT_EQ(errors, refused);
+  ASSERT_TRUE(restored.ok) << wide_to_utf8(restored.message);
+  EXPECT_EQ(testing::read_file_bytes(live), "the user's shortcut");
+  EXPECT_FALSE(fs::exists(aside));
+}
+
+// The file is checked again through the handle the move uses: a folder, or a link to one, put
+// in its place after the first check is neither moved nor journalled.
+TEST_F(StartupMove, AFolderOrLinkPutInTheFilesPlaceAfterTheCheckIsNotMoved) {
+  for (const bool link : {false, true}) {
+    const std::wstring leaf = scratch.name(link ? L"link.lnk" : L"folder.lnk");
+    const std::wstring live = (fs::path(startup) / leaf).wstring();
+    const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
+    scratch.put_file(live);
+    scratch.forget_later(parked);
+    bool replaced = false;
+    at_stage = [&](StartupMoveStage stage) {
+      if (stage != StartupMoveStage::folders_pinned) return;
+      fs::remove(live);
+      replaced = link ? scratch.put_link(system.path(), live) : fs::create_directory(live);
+    };
+    StartupEntry entry;
+    entry.kind = STARTUP_KIND_FOLDER;
+    entry.name = leaf;
+    entry.key_path = live;
+    const Outcome outcome = change_startup_entry(entry, false, false, true);
+    if (!replaced) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
+    EXPECT_EQ(outcome.message, L"Startup target changed") << link;
+    EXPECT_FALSE(fs::exists(outcome.record_path)) << link;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(parked))) << link;
+    EXPECT_TRUE(fs::is_directory(live)) << link;
+  }
+  EXPECT_TRUE(names_in(system.path()).empty());
+}
+
+const Race kRaces[] = {
+    {"DisableIntoSwappedFolder", Action::disable, Swapped::destination},
+    {"DisableFromSwappedFolder", Action::disable, Swapped::source},
+    {"EnableIntoSwappedFolder", Action::enable, Swapped::destination},
+    {"EnableFromSwappedFolder", Action::enable, Swapped::source},
+    {"RemoveIntoSwappedFolder", Action::remove, Swapped::destination},
+    {"RemoveFromSwappedFolder", Action::remove, Swapped::source},
+    {"RestoreIntoSwappedFolder", Action::restore, Swapped::destination},
+    {"RestoreFromSwappedFolder", Action::restore, Swapped::source},
+};
+
+std::string race_name(const ::testing::TestParamInfo<std::tuple<Race, bool>>& param) {
+  return std::string(std::get<0>(param.param).name) + (std::get<1>(param.param) ? "Elevated" : "Unelevated");
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, StartupMoveRace, ::testing::Combine(::testing::ValuesIn(kRaces), ::testing::Bool()),
+                         race_name);
+
+}  // namespace
+}  // namespace corvane
