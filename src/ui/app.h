@@ -542,13 +542,13 @@ class App {
   bool notify_guard = false;
   // What the page list holds besides its rows, so that a rebuild changes only what differs.
   std::vector<std::wstring> list_column_titles;  // empty when the list has no columns
-  std::array<int, 4> list_column_widths{};       // as the list reported them; 0 = not known
   bool list_check_boxes = false;
   std::string value_combo_choices;               // feature id and language of the value combo's items
   PlacementMemory placements;                    // of the main window's children, by App::layout
   // The row whose background the custom draw chose last, for the cells of the same row.
   int drawn_row = -1;
   COLORREF drawn_row_background = 0;
+  int drawn_first_column_width = 0;              // as the list reported it when the paint began
 
   // Data of the pages.
   SystemInfo system_info;

@@ -7,6 +7,26 @@
 
 namespace corvane {
 
+namespace {
+
+// The strip has one line: each line break of a status (CR LF, CR or LF) reads " - ".
+std::wstring on_one_line(const std::wstring& status) {
+  std::wstring line;
+  line.reserve(status.size() + 8);
+  for (std::size_t i = 0; i < status.size(); ++i) {
+    const wchar_t c = status[i];
+    if (c != L'\r' && c != L'\n') {
+      line += c;
+      continue;
+    }
+    if (c == L'\r' && i + 1 < status.size() && status[i + 1] == L'\n') ++i;
+    line += L" - ";
+  }
+  return line;
+}
+
+}  // namespace
+
 std::wstring App::page_title() const {
   if (review_view) return text(L"Kiểm tra Registry", L"Registry review");
   return text(kPageTitles[std::clamp(page, 0, PAGE_COUNT - 1)]);
@@ -211,7 +231,7 @@ void App::paint(HDC dc) {
 
   // Status strip.
   renderer.fill_rect(dc, RECT{s(240), H - s(30), W, H}, c[kColorSurface]);
-  renderer.draw_text(dc, status_text, RECT{s(260), H - s(30), W - s(20), H}, c[kColorSecondaryText],
+  renderer.draw_text(dc, on_one_line(status_text), RECT{s(260), H - s(30), W - s(20), H}, c[kColorSecondaryText],
                      renderer.fonts[kFontSmall]);
 }
 

@@ -444,17 +444,16 @@ void App::layout() {
     const int rest = avail - s(96);
     set_column_width(0, rest * (page == PAGE_STARTUP ? 42 : 48) / 100);
     set_column_width(2, rest * (page == PAGE_STARTUP ? 32 : 27) / 100);
-    set_column_width(3, rest - list_column_widths[0] - list_column_widths[2]);
+    set_column_width(3, rest - ListView_GetColumnWidth(page_list, 0) - ListView_GetColumnWidth(page_list, 2));
     set_column_width(1, s(96));
   }
   if (busy) layout_progress_panel();
 }
 
+// The list changes its widths on its own too (Ctrl + numeric-keypad Plus sizes every column to
+// its content, a header divider can be dragged), so the width it reports is what is compared.
 void App::set_column_width(int column, int width) {
-  int& known = list_column_widths[static_cast<std::size_t>(column)];
-  if (known == width && known != 0) return;
-  ListView_SetColumnWidth(page_list, column, width);
-  known = ListView_GetColumnWidth(page_list, column);
+  if (ListView_GetColumnWidth(page_list, column) != width) ListView_SetColumnWidth(page_list, column, width);
 }
 
 void App::on_dpi_changed(UINT dpi, const RECT& suggested) {

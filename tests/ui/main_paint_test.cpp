@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace corvane {
 namespace {
 
@@ -146,6 +148,32 @@ TEST(OverviewPaint, StatusLineRepaintsOnlyItsStrip) {
   EXPECT_EQ(update.right, client.right);
   EXPECT_EQ(update.bottom, client.bottom);
   EXPECT_EQ(app->status_text, L"Working on it");
+}
+
+// A result of several lines stays readable on the strip's one line: each line break, whichever
+// of CR LF, CR or LF, is drawn as the separator the program's own status texts use.
+TEST(OverviewPaint, TheStatusStripDrawsEachLineBreakAsASeparator) {
+  WindowApp app(window_test_options(true, true));
+  ASSERT_TRUE(app.created());
+  RECT client{};
+  GetClientRect(app->main_window, &client);
+  const RECT strip{app->renderer.scale(240), client.bottom - app->renderer.scale(30), client.right, client.bottom};
+  const auto painted = [&](const std::wstring& status) {
+    app->set_status(status);
+    auto canvas = std::make_unique<DibCanvas>(client.right, client.bottom);
+    paint_into(*app, *canvas);
+    return canvas;
+  };
+  const auto one_line = painted(L"Không hoàn tất - Access is denied. - Z:\\Reports\\cleanup.json - 2.8 MB - end");
+  EXPECT_GT(one_line->count(strip, app->renderer.colors[kColorSecondaryText]), 30) << "the text is drawn";
+  const std::wstring broken = L"Không hoàn tất\r\nAccess is denied.\rZ:\\Reports\\cleanup.json\n2.8 MB - end";
+  const auto lines = painted(broken);
+  EXPECT_EQ(app->status_text, broken) << "the status text itself keeps its line breaks";
+  int differing = 0;
+  for (int y = strip.top; y < strip.bottom; ++y) {
+    for (int x = strip.left; x < strip.right; ++x) differing += one_line->pixel(x, y) != lines->pixel(x, y) ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(OverviewPaint, WindowOnScreenMatchesThePaintedBuffer) {

@@ -49,6 +49,7 @@ LRESULT App::custom_draw_list(NMLVCUSTOMDRAW* draw) {
   const bool customization = page == PAGE_CUSTOMIZATION && !review_view;
   if (nmcd.dwDrawStage == CDDS_PREPAINT) {
     drawn_row = -1;
+    drawn_first_column_width = ListView_GetColumnWidth(page_list, 0);
     return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
   }
   if (nmcd.dwDrawStage == CDDS_POSTPAINT) {
@@ -109,7 +110,7 @@ LRESULT App::custom_draw_list(NMLVCUSTOMDRAW* draw) {
   RECT cell{};
   ListView_GetSubItemRect(page_list, row, column, LVIR_BOUNDS, &cell);
   if (column == 0) {
-    cell.right = cell.left + (list_column_widths[0] != 0 ? list_column_widths[0] : ListView_GetColumnWidth(page_list, 0));
+    cell.right = cell.left + drawn_first_column_width;
   }
   renderer.fill_rect(nmcd.hdc, cell, background);
   if (column == 1) {

@@ -170,7 +170,6 @@ void App::populate_page() {
     while (ListView_DeleteColumn(page_list, 0)) {
     }
     list_column_titles.clear();
-    list_column_widths = {};
   }
 
   const int list_show = list_page ? SW_SHOW : SW_HIDE;

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -91,6 +93,50 @@ TEST(PageColumns, TitlesAndWidthsFollowEverySwitchLanguageAndSize) {
   EXPECT_EQ(column_widths(app->page_list), expected_widths(*app, PAGE_STARTUP));
   app->show_page(PAGE_PRIVACY);
   EXPECT_EQ(column_widths(app->page_list), expected_widths(*app, PAGE_PRIVACY));
+}
+
+// A list that keeps less of column 0's width than it is given, as a list with a minimum or
+// fixed-ratio column may; every other message passes unchanged.
+LRESULT CALLBACK narrow_first_column(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+  if (message == LVM_SETCOLUMNWIDTH && wparam == 0) lparam -= 10;
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+TEST(PageColumns, TheListsOwnWidthsArePutBackAndColumnThreeTakesWhatTheListReports) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  if (app->renderer.dpi != 96) GTEST_SKIP() << "the prefix does not run at 96 dpi";
+  // A client area 1212 pixels wide (the window's first size under Wine) leaves the other three
+  // columns 791 pixels.
+  RECT want{0, 0, 1212, 823};
+  AdjustWindowRectEx(&want, WS_OVERLAPPEDWINDOW, FALSE, 0);
+  SetWindowPos(app->main_window, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
+               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  pump_messages();
+  app->show_page(PAGE_PERFORMANCE);
+  ASSERT_EQ(expected_widths(*app, PAGE_PERFORMANCE), (std::vector<int>{379, 96, 213, 199}));
+  // The list sizes its columns itself on Ctrl + numeric-keypad Plus or a dragged divider.
+  const auto resized_by_the_list = [&] {
+    const int widths[4] = {295, 96, 40, 199};
+    for (int i = 0; i < 4; ++i) ListView_SetColumnWidth(app->page_list, i, widths[i]);
+  };
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"rebuild", [&] { app->populate_page(); }},
+      {"page switch", [&] { app->show_page(PAGE_PERFORMANCE); }},
+      {"layout", [&] { app->layout(); }},
+  };
+  for (const auto& [name, step] : steps) {
+    resized_by_the_list();
+    step();
+    EXPECT_EQ(column_widths(app->page_list), (std::vector<int>{379, 96, 213, 199})) << name;
+  }
+
+  // Column 3 is the rest after the widths the list reports for columns 0 and 2.
+  resized_by_the_list();
+  ASSERT_TRUE(SetWindowSubclass(app->page_list, narrow_first_column, 1, 0));
+  app->layout();
+  EXPECT_EQ(column_widths(app->page_list), (std::vector<int>{369, 96, 213, 209}));
+  RemoveWindowSubclass(app->page_list, narrow_first_column, 1);
 }
 
 // Counts the messages of one kind that reach a window.
@@ -276,6 +322,26 @@ TEST(ListPaint, EachRowHasItsOwnBackground) {
   EXPECT_EQ(background(0), app->renderer.colors[kColorSurface]);
   EXPECT_EQ(background(1), app->renderer.colors[kColorSelected]);
   EXPECT_EQ(background(2), app->renderer.colors[kColorHover]);
+}
+
+TEST(ListPaint, TheFirstCellIsAsWideAsTheListsFirstColumn) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_CUSTOMIZATION);  // every cell of this page is painted by the program
+  ASSERT_FALSE(app->row_map.empty());
+  const int laid_out = ListView_GetColumnWidth(app->page_list, 0);
+  ListView_SetColumnWidth(app->page_list, 0, laid_out + 120);  // as a dragged divider leaves it
+  RECT client{};
+  GetClientRect(app->page_list, &client);
+  DibCanvas canvas(client.right, client.bottom);
+  SendMessageW(app->page_list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+  RECT row{};
+  ListView_GetItemRect(app->page_list, 0, &row, LVIR_BOUNDS);
+  const int y = (row.top + row.bottom) / 2;
+  // Row 0 is selected: its first cell has the selection colour up to the column's edge.
+  for (const int x : {laid_out + 4, laid_out + 60, laid_out + 116}) {
+    EXPECT_EQ(canvas.pixel(row.left + x, y), app->renderer.colors[kColorSelected]) << x;
+  }
 }
 
 }  // namespace
