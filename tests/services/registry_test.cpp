@@ -3,6 +3,7 @@
 #include "services/handles.h"
 #include "services/text.h"
 #include "support/scratch.h"
+#include "support/setting_change_recorder.h"
 
 #include <windows.h>
 
@@ -282,10 +283,14 @@ TEST(RegistryRoots, HiveNumbersMapToRootKeys) {
             (std::vector<HKEY>{HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_USERS}));
 }
 
-TEST(RegistryBroadcast, ReturnsWithoutThrowing) {
+TEST(RegistryBroadcast, ReachesEveryTopLevelWindowWithTheExplorerArea) {
+  testing::SettingChangeRecorder recorder;
+  ASSERT_TRUE(recorder.created());
   const auto start = std::chrono::steady_clock::now();
   EXPECT_NO_THROW(broadcast_settings_change());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(recorder.changes(), (std::vector<testing::SettingChange>{
+                                    {0, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced"}}));
 }
 
 }  // namespace
