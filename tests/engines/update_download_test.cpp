@@ -58,10 +58,19 @@ std::string run_id() {
          std::to_string(++counter);
 }
 
-TEST(UpdateDownload, NeedsTheServerOfTheTestRun) {
-  // Without the server every other case here would fail; say why once, plainly.
-  ASSERT_NO_THROW(https_test_server()) << "the HTTPS test server is started by scripts/test.sh";
-}
+// The cases here talk to the HTTPS server that scripts/test.sh starts for the run. Without it
+// none of them runs: the program fails once, before the first case, and says why.
+class TestServerRunning : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    try {
+      https_test_server();
+    } catch (const std::exception& error) {
+      FAIL() << "the HTTPS test server is started by scripts/test.sh: " << error.what();
+    }
+  }
+};
+::testing::Environment* const test_server_running = ::testing::AddGlobalTestEnvironment(new TestServerRunning);
 
 TEST(UpdateDownload, SendsOneGetWithTheAgentAndAcceptTypeAndNoFragment) {
   const auto& server = https_test_server();
