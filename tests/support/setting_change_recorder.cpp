@@ -1,5 +1,7 @@
 #include "support/setting_change_recorder.h"
 
+#include "services/text.h"
+
 #include <utility>
 
 namespace corvane::testing {
@@ -8,6 +10,10 @@ namespace {
 constexpr wchar_t kClassName[] = L"CorvaneSettingChangeRecorder";
 
 }  // namespace
+
+void PrintTo(const SettingChange& change, std::ostream* out) {
+  *out << "{" << change.wparam << ", \"" << wide_to_utf8(change.text) << "\"}";
+}
 
 LRESULT CALLBACK SettingChangeRecorder::proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {

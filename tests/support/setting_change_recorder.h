@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct SettingChange {
   std::wstring text;  // the area text; "(null)" when none was sent
   bool operator==(const SettingChange&) const = default;
 };
+
+// For test failure messages: the wparam and the text in UTF-8.
+void PrintTo(const SettingChange& change, std::ostream* out);
 
 class SettingChangeRecorder {
  public:
