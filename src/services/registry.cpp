@@ -18,6 +18,8 @@ ValueState absent_state() { return ValueState{}; }
 
 }  // namespace
 
+RegistryReadGap registry_read_gap = nullptr;
+
 HKEY hive_root(std::uint32_t hive) {
   if (hive == kHiveCurrentUser) return HKEY_CURRENT_USER;
   if (hive == kHiveLocalMachine) return HKEY_LOCAL_MACHINE;
@@ -44,13 +46,15 @@ ValueState query_registry_value(HKEY key, const std::wstring& name) {
   DWORD type = 0;
   DWORD size = static_cast<DWORD>(state.bytes.size());
   LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &type, state.bytes.data(), &size);
-  // A key deleted since it was opened holds no value any more.
-  if (status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED) return absent_state();
   if (status == ERROR_MORE_DATA) {
     if (size > kMaxValueBytes) throw std::runtime_error("Registry value too large (over 16 MiB)");
     state.bytes.resize(size);
+    if (registry_read_gap != nullptr) registry_read_gap(key, name);
     status = RegQueryValueExW(key, name.c_str(), nullptr, &type, state.bytes.data(), &size);
   }
+  // Gone before either call, or deleted with its key since the key was opened: absent, like a
+  // value that was never there.
+  if (status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED) return absent_state();
   if (status != ERROR_SUCCESS) throw_windows_error(static_cast<std::uint32_t>(status));
   if (size > state.bytes.size()) throw_windows_error(ERROR_MORE_DATA);
   state.exists = true;

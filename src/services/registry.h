@@ -22,6 +22,12 @@ ValueState read_registry_value(const RegistryValue& target);
 // key itself since it was opened, is gone; throws like read_registry_value otherwise.
 ValueState query_registry_value(HKEY key, const std::wstring& name);
 
+// Called by query_registry_value between its two reads of a value too large for the first
+// buffer (replaceable, so that a value changed or deleted in between can be tested). Null in
+// the product.
+using RegistryReadGap = void (*)(HKEY key, const std::wstring& name);
+extern RegistryReadGap registry_read_gap;
+
 // Sets or deletes target's value, then reads it back; throws on failure or a differing read-back.
 void write_registry_value(const RegistryValue& target);
 

@@ -3,6 +3,7 @@
 
 #include "services/documents.h"
 #include "services/text.h"
+#include "support/activity_watch.h"
 #include "support/backups_guard.h"
 #include "support/file_tree.h"
 #include "support/idle_process.h"
@@ -177,6 +178,30 @@ TEST(ExecuteCleanup, DeletesTheScanAndRecordsWhatHappened) {
   const nlohmann::json line = nlohmann::json::parse(activity_tail());
   EXPECT_EQ(line, nlohmann::json::parse(R"({"affected":1,"bytes":5,"message":"","ok":true,"operation":"cleanup",)"
                                         R"("skipped":2,"time":)" + line["time"].dump() + "}"));
+}
+
+TEST(ExecuteCleanup, TheByteTotalAddsUpEveryDeletedFile) {
+  ScratchFolder root;
+  // Sizes of distinct bits: any total but the sum of all three names the files it missed.
+  make_old_file(root.file(L"one.tmp"), "1", 10 * kDay);
+  make_old_file(root.file(L"two.tmp"), "22", 10 * kDay);
+  make_old_file(root.file(L"four.tmp"), "4444", 10 * kDay);
+  const CleanupArea temp = scratch_area("temp", root.path());
+  const ScanResult result = scan({temp});
+  ASSERT_EQ(result.items.size(), 3u);
+  const testing::ActivityWatch activity;
+  CancelFlag cancel{0};
+  const Outcome outcome = execute_cleanup(result, {temp}, &cancel, {});
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_EQ(outcome.affected, 3u);
+  EXPECT_EQ(outcome.bytes, 7u);
+  const nlohmann::json report = read_json_file(outcome.record_path);
+  EXPECT_EQ(report["deleted"], 3);
+  EXPECT_EQ(report["bytes"], 7);
+  const std::vector<nlohmann::json> lines = activity.lines("cleanup");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["affected"], 3);
+  EXPECT_EQ(lines[0]["bytes"], 7);
 }
 
 TEST(ExecuteCleanup, StopMidRunKeepsTheRestAndSaysSo) {

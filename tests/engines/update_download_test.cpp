@@ -58,12 +58,20 @@ std::string run_id() {
          std::to_string(++counter);
 }
 
-TEST(UpdateDownload, NeedsTheServerOfTheTestRun) {
-  // Without the server every other case here would fail; say why once, plainly.
-  ASSERT_NO_THROW(https_test_server()) << "the HTTPS test server is started by scripts/test.sh";
-}
+// The cases of this suite talk to the HTTPS server that scripts/test.sh starts for the run.
+// Without it none of them runs: the suite fails once, before its first case, and says why.
+class UpdateDownload : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    try {
+      https_test_server();
+    } catch (const std::exception& error) {
+      FAIL() << "the HTTPS test server is started by scripts/test.sh: " << error.what();
+    }
+  }
+};
 
-TEST(UpdateDownload, SendsOneGetWithTheAgentAndAcceptTypeAndNoFragment) {
+TEST_F(UpdateDownload, SendsOneGetWithTheAgentAndAcceptTypeAndNoFragment) {
   const auto& server = https_test_server();
   const std::string query = "/echo?probe=" + run_id();
   const std::string head = fetch(server.url(query + "#fragment-is-not-sent"));
@@ -77,7 +85,7 @@ TEST(UpdateDownload, SendsOneGetWithTheAgentAndAcceptTypeAndNoFragment) {
   EXPECT_EQ(https_test_server_log(query).hits, 1u);
 }
 
-TEST(UpdateDownload, ReturnsTheBodyByteExactAndItParses) {
+TEST_F(UpdateDownload, ReturnsTheBodyByteExactAndItParses) {
   const auto& server = https_test_server();
   EXPECT_EQ(fetch(server.url("/bytes/70000")), https_test_pattern(70000));
   EXPECT_EQ(fetch(server.url("/chunked/50001")), https_test_pattern(50001));
@@ -92,7 +100,7 @@ TEST(UpdateDownload, ReturnsTheBodyByteExactAndItParses) {
   EXPECT_EQ(info.size, 1536u);
 }
 
-TEST(UpdateDownload, EveryStatusButTwoHundredIsAnError) {
+TEST_F(UpdateDownload, EveryStatusButTwoHundredIsAnError) {
   const auto& server = https_test_server();
   EXPECT_EQ(fetch(server.url("/status/204")), "error: HTTP 204");
   EXPECT_EQ(fetch(server.url("/status/304")), "error: HTTP 304");
@@ -101,7 +109,7 @@ TEST(UpdateDownload, EveryStatusButTwoHundredIsAnError) {
   EXPECT_EQ(fetch(server.url("/status/200")), "status 200");
 }
 
-TEST(UpdateDownload, AnswersNoAuthenticationChallenge) {
+TEST_F(UpdateDownload, AnswersNoAuthenticationChallenge) {
   const auto& server = https_test_server();
   EXPECT_EQ(fetch(server.url("/challenge?case=auth")), "error: HTTP 401");
   const auto log = https_test_server_log("/challenge?case=auth");
@@ -109,7 +117,7 @@ TEST(UpdateDownload, AnswersNoAuthenticationChallenge) {
   EXPECT_FALSE(log.authorization);
 }
 
-TEST(UpdateDownload, NeverFollowsARedirectToPlainHttp) {
+TEST_F(UpdateDownload, NeverFollowsARedirectToPlainHttp) {
   const auto& server = https_test_server();
   const auto before = https_test_server_log("/redirect-plain");
   // Windows hands back the redirect itself, Wine fails the receive: either way no body.
@@ -120,14 +128,14 @@ TEST(UpdateDownload, NeverFollowsARedirectToPlainHttp) {
   EXPECT_EQ(after.plain_connections, 0u) << "a request reached the plain listener";
 }
 
-TEST(UpdateDownload, FollowsASecureRedirectWithoutKeepingCookies) {
+TEST_F(UpdateDownload, FollowsASecureRedirectWithoutKeepingCookies) {
   const auto& server = https_test_server();
   const std::string head = fetch(server.url("/redirect-secure"));
   EXPECT_EQ(head.rfind("GET /echo?redirected HTTP/1.1\r\n", 0), 0u) << head;
   EXPECT_EQ(head.find("Cookie"), std::string::npos) << head;
 }
 
-TEST(UpdateDownload, CapsTheBodyAtExactlyTheLimit) {
+TEST_F(UpdateDownload, CapsTheBodyAtExactlyTheLimit) {
   const auto& server = https_test_server();
   const std::string limit = std::to_string(MAX_MANIFEST_BYTES);
   const std::string over = std::to_string(MAX_MANIFEST_BYTES + 1);
@@ -138,7 +146,7 @@ TEST(UpdateDownload, CapsTheBodyAtExactlyTheLimit) {
   EXPECT_EQ(fetch(server.url("/bytes/1000000")), "error: Update manifest is too large");
 }
 
-TEST(UpdateDownload, RefusesUntrustedOrMisnamedCertificatesAndClosedPorts) {
+TEST_F(UpdateDownload, RefusesUntrustedOrMisnamedCertificatesAndClosedPorts) {
   const auto& server = https_test_server();
   const auto on_port = [](int port, const std::string& path) {
     return "https://localhost:" + std::to_string(port) + path;
@@ -154,7 +162,7 @@ TEST(UpdateDownload, RefusesUntrustedOrMisnamedCertificatesAndClosedPorts) {
   }
 }
 
-TEST(UpdateDownload, RefusesAddressesBeforeAnyNetworkStep) {
+TEST_F(UpdateDownload, RefusesAddressesBeforeAnyNetworkStep) {
   const auto& server = https_test_server();
   const std::string plain = "http://localhost:" + std::to_string(server.plain_port) + "/manifest";
   EXPECT_EQ(fetch(plain), "error: Update source must use HTTPS");
@@ -164,7 +172,7 @@ TEST(UpdateDownload, RefusesAddressesBeforeAnyNetworkStep) {
   EXPECT_EQ(https_test_server_log("/manifest").plain_connections, 0u);
 }
 
-TEST(UpdateDownload, CancelBeforeStartMakesNoRequest) {
+TEST_F(UpdateDownload, CancelBeforeStartMakesNoRequest) {
   const auto& server = https_test_server();
   CancelFlag cancel{1};
   EXPECT_EQ(fetch(server.url("/manifest?case=cancel-before"), &cancel), "error: Cancelled");
@@ -172,7 +180,7 @@ TEST(UpdateDownload, CancelBeforeStartMakesNoRequest) {
   EXPECT_EQ(https_test_server_log("/manifest?case=cancel-before").hits, 0u);
 }
 
-TEST(UpdateDownload, CancelDuringTheReadStopsAtTheNextChunk) {
+TEST_F(UpdateDownload, CancelDuringTheReadStopsAtTheNextChunk) {
   const auto& server = https_test_server();
   const std::string path = "/drip/1000/100/120?case=cancel-mid-" + run_id();
   CancelFlag cancel{0};
@@ -190,7 +198,7 @@ TEST(UpdateDownload, CancelDuringTheReadStopsAtTheNextChunk) {
   EXPECT_GE(https_test_server_log(path).bytes_sent, 3000u) << "the body had started to arrive";
 }
 
-TEST(UpdateDownload, TimeLimitsBoundEveryWait) {
+TEST_F(UpdateDownload, TimeLimitsBoundEveryWait) {
   // Run side by side so the suite pays for the longest one only.
   const auto& server = https_test_server();
   CancelFlag stop{0};

@@ -3,6 +3,7 @@
 #include "services/handles.h"
 #include "services/text.h"
 #include "support/scratch.h"
+#include "support/setting_change_recorder.h"
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -84,6 +86,71 @@ TEST(RegistryRead, SizesAroundTheFirstReadAndThroughAnOpenKey) {
   // The key goes away while it is held open: its values read as absent, not as an error.
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, scratch.path().c_str()), ERROR_SUCCESS);
   EXPECT_EQ(query_registry_value(key.get(), L"v511"), ValueState{});
+}
+
+// What happens to a large value between the two reads, and what the second read then meets.
+struct GapPlan {
+  enum Kind { kDeleteValue, kDeleteKey, kGrow } kind = kDeleteValue;
+  std::wstring path;
+  int calls = 0;
+  LSTATUS met = ERROR_SUCCESS;
+};
+GapPlan gap;
+
+void act_in_the_gap(HKEY key, const std::wstring& name) {
+  ++gap.calls;
+  // Through handles of their own, as another program would.
+  if (gap.kind == GapPlan::kDeleteValue) RegDeleteKeyValueW(HKEY_CURRENT_USER, gap.path.c_str(), name.c_str());
+  if (gap.kind == GapPlan::kDeleteKey) RegDeleteTreeW(HKEY_CURRENT_USER, gap.path.c_str());
+  if (gap.kind == GapPlan::kGrow) raw_set(gap.path, name, REG_BINARY, std::vector<std::uint8_t>(2000, 5));
+  std::vector<std::uint8_t> probe(600);
+  DWORD size = static_cast<DWORD>(probe.size());
+  gap.met = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, probe.data(), &size);
+}
+
+struct GapSeam {
+  explicit GapSeam(GapPlan plan) {
+    gap = std::move(plan);
+    registry_read_gap = act_in_the_gap;
+  }
+  ~GapSeam() { registry_read_gap = nullptr; }
+};
+
+TEST(RegistryRead, ALargeValueDeletedBetweenTheTwoReadsIsAbsentAndOneThatGrewIsAnError) {
+  ScratchKey scratch;
+  const std::vector<std::uint8_t> large(600, 9);
+  {
+    raw_set(scratch.path(), L"v", REG_BINARY, large);
+    const GapSeam seam({GapPlan::kDeleteValue, scratch.path()});
+    EXPECT_NO_THROW(EXPECT_EQ(read_registry_value({0, scratch.path(), L"v", {}}), ValueState{}));
+    EXPECT_EQ(gap.calls, 1);
+    EXPECT_EQ(gap.met, ERROR_FILE_NOT_FOUND);
+  }
+  {
+    raw_set(scratch.path(), L"v", REG_BINARY, large);
+    const GapSeam seam({GapPlan::kDeleteKey, scratch.path()});
+    EXPECT_NO_THROW(EXPECT_EQ(read_registry_value({0, scratch.path(), L"v", {}}), ValueState{}));
+    EXPECT_EQ(gap.calls, 1);
+    EXPECT_EQ(gap.met, ERROR_KEY_DELETED);
+    EXPECT_FALSE(key_exists(scratch.path()));
+  }
+  {
+    raw_set(scratch.path(), L"v", REG_BINARY, large);
+    const GapSeam seam({GapPlan::kGrow, scratch.path()});
+    const UniqueRegKey key = open_key(scratch.path());
+    try {
+      query_registry_value(key.get(), L"v");
+      ADD_FAILURE() << "a value that grew was read";
+    } catch (const std::runtime_error& error) {
+      EXPECT_EQ(error.what(), wide_to_utf8(windows_error_text(ERROR_MORE_DATA)));
+    }
+    EXPECT_EQ(gap.calls, 1);
+    EXPECT_EQ(gap.met, ERROR_MORE_DATA);
+    // A value that fits the first buffer is read in one call: there is no gap.
+    raw_set(scratch.path(), L"small", REG_BINARY, {1});
+    EXPECT_EQ(query_registry_value(key.get(), L"small"), (ValueState{true, REG_BINARY, {1}}));
+    EXPECT_EQ(gap.calls, 1);
+  }
 }
 
 TEST(RegistryRead, OpenErrorOtherThanNotFoundThrowsTheWindowsText) {
@@ -216,10 +283,14 @@ TEST(RegistryRoots, HiveNumbersMapToRootKeys) {
             (std::vector<HKEY>{HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_USERS}));
 }
 
-TEST(RegistryBroadcast, ReturnsWithoutThrowing) {
+TEST(RegistryBroadcast, ReachesEveryTopLevelWindowWithTheExplorerArea) {
+  testing::SettingChangeRecorder recorder;
+  ASSERT_TRUE(recorder.created());
   const auto start = std::chrono::steady_clock::now();
   EXPECT_NO_THROW(broadcast_settings_change());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(recorder.changes(), (std::vector<testing::SettingChange>{
+                                    {0, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced"}}));
 }
 
 }  // namespace

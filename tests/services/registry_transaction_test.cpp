@@ -7,6 +7,7 @@
 #include "services/registry.h"
 #include "services/text.h"
 #include "support/scratch.h"
+#include "support/setting_change_recorder.h"
 
 #include <windows.h>
 #include <sddl.h>
@@ -393,6 +394,47 @@ TEST(RegistryTransaction, AccessDeniedWriteEndsRolledBackWithNothingChanged) {
   const nlohmann::json document = read_json_file(outcome.record_path);
   EXPECT_EQ(document.at("state"), "rolled-back");
   EXPECT_EQ(document.at("attempted"), 2);
+}
+
+TEST(RegistryTransaction, TellsTheOtherProgramsOnlyAfterASuccessfulApply) {
+  ScratchKey key;
+  ScratchFolder scratch;
+  const std::wstring failed = scratch.file(L"Failed");
+  const std::wstring applied = scratch.file(L"Applied");
+  set_dword(key.path(), L"v", 1);
+  // What the other programs would find when the news reaches them.
+  ValueState value_when_told;
+  std::string state_when_told;
+  testing::SettingChangeRecorder recorder([&] {
+    value_when_told = read(key.path(), L"v");
+    for (const std::wstring& name : files_in(applied)) {
+      if (name.ends_with(L".json")) state_when_told = read_json_file(applied + L"\\" + name).value("state", "");
+    }
+  });
+  ASSERT_TRUE(recorder.created());
+
+  // Refused before any change, rolled back after a failed write, stopped after the last write.
+  const RegistryValue change{0, key.path(), L"v", make_dword_value(2)};
+  CancelFlag stopped{1};
+  CancelFlag late{0};
+  const Outcome outcomes[] = {
+      apply_registry_changes({}, L"empty", failed),
+      apply_registry_changes({change}, L"stopped", failed, &stopped),
+      apply_registry_changes({change, change}, L"duplicate", failed),
+      apply_registry_changes({{0, key.path(), L"v", ValueState{false, REG_DWORD, {}}}}, L"unverified", failed),
+      apply_registry_changes({change}, L"late stop", failed, &late,
+                             [&](std::uint64_t, std::uint64_t, const std::wstring&) { late = 1; }),
+  };
+  for (const Outcome& outcome : outcomes) EXPECT_FALSE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_EQ(read(key.path(), L"v"), make_dword_value(1));
+  EXPECT_TRUE(recorder.changes().empty()) << "a failed apply announced a change";
+
+  const Outcome outcome = apply_registry_changes({change}, L"applied", applied);
+  ASSERT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_EQ(recorder.changes(), (std::vector<testing::SettingChange>{
+                                    {0, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced"}}));
+  EXPECT_EQ(value_when_told, make_dword_value(2));
+  EXPECT_EQ(state_when_told, "applied");
 }
 
 TEST(CreatedKeys, CollectsMissingAncestorsBeforeDescendantsOnce) {
