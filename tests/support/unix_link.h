@@ -13,6 +13,12 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 // Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
 void remove_unix_symlink(const std::wstring& link);
 
+// Empties folder from the Unix side (its entries moved into target), removes it and puts a Unix
+// symbolic link to target in its place, even while Corvane holds it open: what a program that
+// owns an emptied folder does on Windows by making it a junction. Wine only; false when it
+// did not happen.
+bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target);
+
 // A drive letter of the prefix (a link in its dosdevices folder) that stands for the same
 // folder as an existing drive's root, the way a subst drive does; removed again when destroyed.
 // False when not under Wine, when the letter is taken or the link cannot be made.
