@@ -424,6 +424,8 @@ class App {
   void remove_review_finding();
   void export_review_report();
   void backup_restore();
+  // The Backups page's documents into backups; a refusal empties it and shows why.
+  void load_backups();
   // Whether an action must distrust what unelevated programs can change.
   bool acts_elevated() const { return system_info.elevated || elevation_unreadable; }
 

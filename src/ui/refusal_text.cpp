@@ -3,6 +3,7 @@
 
 #include "engines/backup_restore.h"
 #include "engines/startup_change.h"
+#include "services/data_folder_guard.h"
 
 namespace corvane {
 
@@ -10,6 +11,7 @@ std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
   if (!vietnamese) return message;
   if (message == kUnprotectedBackupMessage) return kUnprotectedBackupMessageVi;
   if (message == kStartupOutsideProfileMessage) return kStartupOutsideProfileMessageVi;
+  if (message == kDataFolderOutsideProfileMessage) return kDataFolderOutsideProfileMessageVi;
   return message;
 }
 

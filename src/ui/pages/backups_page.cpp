@@ -2,8 +2,19 @@
 #include "ui/app.h"
 
 #include "engines/backup_restore.h"
+#include "services/documents.h"
+#include "services/text.h"
 
 namespace corvane {
+
+void App::load_backups() {
+  try {
+    backups = list_backups(acts_elevated());
+  } catch (const std::exception& error) {
+    backups.clear();
+    set_status(shown_refusal(utf8_to_wide_lenient(error.what()), options.vietnamese));
+  }
+}
 
 void App::backup_restore() {
   const int selected = selected_index();
