@@ -87,7 +87,7 @@ std::string read_document_text(const std::wstring& path, DocumentRights* rights)
 
 std::string read_document_text(const std::wstring& path, DocumentRights* rights, bool elevated) {
   DataFolderHold hold;  // held until the file is read
-  if (!hold_data_folder(fs::absolute(fs::path(path)).parent_path().wstring(), hold, elevated)) {
+  if (elevated && !hold_data_folder(fs::absolute(fs::path(path)).parent_path().wstring(), hold, true)) {
     throw std::runtime_error("Cannot read backup");
   }
   const DWORD access = GENERIC_READ | (rights != nullptr ? READ_CONTROL : 0);

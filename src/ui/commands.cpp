@@ -219,9 +219,9 @@ void App::refresh() {
   status_text_cache.clear();
   current_values.clear();
   chosen_values.clear();
-  if (page == PAGE_BACKUPS) load_backups();
+  const bool listed = page != PAGE_BACKUPS || load_backups();
   populate_page();
-  set_status(text(L"Đã làm mới", L"Refreshed"));
+  if (listed) set_status(text(L"Đã làm mới", L"Refreshed"));
 }
 
 }  // namespace corvane

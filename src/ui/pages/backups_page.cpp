@@ -7,12 +7,14 @@
 
 namespace corvane {
 
-void App::load_backups() {
+bool App::load_backups() {
   try {
     backups = list_backups(acts_elevated());
+    return true;
   } catch (const std::exception& error) {
     backups.clear();
     set_status(shown_refusal(utf8_to_wide_lenient(error.what()), options.vietnamese));
+    return false;
   }
 }
 

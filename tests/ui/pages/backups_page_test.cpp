@@ -30,6 +30,9 @@ TEST(BackupsPage, AnElevatedCorvaneListsNothingFromADataFolderOutsideTheProfile)
   EXPECT_TRUE(app->backups.empty());
   EXPECT_EQ(ListView_GetItemCount(app->page_list), 0);
   EXPECT_EQ(app->status_text, kDataFolderOutsideProfileMessageVi);
+  app->refresh();  // the process's own elevation, read again
+  EXPECT_TRUE(app->backups.empty());
+  EXPECT_EQ(app->status_text, kDataFolderOutsideProfileMessageVi);
 
   // Opening the data folder makes nothing there either.
   std::filesystem::remove_all(app_data_folder());
