@@ -34,6 +34,13 @@ TEST(BackupsPage, AnElevatedCorvaneListsNothingFromADataFolderOutsideTheProfile)
   EXPECT_TRUE(app->backups.empty());
   EXPECT_EQ(app->status_text, kDataFolderOutsideProfileMessageVi);
 
+  // An action's refusal, as any page shows it.
+  Outcome refused;
+  refused.ok = false;
+  refused.message = kDataFolderOutsideProfileMessage;
+  app->show_outcome(refused);
+  EXPECT_NE(app->status_text.find(kDataFolderOutsideProfileMessageVi), std::wstring::npos);
+
   // Opening the data folder makes nothing there either.
   std::filesystem::remove_all(app_data_folder());
   app->set_status(L"");
