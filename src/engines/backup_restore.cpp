@@ -97,7 +97,7 @@ Outcome restore_backup(const std::wstring& path, CancelFlag* cancel, const Progr
   try {
     // Read with its rights through one handle, so the checked file is the file restored.
     DocumentRights rights;
-    const std::string text = read_document_text(path, handlers.elevated ? &rights : nullptr);
+    const std::string text = read_document_text(path, handlers.elevated ? &rights : nullptr, handlers.elevated);
     if (handlers.elevated && !is_protected_document(rights)) {
       throw std::runtime_error(wide_to_utf8(kUnprotectedBackupMessage));
     }

@@ -64,10 +64,12 @@ bool delete_scanned_file(const CleanupItem& item) {
 bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins) {
   if (!path_strictly_inside(item.root, item.path)) return false;
   // The root's folders are walked one by one unless the pins held from the previous file still
-  // hold all of them: each was then found a plain folder when pinned, and none can have been
-  // renamed, removed or replaced since. A root that is a drive, lies on another drive, or names
-  // "." or ".." never matches the pins and is walked as ever.
-  if (!chain_is_pinned(item.root, pins) && !is_plain_directory_chain(item.root)) return false;
+  // hold all of them and, read through their handles, are still plain folders: none can have
+  // been renamed or removed since, but an emptied one can have been made a junction in place.
+  // One made so after that read sends the open below elsewhere, which the final-path check
+  // refuses. A root that is a drive, lies on another drive, or names "." or ".." never matches
+  // the pins and is walked as ever.
+  if (!held_pins_vouch_for(item.root, pins) && !is_plain_directory_chain(item.root)) return false;
   if (!pin_parent_folders(item.path, pins)) return false;
 
   const UniqueHandle file = adopt_handle(CreateFileW(item.path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,

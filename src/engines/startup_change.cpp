@@ -4,6 +4,7 @@
 #include "engines/task_scheduler.h"
 #include "services/activity_log.h"
 #include "services/com_ptr.h"
+#include "services/data_folder_guard.h"
 #include "services/documents.h"
 #include "services/registry.h"
 #include "services/registry_transaction.h"
@@ -248,9 +249,11 @@ void pin_startup_move(const std::wstring& source_folder, const std::wstring& des
     } catch (const std::exception&) {
       profile.clear();  // unknown: nothing lies inside it
     }
-    // Before anything is made: a missing folder is created only inside the profile.
-    if (!path_strictly_inside(profile, source_folder) || !path_strictly_inside(profile, destination_folder)) {
-      throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
+    // Before anything is made: a missing folder is created only inside the profile. DisabledStartup
+    // and StartupFiles are the data folder's, which has its own refusal.
+    for (const std::wstring& folder : {source_folder, destination_folder}) {
+      check_data_folder_path(folder, true);
+      if (!path_strictly_inside(profile, folder)) throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
     }
   }
   pin_startup_folder(source_folder, source_pins, false);

@@ -46,7 +46,8 @@ void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool cr
 // Pins the two folders a Startup-folder file moves between, making the destination's missing
 // folders when asked. Elevated, both must lie inside the user's profile folder as the machine
 // records it: checked on the paths before any folder is made, and on the pinned folders' final
-// paths after; else throws kStartupOutsideProfileMessage.
+// paths after; else throws kStartupOutsideProfileMessage, or first, for a folder of the data
+// folder whose path lies outside, kDataFolderOutsideProfileMessage.
 void pin_startup_move(const std::wstring& source_folder, const std::wstring& destination_folder,
                       bool create_destination, bool elevated, PinnedFolders& source_pins,
                       PinnedFolders& destination_pins);

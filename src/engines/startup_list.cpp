@@ -2,6 +2,7 @@
 
 #include "engines/task_scheduler.h"
 #include "services/com_ptr.h"
+#include "services/data_folder_guard.h"
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/registry.h"
@@ -188,7 +189,9 @@ std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel) {
     ApprovalReader approvals;
     for (const RunSource& source : kRunSources) list_run_source(source, entries, approvals, cancel);
     list_startup_folder(known_folder_path(FOLDERID_Startup), true, entries, approvals, cancel);
-    list_startup_folder(disabled_startup_folder(), false, entries, approvals, cancel);
+    // Elevated, the disabled files are listed only from a data folder inside the user's profile.
+    const std::wstring disabled = disabled_startup_folder();
+    if (data_folder_path_allowed(disabled)) list_startup_folder(disabled, false, entries, approvals, cancel);
   }
   list_tasks(entries, cancel);
   std::stable_sort(entries.begin(), entries.end(), [](const StartupEntry& a, const StartupEntry& b) {

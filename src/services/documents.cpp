@@ -1,5 +1,7 @@
 #include "services/documents.h"
 
+#include "services/data_folder_guard.h"
+#include "services/directory_listing.h"
 #include "services/handles.h"
 #include "services/pinned_folders.h"
 #include "services/protected_documents.h"
@@ -19,7 +21,11 @@ namespace corvane {
 
 namespace fs = std::filesystem;
 
-std::wstring app_data_folder() { return (fs::path(known_folder_path(FOLDERID_LocalAppData)) / L"Corvane").wstring(); }
+std::wstring app_data_folder() {
+  std::wstring folder = (fs::path(known_folder_path(FOLDERID_LocalAppData)) / L"Corvane").wstring();
+  note_data_folder(folder);
+  return folder;
+}
 
 std::wstring backups_folder() { return (fs::path(app_data_folder()) / L"Backups").wstring(); }
 
@@ -32,6 +38,7 @@ std::string dump_json_document(const nlohmann::json& document) {
 
 void write_file_atomic(const std::wstring& path, const std::string& bytes, bool create_folders) {
   const std::wstring folder = fs::absolute(fs::path(path)).parent_path().wstring();
+  check_data_folder_path(folder);  // before any folder is made
   PinnedFolders pins;  // held until the temporary file has been moved over the target
   const DWORD pinned = pin_folder_chain(folder, pins, create_folders);
   if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) {
@@ -44,6 +51,7 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
     }
     throw_windows_error(pinned);
   }
+  check_pinned_data_folder(folder, pins);
 
   const std::wstring temporary = path + L"." + utf8_to_wide(make_stamp()) + L".tmp";
   if (bytes.size() > MAXDWORD) throw std::runtime_error("Cannot persist backup");
@@ -74,10 +82,19 @@ void write_json_atomic(const std::wstring& path, const nlohmann::json& document)
 }
 
 std::string read_document_text(const std::wstring& path, DocumentRights* rights) {
+  return read_document_text(path, rights, in_data_folder(path) && process_elevated());
+}
+
+std::string read_document_text(const std::wstring& path, DocumentRights* rights, bool elevated) {
+  DataFolderHold hold;  // held until the file is read
+  if (elevated && !hold_data_folder(fs::absolute(fs::path(path)).parent_path().wstring(), hold, true)) {
+    throw std::runtime_error("Cannot read backup");
+  }
   const DWORD access = GENERIC_READ | (rights != nullptr ? READ_CONTROL : 0);
   const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw std::runtime_error("Cannot read backup");
+  if (!file_in_held_folder(hold, file.get())) throw std::runtime_error(wide_to_utf8(kDataFolderOutsideProfileMessage));
   if (rights != nullptr) *rights = read_document_rights(file.get());
   std::string text;
   char chunk[65536];
@@ -115,6 +132,19 @@ std::vector<std::wstring> list_backups_in(const std::wstring& folder) {
   return paths;
 }
 
-std::vector<std::wstring> list_backups() { return list_backups_in(backups_folder()); }
+std::vector<std::wstring> list_backups() { return list_backups(process_elevated()); }
+
+std::vector<std::wstring> list_backups(bool elevated) {
+  const std::wstring folder = backups_folder();
+  DataFolderHold hold;  // elevated, listed through the checked folder's handle
+  if (!hold_data_folder(folder, hold, elevated)) return {};
+  if (!hold.held) return list_backups_in(folder);
+  std::vector<std::wstring> paths;
+  for (const std::wstring& name : held_folder_file_names(hold)) {
+    if (fs::path(name).extension().wstring() == L".json") paths.push_back(join_path(folder, name));
+  }
+  std::sort(paths.begin(), paths.end(), std::greater<std::wstring>());
+  return paths;
+}
 
 }  // namespace corvane

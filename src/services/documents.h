@@ -22,7 +22,8 @@ struct DocumentRights;
 // Writes bytes to path through a temporary file beside it that is flushed and then moved over
 // path in one replace. The folder chain stays pinned the whole time, missing folders made one
 // by one when create_folders is set: a link or junction anywhere on the way fails the write
-// before anything is written. An elevated process creates the file protected.
+// before anything is written. An elevated process creates the file protected, and writes into
+// the data folder only inside the user's profile (else kDataFolderOutsideProfileMessage).
 void write_file_atomic(const std::wstring& path, const std::string& bytes, bool create_folders);
 
 // Indent 2, LF only, no final line break, keys in byte order, UTF-8; through a temporary
@@ -36,14 +37,20 @@ std::string dump_json_document(const nlohmann::json& document);
 nlohmann::json read_json_file(const std::wstring& path);
 
 // The whole file, and with rights given also who may change it, read through one handle.
-// Throws "Cannot read backup" when the file cannot be opened or read.
+// Throws "Cannot read backup" when the file cannot be opened or read. Elevated (as
+// process_elevated says, or as given), a document of the data folder is read only from a folder
+// inside the user's profile: else throws kDataFolderOutsideProfileMessage.
 std::string read_document_text(const std::wstring& path, DocumentRights* rights = nullptr);
+std::string read_document_text(const std::wstring& path, DocumentRights* rights, bool elevated);
 
 // One whole JSON document: no comments, nothing but white space after it.
 nlohmann::json parse_json_document(const std::string& text);
 
-// Every .json document in the Backups folder, newest first.
+// Every .json document in the Backups folder, newest first. Elevated (as process_elevated says,
+// or as given), listed only when the folder lies inside the user's profile, through its checked
+// handle: else throws kDataFolderOutsideProfileMessage.
 std::vector<std::wstring> list_backups();
+std::vector<std::wstring> list_backups(bool elevated);
 
 // Every .json document in the given folder, newest first; a missing folder gives none.
 std::vector<std::wstring> list_backups_in(const std::wstring& folder);

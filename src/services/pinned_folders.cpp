@@ -73,6 +73,10 @@ void HandleList::close_from(std::size_t keep) {
 }
 
 void PinnedFolders::release_from(std::size_t level) {
+  if (level < vouched_levels) {
+    vouched_root.clear();
+    vouched_levels = 0;
+  }
   handles.close_from(level);
   if (level < paths.size()) paths.resize(level);
   if (level == 0) {
@@ -136,6 +140,30 @@ bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins) {
   for (std::size_t level = 0; level < chain.size(); ++level) {
     if (chain[level] != pins.paths[level]) return false;
   }
+  return true;
+}
+
+DWORD read_held_folder_attributes(HANDLE folder) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &info, sizeof info)) return INVALID_FILE_ATTRIBUTES;
+  return info.FileAttributes;
+}
+
+DWORD (*held_folder_attributes)(HANDLE folder) = read_held_folder_attributes;
+
+bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins) {
+  if (pins.vouched_levels > 0 && root == pins.vouched_root) return true;
+  std::vector<std::wstring> chain;
+  if (!chain_is_pinned(root, pins) || !folder_chain(root, chain)) return false;
+  for (std::size_t level = 0; level < chain.size(); ++level) {
+    const DWORD attributes = held_folder_attributes(pins.handles.handles[level]);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return false;
+    }
+  }
+  pins.vouched_root = root;
+  pins.vouched_levels = chain.size();
   return true;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Folders held open from below the drive root down to the folder a file is handled in: none of
-// them can be moved, deleted or replaced meanwhile, and none of them is a link or junction.
+// them can be moved or deleted meanwhile, and none was a link or junction when it was pinned.
+// A pin cannot stop its folder, once emptied, from being made a junction in place (that needs
+// only the right to write its attributes, which the pin shares), so a path is checked where it
+// leads again after the pin, or the act goes through the pinned handle.
 
 #include "services/handles.h"
 
@@ -39,6 +42,10 @@ struct PinnedFolders {
   // sharing, and its final path ("C:\", or the folder or share behind a subst or mapped drive).
   UniqueHandle root;
   std::wstring root_final_path;
+  // Set by held_pins_vouch_for: the root whose folders were read through their handles and found
+  // plain folders, and how many levels it spans; forgotten as soon as any of them is let go.
+  std::wstring vouched_root;
+  std::size_t vouched_levels = 0;
 
   // Lets go of the folders from level on; level 0 lets go of the root too.
   void release_from(std::size_t level);
@@ -62,8 +69,22 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
 
 // True when every folder of folder's chain (as folder_chain spells it) is held by pins, from
 // the first one on. Each was found a plain folder, neither a link nor a file, when it was
-// pinned, and none of them can be renamed, removed or replaced while it stays pinned.
+// pinned, and none of them can be renamed or removed while it stays pinned; an emptied one can
+// still be made a junction in place.
 bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins);
+
+// A held folder's attributes read through its handle (GetFileInformationByHandleEx,
+// FileAttributeTagInfo), with no path walk; INVALID_FILE_ATTRIBUTES when they cannot be read.
+DWORD read_held_folder_attributes(HANDLE folder);
+
+// The reader held_pins_vouch_for uses: read_held_folder_attributes. Tests replace it to report
+// what Windows shows for a held folder made a junction in place, which Wine cannot make.
+extern DWORD (*held_folder_attributes)(HANDLE folder);
+
+// True when pins hold every folder of root's chain and each of them, read through its handle,
+// is still a plain folder and no link or junction. Read once per root while its folders stay
+// held: a later change in place is caught where the act checks its own final path.
+bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins);
 
 // True when the deepest pinned folder is where path leads from the pinned drive root, judged by
 // final paths (so a subst or mapped drive passes, a link or junction on the way does not).

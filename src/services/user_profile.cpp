@@ -4,9 +4,45 @@
 #include "services/registry.h"
 #include "services/text.h"
 
+#include <optional>
 #include <stdexcept>
 
 namespace corvane {
+
+namespace {
+
+// The system's own value of a variable that a recorded profile path may name, or nothing.
+std::optional<std::wstring> system_variable(const std::wstring& name) {
+  wchar_t buffer[MAX_PATH] = {};
+  const UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+  if (length < 3 || length >= MAX_PATH || buffer[1] != L':') return std::nullopt;
+  const std::wstring windows(buffer, length);
+  const std::wstring lower = lower_case(name);
+  if (lower == L"systemdrive") return windows.substr(0, 2);
+  if (lower == L"systemroot" || lower == L"windir") return windows;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::wstring expand_profile_path(const std::wstring& text) {
+  std::wstring expanded;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t open = text.find(L'%', pos);
+    const std::size_t close = open == std::wstring::npos ? std::wstring::npos : text.find(L'%', open + 1);
+    if (close == std::wstring::npos) {
+      expanded.append(text, pos, std::wstring::npos);
+      break;
+    }
+    const std::optional<std::wstring> value = system_variable(text.substr(open + 1, close - open - 1));
+    if (!value) throw std::runtime_error("The user's profile folder names a variable of its own");
+    expanded.append(text, pos, open - pos);
+    expanded += *value;
+    pos = close + 1;
+  }
+  return expanded;
+}
 
 std::wstring user_profile_folder() {
   const RegistryValue entry{kHiveLocalMachine,
@@ -17,7 +53,7 @@ std::wstring user_profile_folder() {
   if (!value.exists || (value.type != REG_SZ && value.type != REG_EXPAND_SZ)) {
     throw std::runtime_error("The user's profile folder is not recorded");
   }
-  return expand_environment(describe_value(value));
+  return expand_profile_path(describe_value(value));
 }
 
 bool pinned_folder_in_profile(PinnedFolders& pins, const std::wstring& profile) {

@@ -10,8 +10,14 @@
 namespace corvane {
 
 // "ProfileImagePath" of HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\<the
-// process user's SID>, expanded. Throws when it is missing or not a text, or the Windows text.
+// process user's SID>, expanded by expand_profile_path. Throws when it is missing or not a text,
+// when it names another variable, or the Windows text.
 std::wstring user_profile_folder();
+
+// text with %SystemDrive%, %SystemRoot% and %windir% (any letter case) replaced by what the
+// system itself says (its Windows folder), never by the process environment, which whoever
+// starts Corvane sets. Any other variable throws; a lone "%" stays as it is.
+std::wstring expand_profile_path(const std::wstring& text);
 
 // True when the deepest folder of pins lies inside profile (not equal to it), judged by the
 // final paths of both; false also when the profile folder has a link on its way.

@@ -424,6 +424,9 @@ class App {
   void remove_review_finding();
   void export_review_report();
   void backup_restore();
+  // The Backups page's documents into backups; false when refused: then it is empty and the
+  // status line says why.
+  bool load_backups();
   // Whether an action must distrust what unelevated programs can change.
   bool acts_elevated() const { return system_info.elevated || elevation_unreadable; }
 

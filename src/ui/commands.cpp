@@ -3,6 +3,7 @@
 
 #include "engines/product_links.h"
 #include "engines/update_manifest.h"
+#include "services/data_folder_guard.h"
 #include "services/documents.h"
 #include "services/shell.h"
 #include "services/text.h"
@@ -10,6 +11,7 @@
 #include <shellapi.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace corvane {
 
@@ -30,8 +32,19 @@ bool shell_launch_elevated(HWND owner, const std::wstring& parameters) {
   return true;
 }
 
-void open_created_folder(HWND owner, const std::wstring& folder) {
-  std::filesystem::create_directories(std::filesystem::path(folder));
+// Elevated, a folder of the data folder is made, one checked level at a time, and opened only
+// inside the user's profile; throws the refusal otherwise.
+void open_created_folder(HWND owner, const std::wstring& folder, bool elevated) {
+  check_data_folder_path(folder, elevated);
+  if (elevated && in_data_folder(folder)) {
+    PinnedFolders pins;
+    const DWORD error = pin_folder_chain(folder, pins, true);
+    if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(wide_to_utf8(kDataFolderOutsideProfileMessage));
+    if (error != ERROR_SUCCESS) throw_windows_error(error);
+    check_pinned_data_folder(folder, pins, true);
+  } else {
+    std::filesystem::create_directories(std::filesystem::path(folder));
+  }
   shell_open(owner, folder);
 }
 
@@ -48,6 +61,13 @@ void App::command(int id) {
     show_page(id - CMD_PAGE_BASE);
     return;
   }
+  const auto open_folder = [this](const std::wstring& folder) {
+    try {
+      open_created_folder(main_window, folder, acts_elevated());
+    } catch (const std::exception& error) {
+      set_status(shown_refusal(utf8_to_wide_lenient(error.what()), options.vietnamese));
+    }
+  };
   const bool feature_page = !review_view && (page == PAGE_CUSTOMIZATION || page == PAGE_PRIVACY ||
                                              page == PAGE_PERFORMANCE || page == PAGE_ADVANCED);
   switch (id) {
@@ -80,7 +100,7 @@ void App::command(int id) {
       } else if (page == PAGE_CLEANUP) {
         clean();
       } else if (page == PAGE_BACKUPS) {
-        open_created_folder(main_window, backups_folder());
+        open_folder(backups_folder());
       } else if (page == PAGE_STARTUP) {
         startup_change(false, true);
       } else if (page != PAGE_UPDATES) {
@@ -139,9 +159,9 @@ void App::command(int id) {
       redraw_content();
       break;
     case CMD_RESTART_ELEVATED: restart_elevated(); break;
-    case CMD_OPEN_DATA_FOLDER: open_created_folder(main_window, app_data_folder()); break;
+    case CMD_OPEN_DATA_FOLDER: open_folder(app_data_folder()); break;
     case CMD_REGISTRY_REVIEW: audit_registry(); break;
-    case CMD_OPEN_REPORTS_FOLDER: open_created_folder(main_window, reports_folder()); break;
+    case CMD_OPEN_REPORTS_FOLDER: open_folder(reports_folder()); break;
     case CMD_OPEN_MAKER_LINK: shell_open(main_window, utf8_to_wide(MAKER_HOME_URL)); break;
     case CMD_OPEN_PRODUCT_LINK:
       shell_open(main_window, utf8_to_wide(page == PAGE_DONATE ? PRODUCT_DONATE_URL : PRODUCT_HOME_URL));
@@ -199,9 +219,9 @@ void App::refresh() {
   status_text_cache.clear();
   current_values.clear();
   chosen_values.clear();
-  if (page == PAGE_BACKUPS) backups = list_backups();
+  const bool listed = page != PAGE_BACKUPS || load_backups();
   populate_page();
-  set_status(text(L"Đã làm mới", L"Refreshed"));
+  if (listed) set_status(text(L"Đã làm mới", L"Refreshed"));
 }
 
 }  // namespace corvane

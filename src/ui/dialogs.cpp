@@ -194,7 +194,7 @@ void App::show_outcome(const Outcome& outcome) {
                std::to_wstring(outcome.skipped) + text(L" mục bỏ qua", L" skipped");
   }
   if (outcome.bytes != 0) summary += L" - " + format_byte_size(outcome.bytes);
-  if (!outcome.message.empty()) summary += L"\r\n" + outcome.message;
+  if (!outcome.message.empty()) summary += L"\r\n" + shown_refusal(outcome.message, options.vietnamese);
   if (!outcome.record_path.empty()) summary += L"\r\n" + outcome.record_path;
   set_status(summary);
   show_dialog(text(L"Kết quả thao tác", L"Operation result"), summary, {text(L"Đóng", L"Close")});

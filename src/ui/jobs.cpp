@@ -172,7 +172,7 @@ void App::on_job_done(std::unique_ptr<Work> work) {
       } catch (const std::exception&) {
         // The figures of the last query stay.
       }
-      if (page == PAGE_BACKUPS) backups = list_backups();
+      if (page == PAGE_BACKUPS) load_backups();
       break;
   }
 

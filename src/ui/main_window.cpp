@@ -481,7 +481,7 @@ void App::show_page(int new_page) {
   page = new_page;
   update_nav_selection();
   set_search_text_quietly(L"");
-  if (page == PAGE_BACKUPS) backups = list_backups();
+  if (page == PAGE_BACKUPS) load_backups();
   populate_page();
   redraw_content();
   if (page == PAGE_STARTUP && !options.smoke && !startup_loaded) refresh();

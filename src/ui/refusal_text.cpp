@@ -3,6 +3,7 @@
 
 #include "engines/backup_restore.h"
 #include "engines/startup_change.h"
+#include "services/data_folder_guard.h"
 
 namespace corvane {
 
@@ -11,6 +12,7 @@ std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
   if (message == kUnprotectedBackupMessage) return kUnprotectedBackupMessageVi;
   if (message == kStartupOutsideProfileMessage) return kStartupOutsideProfileMessageVi;
   if (message == kStartupMoveRedirectedMessage) return kStartupMoveRedirectedMessageVi;
+  if (message == kDataFolderOutsideProfileMessage) return kDataFolderOutsideProfileMessageVi;
   return message;
 }
 

@@ -319,5 +319,73 @@ TEST(HandleList, ClosesItsHandlesAndSkipsEmptyOnes) {
   EXPECT_FALSE(GetHandleInformation(first, &flags));
 }
 
+// Reports a held folder made a junction in place, as Windows shows it through the held handle;
+// Wine's handle keeps reading the removed folder, whatever took its place.
+HANDLE g_made_junction = nullptr;
+int g_attribute_reads = 0;
+DWORD attributes_seen_on_windows(HANDLE folder) {
+  ++g_attribute_reads;
+  const DWORD attributes = read_held_folder_attributes(folder);
+  return folder == g_made_junction ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
+}
+
+struct AttributeSeam {
+  AttributeSeam() { held_folder_attributes = attributes_seen_on_windows; }
+  ~AttributeSeam() {
+    held_folder_attributes = read_held_folder_attributes;
+    g_made_junction = nullptr;
+    g_attribute_reads = 0;
+  }
+};
+
+// Held pins stand in for the root's walk only while each of them, read through its handle, is
+// still a plain folder: an emptied pinned folder can be made a junction in place.
+TEST(PinnedFolders, HeldPinsVouchOnlyWhileEachIsStillAPlainFolder) {
+  ScratchFolder scratch;
+  ScratchFolder outside;
+  const std::wstring root = scratch.file(L"r");
+  for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"}) make_old_file(root + L"\\" + name, "x", 10 * kDay);
+  const CleanupItem one = scanned(root, root + L"\\one.tmp");
+  const CleanupItem two = scanned(root, root + L"\\two.tmp");
+  const CleanupItem three = scanned(root, root + L"\\three.tmp");
+  std::vector<std::wstring> chain;
+  ASSERT_TRUE(folder_chain(root, chain));
+
+  const AttributeSeam seam;
+  PinnedFolders pins;
+  ASSERT_TRUE(delete_scanned_file(one, pins));
+  EXPECT_EQ(g_attribute_reads, 0) << "the first file walks the root";
+  ASSERT_TRUE(delete_scanned_file(two, pins));
+  EXPECT_EQ(g_attribute_reads, static_cast<int>(chain.size())) << "one read per held folder of the root";
+  EXPECT_TRUE(held_pins_vouch_for(root, pins));
+  EXPECT_EQ(g_attribute_reads, static_cast<int>(chain.size())) << "and once per root";
+
+  // The real reader: a folder through its handle, and a handle it cannot read.
+  const DWORD held = read_held_folder_attributes(pins.handles.handles[chain.size() - 1]);
+  EXPECT_EQ(held & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  EXPECT_EQ(read_held_folder_attributes(event.get()), INVALID_FILE_ATTRIBUTES);
+
+  // Letting a root folder go forgets the vouch; pinned again, it is read again, and a held folder
+  // that reads as a junction (here the root's parent) sends the next file through the walk.
+  pins.release_from(chain.size() - 1);
+  EXPECT_FALSE(held_pins_vouch_for(root, pins));
+  ASSERT_EQ(pin_folder(root, pins), static_cast<DWORD>(ERROR_SUCCESS));
+  g_made_junction = pins.handles.handles[chain.size() - 2];
+  EXPECT_FALSE(held_pins_vouch_for(root, pins));
+  EXPECT_FALSE(held_pins_vouch_for(root, pins)) << "a refusal is not remembered";
+  g_made_junction = nullptr;
+
+  // The emptied root made a link to an outside folder, with three moved there under its identity,
+  // while the pins hold it: nothing outside is deleted.
+  g_made_junction = pins.handles.handles[chain.size() - 1];
+  if (!testing::replace_folder_with_unix_symlink(root, outside.path(), testing::FolderEntries::moved_to_target)) GTEST_SKIP() << kNoLinks;
+  EXPECT_FALSE(held_pins_vouch_for(root, pins));
+  EXPECT_FALSE(delete_scanned_file(three, pins));
+  EXPECT_EQ(read_file_bytes(outside.file(L"three.tmp")), "x");
+  pins.release_from(0);
+  testing::remove_unix_symlink(root);
+}
+
 }  // namespace
 }  // namespace corvane

@@ -426,9 +426,8 @@ TEST(StartupFolderOutsideProfile, OnlyAnUnelevatedMoveLeavesTheRecordedProfile) 
   }
   const std::wstring profile = user_profile_folder();
   const std::wstring record = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + process_user_sid();
-  ValueState with_variable = make_string_value(L"%CORVANE_TEST_PROFILE%");
+  ValueState with_variable = make_string_value(L"%SystemDrive%" + profile.substr(2));
   with_variable.type = REG_EXPAND_SZ;
-  SetEnvironmentVariableW(L"CORVANE_TEST_PROFILE", profile.c_str());
   scratch.replace_value(kHiveLocalMachine, record, L"ProfileImagePath", with_variable);
   EXPECT_TRUE(change_startup_entry(listed_entry(name), true, false).ok);
   for (const ValueState& other : {make_string_value(fs::path(profile).parent_path().wstring() + L"\\Public"), ValueState{}}) {

@@ -81,7 +81,8 @@ class StartupMove : public ::testing::Test {
     swapped_folder = folder;
     at_stage = [this, stage](StartupMoveStage reached) {
       if (reached != stage || swapped) return;
-      swapped = testing::replace_folder_with_unix_symlink(swapped_folder, system.path());
+      swapped = testing::replace_folder_with_unix_symlink(swapped_folder, system.path(),
+                                                            testing::FolderEntries::removed);
     };
     return true;
   }

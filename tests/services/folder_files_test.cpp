@@ -77,7 +77,8 @@ TEST(FolderFiles, AFolderSwappedForALinkAfterItWasHeldTakesNothingElsewhereUnnot
                                           FolderFileOpen::existing, nullptr, error);
   ASSERT_TRUE(file) << error;
 
-  if (!testing::replace_folder_with_unix_symlink(scratch.file(L"to"), elsewhere.path())) {
+  if (!testing::replace_folder_with_unix_symlink(scratch.file(L"to"), elsewhere.path(),
+                                                 testing::FolderEntries::removed)) {
     GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
   }
   // Creating through the held handle never lands behind the link.

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <thread>
 
 namespace corvane::testing {
 namespace {
@@ -28,16 +29,25 @@ bool path_listed(const std::wstring& path) {
 }
 
 // Starts a Unix command through Wine, which cannot wait for it: the caller polls for its effect.
+// Wine's start of a Unix program hands back a thread handle it never set, whatever value its
+// stack held there; closing it can hit one of the process's own handles (measured: the cached
+// HKEY_LOCAL_MACHINE key, after which known folders fail). So it is never closed, and the start
+// runs on a thread of its own, whose fresh stack holds zeros.
 bool start_unix_command(std::wstring command) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return false;
-  }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  return true;
+  bool started = false;
+  std::thread starter([&] {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      return;
+    }
+    // The thread handle is left alone: it may not be one.
+    const UniqueHandle process_handle(process.hProcess);
+    started = true;
+  });
+  starter.join();
+  return started;
 }
 
 bool wait_until_listed(const std::wstring& path, bool listed) {
@@ -63,24 +73,6 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
   if (unix_target.empty() || unix_link.empty()) return false;
   if (!start_unix_command(L"/bin/ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"")) return false;
   return wait_until_listed(link, true);
-}
-
-bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target) {
-  if (!running_under_wine()) return false;
-  const std::wstring unix_target = unix_path_of(target);
-  const std::wstring unix_folder = unix_path_of(folder);
-  if (unix_target.empty() || unix_folder.empty()) return false;
-  const std::wstring command = L"/bin/sh -c \"rm -rf '" + unix_folder + L"' && ln -s '" + unix_target + L"' '" +
-                               unix_folder + L"'\"";
-  if (!start_unix_command(command)) return false;
-  // Listed again once the link stands: a link to a folder is listed as a reparse point.
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    WIN32_FIND_DATAW data{};
-    const UniqueFindHandle found(FindFirstFileW(folder.c_str(), &data));
-    if (found.get() != INVALID_HANDLE_VALUE && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
-    Sleep(10);
-  }
-  return false;
 }
 
 DriveAlias::DriveAlias(wchar_t letter, wchar_t existing) {
@@ -110,6 +102,33 @@ void remove_unix_symlink(const std::wstring& link) {
   const std::wstring unix_link = unix_path_of(link);
   if (unix_link.empty() || !start_unix_command(L"/bin/rm -f \"" + unix_link + L"\"")) return;
   wait_until_listed(link, false);
+}
+
+bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target, FolderEntries entries) {
+  if (!running_under_wine()) return false;
+  const std::wstring unix_folder = unix_path_of(folder);
+  const std::wstring unix_target = unix_path_of(target);
+  if (unix_folder.empty() || unix_target.empty()) return false;
+  const std::wstring emptied =
+      entries == FolderEntries::removed
+          ? L"rm -rf '" + unix_folder + L"'"
+          : L"for f in '" + unix_folder + L"'/* '" + unix_folder + L"'/.[!.]*; do [ -e \"$f\" ] && mv \"$f\" '" +
+                unix_target + L"'/; done; rmdir '" + unix_folder + L"'";
+  const std::wstring script = emptied + L" && ln -s '" + unix_target + L"' '" + unix_folder + L"'";
+  std::wstring command = L"/bin/sh -c \"";
+  for (const wchar_t c : script) {
+    if (c == L'"') command += L'\\';
+    command += c;
+  }
+  command += L'"';
+  if (!start_unix_command(command)) return false;
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    WIN32_FIND_DATAW data{};
+    const UniqueFindHandle found(FindFirstFileW(folder.c_str(), &data));
+    if (found.get() != INVALID_HANDLE_VALUE && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
+    Sleep(10);
+  }
+  return false;
 }
 
 }  // namespace corvane::testing

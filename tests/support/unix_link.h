@@ -10,14 +10,20 @@ namespace corvane::testing {
 // when not under Wine or when ln failed.
 bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 
-// Empties folder, removes it and puts a Unix symbolic link to target in its place, from the
-// Unix side, so that a handle Wine already holds to folder keeps naming the removed folder: the
-// way a folder that was checked can be turned into a junction on Windows afterwards. Returns
-// false when not under Wine or when the link did not appear. Undo with remove_unix_symlink.
-bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target);
-
 // Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
 void remove_unix_symlink(const std::wstring& link);
+
+// What becomes of a folder's entries when it is replaced by a link.
+enum class FolderEntries {
+  removed,          // deleted with the folder
+  moved_to_target,  // moved into the link's target first, under their own identity
+};
+
+// Empties folder from the Unix side, removes it and puts a Unix symbolic link to target in its
+// place, even while Corvane holds it open: what a program that owns an emptied folder does on
+// Windows by making it a junction. A handle Wine already holds keeps naming the removed folder.
+// Wine only; false when it did not happen. Undo with remove_unix_symlink.
+bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target, FolderEntries entries);
 
 // A drive letter of the prefix (a link in its dosdevices folder) that stands for the same
 // folder as an existing drive's root, the way a subst drive does; removed again when destroyed.

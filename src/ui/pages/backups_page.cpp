@@ -2,8 +2,21 @@
 #include "ui/app.h"
 
 #include "engines/backup_restore.h"
+#include "services/documents.h"
+#include "services/text.h"
 
 namespace corvane {
+
+bool App::load_backups() {
+  try {
+    backups = list_backups(acts_elevated());
+    return true;
+  } catch (const std::exception& error) {
+    backups.clear();
+    set_status(shown_refusal(utf8_to_wide_lenient(error.what()), options.vietnamese));
+    return false;
+  }
+}
 
 void App::backup_restore() {
   const int selected = selected_index();

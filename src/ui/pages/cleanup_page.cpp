@@ -75,7 +75,8 @@ void App::review_files() {
   if (page == PAGE_BACKUPS) {
     const int selected = selected_index();
     if (selected < 0 || selected >= static_cast<int>(backups.size())) return;
-    const nlohmann::json document = read_json_file(backups[static_cast<std::size_t>(selected)]);
+    const std::wstring& path = backups[static_cast<std::size_t>(selected)];
+    const nlohmann::json document = parse_json_document(read_document_text(path, nullptr, acts_elevated()));
     const std::wstring body = utf8_to_wide(document.dump(2, ' ', false));
     show_dialog(text(L"Bản sao lưu", L"Backup"), body, {text(L"Đóng", L"Close")});
     return;

@@ -60,9 +60,9 @@ struct BackupRow {
   std::wstring kind;
 };
 
-std::optional<BackupRow> read_backup_row(const std::wstring& path) {
+std::optional<BackupRow> read_backup_row(const std::wstring& path, bool elevated) {
   try {
-    const nlohmann::json document = read_json_file(path);
+    const nlohmann::json document = parse_json_document(read_document_text(path, nullptr, elevated));
     if (!document.is_object()) return std::nullopt;
     const auto field = [&document](const char* key) -> std::optional<std::wstring> {
       const auto found = document.find(key);
@@ -279,7 +279,7 @@ void App::add_page_rows() {
       return;
     case PAGE_BACKUPS:
       for (std::size_t i = 0; i < backups.size(); ++i) {
-        const auto row = read_backup_row(backups[i]);
+        const auto row = read_backup_row(backups[i], acts_elevated());
         if (!row) continue;
         add_list_row(static_cast<int>(i), row->label, backup_state_text(row->state, options.vietnamese), row->kind,
                      false);

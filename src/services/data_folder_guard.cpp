@@ -1,0 +1,132 @@
+#include "services/data_folder_guard.h"
+
+#include "services/system_info.h"
+#include "services/text.h"
+#include "services/user_profile.h"
+
+#include <mutex>
+#include <stdexcept>
+
+namespace corvane {
+
+namespace {
+
+std::mutex g_noted_mutex;
+std::vector<std::wstring> g_noted_folders;
+
+// True when candidate is root or lies inside it, by their paths.
+bool inside_or_same(const std::wstring& root, const std::wstring& candidate) {
+  return path_strictly_inside(root, candidate + L"\\x");
+}
+
+[[noreturn]] void refuse() { throw std::runtime_error(wide_to_utf8(kDataFolderOutsideProfileMessage)); }
+
+// The recorded profile folder; empty when it cannot be had, and nothing lies inside that.
+std::wstring recorded_profile() {
+  try {
+    return user_profile_folder();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+bool same_text(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+}  // namespace
+
+void note_data_folder(const std::wstring& folder) {
+  const std::lock_guard<std::mutex> lock(g_noted_mutex);
+  for (const std::wstring& noted : g_noted_folders) {
+    if (noted == folder) return;
+  }
+  g_noted_folders.push_back(folder);
+}
+
+bool in_data_folder(const std::wstring& path) {
+  const std::lock_guard<std::mutex> lock(g_noted_mutex);
+  for (const std::wstring& noted : g_noted_folders) {
+    if (inside_or_same(noted, path)) return true;
+  }
+  return false;
+}
+
+void check_data_folder_path(const std::wstring& folder, bool elevated) {
+  if (!elevated || !in_data_folder(folder)) return;
+  if (!path_strictly_inside(recorded_profile(), folder)) refuse();
+}
+
+void check_data_folder_path(const std::wstring& folder) {
+  if (in_data_folder(folder)) check_data_folder_path(folder, process_elevated());
+}
+
+bool data_folder_path_allowed(const std::wstring& folder) {
+  try {
+    check_data_folder_path(folder);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins, bool elevated) {
+  if (!elevated || !in_data_folder(folder)) return;
+  if (!pinned_folder_in_profile(pins, recorded_profile())) refuse();
+}
+
+void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins) {
+  if (in_data_folder(folder)) check_pinned_data_folder(folder, pins, process_elevated());
+}
+
+bool hold_data_folder(const std::wstring& folder, DataFolderHold& hold, bool elevated) {
+  hold.held = false;
+  hold.pins.release_from(0);
+  if (!elevated || !in_data_folder(folder)) return true;
+  check_data_folder_path(folder, true);
+  const DWORD pinned = pin_folder_chain(folder, hold.pins, false);
+  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) refuse();
+  if (pinned != ERROR_SUCCESS) return false;
+  check_pinned_data_folder(folder, hold.pins, true);
+  hold.folder_final_path = final_path_of(hold.pins.handles.handles.back());
+  if (hold.folder_final_path.empty()) return false;
+  hold.held = true;
+  return true;
+}
+
+bool file_in_held_folder(const DataFolderHold& hold, HANDLE file) {
+  if (!hold.held) return true;
+  const std::wstring path = final_path_of(file);
+  const std::size_t slash = path.find_last_of(L'\\');
+  return slash != std::wstring::npos && slash + 1 < path.size() &&
+         same_text(path.substr(0, slash), hold.folder_final_path);
+}
+
+std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold) {
+  std::vector<std::wstring> names;
+  if (!hold.held) return names;
+  const HANDLE folder = hold.pins.handles.handles.back();
+  alignas(8) unsigned char buffer[64 * 1024];
+  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+  for (;;) {
+    if (!GetFileInformationByHandleEx(folder, kind, buffer, sizeof buffer)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND) break;  // the end, or no entries at all
+      throw std::runtime_error("cannot list the backups: " + wide_to_utf8(windows_error_text(error)));
+    }
+    kind = FileIdBothDirectoryInfo;
+    for (std::size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
+      constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+      if ((entry->FileAttributes & kNotPlain) == 0) {
+        names.emplace_back(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+  return names;
+}
+
+}  // namespace corvane

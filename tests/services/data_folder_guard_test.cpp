@@ -1,0 +1,145 @@
+// ctest-resource-lock: startup data_folder reports_folder tasks
+#include "services/data_folder_guard.h"
+
+#include "engines/backup_restore.h"
+#include "engines/startup_change.h"
+#include "services/documents.h"
+#include "services/handles.h"
+#include "services/registry.h"
+#include "services/registry_transaction.h"
+#include "services/shell.h"
+#include "services/system_info.h"
+#include "services/text.h"
+#include "services/user_profile.h"
+#include "support/scratch.h"
+#include "support/outside_folder.h"
+#include "support/startup_scratch.h"
+#include "support/unix_link.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file_bytes;
+using testing::write_file_bytes;
+
+using testing::OutsideFolder;
+using testing::redirect_local_app_data;
+
+void expect_refused(const std::function<void()>& act) {
+  try {
+    act();
+    ADD_FAILURE() << "not refused";
+  } catch (const std::exception& error) {
+    EXPECT_EQ(utf8_to_wide_lenient(error.what()), kDataFolderOutsideProfileMessage);
+  }
+}
+
+const char kRegistryDocument[] =
+    "{\"schema\": 1, \"kind\": \"registry\", \"label\": \"x\", \"state\": \"applied\", \"before\": [], \"after\": [], "
+    "\"created_keys\": []}";
+
+// Under Wine every process is elevated: the refusals below are the real decision; the seams that
+// act unelevated show that an unelevated Corvane uses the folder as ever.
+TEST(DataFolderOutsideProfile, AnElevatedCorvaneNeitherWritesNorListsNorReadsThere) {
+  ASSERT_TRUE(process_elevated());
+  const OutsideFolder outside;
+  testing::StartupScratch scratch;
+  redirect_local_app_data(scratch, outside.path());
+  const std::wstring data = app_data_folder();
+  ASSERT_EQ(data, outside.path() + L"\\Corvane");
+  const std::wstring backups = backups_folder();
+
+  // Writes: not even the folders are made.
+  expect_refused([&] { write_json_atomic(backups + L"\\a-registry.json", nlohmann::json{{"k", 1}}); });
+  const testing::ScratchKey key;
+  const RegistryValue change{kHiveCurrentUser, key.path(), L"v", make_string_value(L"after")};
+  const Outcome applied = apply_registry_changes({change}, L"test", backups);
+  EXPECT_FALSE(applied.ok);
+  EXPECT_EQ(applied.message, kDataFolderOutsideProfileMessage);
+  EXPECT_FALSE(read_registry_value(change).exists);
+  // A Startup-folder file disabled into DisabledStartup there.
+  {
+    StartupEntry entry;
+    entry.name = scratch.name(L"app.lnk");
+    entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
+    entry.target = entry.key_path;
+    entry.kind = STARTUP_KIND_FOLDER;
+    scratch.put_file(entry.key_path);
+    const Outcome disabled = change_startup_entry(entry, false, false);
+    EXPECT_EQ(disabled.message, kDataFolderOutsideProfileMessage);
+    EXPECT_TRUE(fs::exists(entry.key_path));
+  }
+  EXPECT_TRUE(fs::is_empty(outside.path()));
+
+  // Files put there by someone else are neither listed nor read, nor restored.
+  const std::wstring parked = disabled_startup_folder() + L"\\" + scratch.name(L"parked.lnk");
+  fs::create_directories(disabled_startup_folder());
+  write_file_bytes(parked, "shortcut");
+  for (const StartupEntry& entry : list_startup_entries(nullptr)) EXPECT_NE(entry.key_path, parked);
+  const std::wstring document = backups + L"\\20260101-000000-000-1-1-registry.json";
+  fs::create_directories(backups);
+  write_file_bytes(document, kRegistryDocument);
+  expect_refused([] { list_backups(); });
+  expect_refused([&] { read_json_file(document); });
+  RestoreHandlers handlers;
+  handlers.elevated = true;
+  EXPECT_EQ(restore_backup(document, nullptr, {}, handlers).message, kDataFolderOutsideProfileMessage);
+  EXPECT_EQ(read_file_bytes(document), kRegistryDocument);
+  PinnedFolders pins;
+  ASSERT_EQ(pin_folder_chain(backups, pins), static_cast<DWORD>(ERROR_SUCCESS));
+  expect_refused([&] { check_pinned_data_folder(backups, pins, true); });
+
+  // Unelevated, the same folder is used as ever.
+  EXPECT_EQ(list_backups(false), std::vector<std::wstring>{document});
+  EXPECT_EQ(read_document_text(document, nullptr, false), kRegistryDocument);
+  check_data_folder_path(backups + L"\\New", false);
+  check_pinned_data_folder(backups, pins, false);
+  // A folder that is not the data folder's is none of this check's business.
+  check_data_folder_path(outside.path(), true);
+}
+
+// The pinned Backups folder emptied and made a link to an outside folder after the check: the
+// listing through its handle shows nothing of the outside, a file reached through the link is
+// not taken for one of the folder's, and a fresh read is refused.
+TEST(DataFolderHold, AFolderMadeALinkAfterTheCheckYieldsNothingFromOutside) {
+  const testing::ScratchFolder inside;
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), inside.path())) << "the temporary folder is the profile's";
+  const OutsideFolder outside;
+  write_file_bytes(outside.path() + L"\\other-registry.json", kRegistryDocument);
+  testing::StartupScratch scratch;
+  redirect_local_app_data(scratch, inside.path());
+  const std::wstring backups = backups_folder();
+  write_json_atomic(backups + L"\\own-registry.json", nlohmann::json::object());
+
+  DataFolderHold hold;
+  ASSERT_TRUE(hold_data_folder(backups, hold, true));
+  ASSERT_TRUE(hold.held);
+  EXPECT_EQ(held_folder_file_names(hold), std::vector<std::wstring>{L"own-registry.json"});
+  EXPECT_EQ(list_backups(), std::vector<std::wstring>{backups + L"\\own-registry.json"});
+
+  if (!testing::replace_folder_with_unix_symlink(backups, outside.path(), testing::FolderEntries::moved_to_target)) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
+  EXPECT_TRUE(held_folder_file_names(hold).empty());
+  const UniqueHandle through = adopt_handle(CreateFileW((backups + L"\\other-registry.json").c_str(), GENERIC_READ,
+                                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(through);
+  EXPECT_FALSE(file_in_held_folder(hold, through.get()));
+  expect_refused([&] { read_json_file(backups + L"\\other-registry.json"); });
+  expect_refused([] { list_backups(); });
+  hold.pins.release_from(0);
+  testing::remove_unix_symlink(backups);
+}
+
+}  // namespace
+}  // namespace corvane

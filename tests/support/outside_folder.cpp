@@ -1,0 +1,25 @@
+#include "outside_folder.h"
+
+#include "scratch.h"
+#include "services/shell.h"
+
+#include <filesystem>
+
+namespace corvane::testing {
+
+OutsideFolder::OutsideFolder()
+    : path_(std::filesystem::path(windows_folder()).root_path().wstring() + L"corvane-test-" + random_name()) {
+  std::filesystem::create_directories(path_);
+}
+
+OutsideFolder::~OutsideFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void redirect_local_app_data(StartupScratch& scratch, const std::wstring& folder) {
+  scratch.replace_value(kHiveCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                        L"Local AppData", expand_string_value(folder));
+}
+
+}  // namespace corvane::testing

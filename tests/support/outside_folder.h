@@ -1,0 +1,29 @@
+#pragma once
+// A data folder outside the user's profile: a folder below the system drive's root, and the
+// user's "Local AppData" folder setting pointed at a folder for a while.
+
+#include "support/startup_scratch.h"
+
+#include <string>
+
+namespace corvane::testing {
+
+// C:\corvane-test-<random>, made at once and removed with what it holds.
+class OutsideFolder {
+ public:
+  OutsideFolder();
+  ~OutsideFolder();
+  OutsideFolder(const OutsideFolder&) = delete;
+  OutsideFolder& operator=(const OutsideFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// Points the user's "Local AppData" folder setting at folder, which must exist (else the known
+// folder cannot be read under Wine), until scratch puts it back.
+void redirect_local_app_data(StartupScratch& scratch, const std::wstring& folder);
+
+}  // namespace corvane::testing
