@@ -6,9 +6,6 @@
 
 #include <objbase.h>
 
-#include <filesystem>
-#include <system_error>
-
 namespace corvane {
 
 ComScope::ComScope(DWORD apartment) : result_(CoInitializeEx(nullptr, apartment)) {}
@@ -145,8 +142,6 @@ void App::apply_theme() {
 void App::save_preferences() {
   if (options.smoke) return;
   try {
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(app_data_folder()), ignored);
     write_json_atomic(preferences_path(), preferences_document(options.vietnamese, theme_mode));
   } catch (const std::exception&) {
     // A preference that cannot be saved is not reported.

@@ -9,8 +9,6 @@
 
 #include <shellapi.h>
 
-#include <filesystem>
-
 namespace corvane {
 
 namespace {
@@ -31,7 +29,7 @@ bool shell_launch_elevated(HWND owner, const std::wstring& parameters) {
 }
 
 void open_created_folder(HWND owner, const std::wstring& folder) {
-  std::filesystem::create_directories(std::filesystem::path(folder));
+  create_document_folder(folder);
   shell_open(owner, folder);
 }
 
