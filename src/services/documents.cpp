@@ -73,9 +73,9 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
   // an emptied folder can still be turned into a junction while it is held.
   const HANDLE held = pins.handles.handles.back();
   const std::wstring leaf = fs::path(path).filename().wstring();
+  const std::wstring temporary_leaf = fs::path(temporary).filename().wstring();
   if (document_write_probe != nullptr) document_write_probe(DocumentWriteStage::create_temporary, path);
   DWORD error = ERROR_SUCCESS;
-  const std::wstring temporary_leaf = fs::path(temporary).filename().wstring();
   const UniqueHandle file = open_file_in_folder(held, temporary_leaf, GENERIC_WRITE | DELETE, 0,
                                                 FolderFileOpen::create_new, descriptor.get(), error);
   if (!file) throw_windows_error(error);
