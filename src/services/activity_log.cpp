@@ -1,6 +1,7 @@
 #include "services/activity_log.h"
 
 #include "services/documents.h"
+#include "services/folder_files.h"
 #include "services/handles.h"
 #include "services/pinned_folders.h"
 #include "services/text.h"
@@ -12,6 +13,8 @@
 
 namespace corvane {
 
+ActivityLogProbe activity_log_probe = nullptr;
+
 namespace {
 
 std::mutex& activity_mutex() {
@@ -19,21 +22,25 @@ std::mutex& activity_mutex() {
   return mutex;
 }
 
-HANDLE open_log(const std::wstring& path, DWORD disposition) {
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+constexpr wchar_t kLogName[] = L"activity.jsonl";
+
+UniqueHandle open_log(HANDLE folder, FolderFileOpen disposition, DWORD& error) {
+  return open_file_in_folder(folder, kLogName, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             disposition, nullptr, error);
 }
 
-// The log file in the pinned folder, opened where it stands: a link at its place is opened
-// itself, never followed, and a dangling one makes nothing (only a new name is created).
-// Empty when the file is anything but a plain file of that folder.
+// The log file in the pinned folder, opened by name through the folder's handle where it
+// stands: a link at its place is opened itself, never followed, and a dangling one makes
+// nothing (only a new name is created). Empty when the file is anything but a plain file of
+// that folder.
 UniqueHandle open_log_file(PinnedFolders& folder) {
-  const std::wstring path = folder.paths.back() + L"\\activity.jsonl";
-  UniqueHandle file = adopt_handle(open_log(path, OPEN_EXISTING));
-  if (!file && GetLastError() == ERROR_FILE_NOT_FOUND) {
-    file = adopt_handle(open_log(path, CREATE_NEW));
+  const HANDLE held = folder.handles.handles.back();
+  DWORD error = ERROR_SUCCESS;
+  UniqueHandle file = open_log(held, FolderFileOpen::existing, error);
+  if (!file && error == ERROR_FILE_NOT_FOUND) {
+    file = open_log(held, FolderFileOpen::create_new, error);
     // Made by another process meanwhile.
-    if (!file && GetLastError() == ERROR_FILE_EXISTS) file = adopt_handle(open_log(path, OPEN_EXISTING));
+    if (!file && error == ERROR_FILE_EXISTS) file = open_log(held, FolderFileOpen::existing, error);
   }
   if (!file) return {};
   BY_HANDLE_FILE_INFORMATION info{};
@@ -42,15 +49,7 @@ UniqueHandle open_log_file(PinnedFolders& folder) {
     return {};
   }
   // Where the file really is must be the pinned folder itself.
-  const std::wstring file_path = final_path_of(file.get());
-  std::wstring expected = final_path_of(folder.handles.handles.back());
-  if (file_path.empty() || expected.empty()) return {};
-  if (expected.back() != L'\\') expected.push_back(L'\\');
-  expected += L"activity.jsonl";
-  if (CompareStringOrdinal(file_path.data(), static_cast<int>(file_path.size()), expected.data(),
-                           static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL) {
-    return {};
-  }
+  if (!file_lies_in_folder(file.get(), held, kLogName)) return {};
   return file;
 }
 
@@ -86,6 +85,7 @@ void append_activity_in(const std::wstring& folder, const std::string& operation
     // be no link: an elevated Corvane must not create or append to a file someone points it at.
     PinnedFolders pins;
     if (pin_folder_chain(std::filesystem::absolute(folder).wstring(), pins, true) != ERROR_SUCCESS) return;
+    if (activity_log_probe != nullptr) activity_log_probe(folder);
     const UniqueHandle file = open_log_file(pins);
     if (!file) return;
     // The mutex orders this process's lines; another process appending to the same log (a

@@ -2,6 +2,7 @@
 
 #include "services/data_folder_guard.h"
 #include "services/directory_listing.h"
+#include "services/folder_files.h"
 #include "services/handles.h"
 #include "services/pinned_folders.h"
 #include "services/protected_documents.h"
@@ -20,6 +21,21 @@
 namespace corvane {
 
 namespace fs = std::filesystem;
+
+DocumentWriteProbe document_write_probe = nullptr;
+
+namespace {
+
+constexpr char kFolderReplaced[] = "Document folder is a link or was replaced; nothing was written";
+
+// Marks an open file (opened with DELETE) to go when its last handle closes, wherever it ended up.
+void discard_file(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+}  // namespace
 
 std::wstring app_data_folder() {
   std::wstring folder = (fs::path(known_folder_path(FOLDERID_LocalAppData)) / L"Corvane").wstring();
@@ -42,7 +58,7 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
   PinnedFolders pins;  // held until the temporary file has been moved over the target
   const DWORD pinned = pin_folder_chain(folder, pins, create_folders);
   if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) {
-    throw std::runtime_error("Document folder is a link or was replaced; nothing was written");
+    throw std::runtime_error(kFolderReplaced);
   }
   if (pinned != ERROR_SUCCESS) {
     if (create_folders) {
@@ -59,21 +75,43 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
   // otherwise change a backup that a later elevated restore would act on.
   SecurityDescriptor descriptor;
   if (process_elevated()) descriptor = protected_document_descriptor();
-  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor.get(), FALSE};
 
-  {
-    const UniqueHandle file = adopt_handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
-                                                       descriptor ? &security : nullptr, CREATE_NEW,
-                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw_windows_error(GetLastError());
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size() || !FlushFileBuffers(file.get())) {
-      throw std::runtime_error("Cannot persist backup");
-    }
+  // Both names are taken inside the deepest pinned folder through its handle, never by path:
+  // an emptied folder can still be turned into a junction while it is held.
+  const HANDLE held = pins.handles.handles.back();
+  const std::wstring leaf = fs::path(path).filename().wstring();
+  const std::wstring temporary_leaf = fs::path(temporary).filename().wstring();
+  if (document_write_probe != nullptr) document_write_probe(DocumentWriteStage::create_temporary, path);
+  DWORD error = ERROR_SUCCESS;
+  const UniqueHandle file = open_file_in_folder(held, temporary_leaf, GENERIC_WRITE | DELETE, 0,
+                                                FolderFileOpen::create_new, descriptor.get(), error);
+  if (!file) throw_windows_error(error);
+  DWORD written = 0;
+  if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size() || !FlushFileBuffers(file.get())) {
+    throw std::runtime_error("Cannot persist backup");
   }
-  if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw_windows_error(GetLastError());
+  if (document_write_probe != nullptr) document_write_probe(DocumentWriteStage::replace_target, path);
+  // A failed write leaves its temporary file beside the target, as any failed write does.
+  error = rename_into_folder(file.get(), held, leaf, true);
+  if (error != ERROR_SUCCESS) throw_windows_error(error);
+  // Where the folder was swapped all the same, the file went elsewhere: it goes back under its
+  // temporary name and is removed, so that nothing of the write stays behind the link.
+  if (!file_lies_in_folder(file.get(), held, leaf)) {
+    rename_into_folder(file.get(), held, temporary_leaf, false);
+    discard_file(file.get());
+    throw std::runtime_error(kFolderReplaced);
+  }
+}
+
+void create_document_folder(const std::wstring& folder) {
+  const std::wstring absolute = fs::absolute(fs::path(folder)).wstring();
+  PinnedFolders pins;
+  const DWORD pinned = pin_folder_chain(absolute, pins, true);
+  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(kFolderReplaced);
+  if (pinned != ERROR_SUCCESS) {
+    throw fs::filesystem_error("create_directories", fs::path(absolute),
+                               std::error_code(static_cast<int>(pinned), std::system_category()));
   }
 }
 

@@ -22,9 +22,22 @@ struct DocumentRights;
 // Writes bytes to path through a temporary file beside it that is flushed and then moved over
 // path in one replace. The folder chain stays pinned the whole time, missing folders made one
 // by one when create_folders is set: a link or junction anywhere on the way fails the write
-// before anything is written. An elevated process creates the file protected, and writes into
-// the data folder only inside the user's profile (else kDataFolderOutsideProfileMessage).
+// before anything is written. The temporary file is made, and renamed to the target, by name
+// through the pinned folder's handle, and must be found there afterwards. An elevated process
+// creates the file protected, and writes into the data folder only inside the user's profile
+// (else kDataFolderOutsideProfileMessage).
 void write_file_atomic(const std::wstring& path, const std::string& bytes, bool create_folders);
+
+// Test seam: when set, write_file_atomic calls it with the target once the folder chain is
+// pinned, before the temporary file is made, and again before that file takes the target's name.
+enum class DocumentWriteStage { create_temporary, replace_target };
+using DocumentWriteProbe = void (*)(DocumentWriteStage stage, const std::wstring& path);
+extern DocumentWriteProbe document_write_probe;
+
+// Makes folder and its missing ancestors one by one, each pinned and checked as
+// write_file_atomic does: a link or junction on the way fails with its text, anything else
+// with the file-system error "create_directories".
+void create_document_folder(const std::wstring& folder);
 
 // Indent 2, LF only, no final line break, keys in byte order, UTF-8; through a temporary
 // file beside the target that is flushed and then moved over it in one replace.

@@ -43,7 +43,7 @@ void open_created_folder(HWND owner, const std::wstring& folder, bool elevated) 
     if (error != ERROR_SUCCESS) throw_windows_error(error);
     check_pinned_data_folder(folder, pins, true);
   } else {
-    std::filesystem::create_directories(std::filesystem::path(folder));
+    create_document_folder(folder);
   }
   shell_open(owner, folder);
 }

@@ -159,5 +159,30 @@ TEST(AppendActivity, ALinkOnTheWayLosesTheLineAndTouchesNothingBehindIt) {
   EXPECT_FALSE(fs::exists(elsewhere.file(L"planted")));
 }
 
+// The reports folder swapped for a link to elsewhere once it is pinned, before the log is opened.
+std::wstring swap_target;
+bool log_folder_swapped = false;
+
+void swap_log_folder(const std::wstring& folder) {
+  log_folder_swapped =
+      testing::replace_folder_with_unix_symlink(folder, swap_target, testing::FolderEntries::removed);
+}
+
+TEST(AppendActivity, AFolderSwappedForALinkAfterItWasPinnedGetsNoLogBehindIt) {
+  namespace fs = std::filesystem;
+  const testing::ScratchFolder scratch;
+  const testing::ScratchFolder elsewhere;
+  const std::wstring folder = scratch.file(L"Reports");
+  fs::create_directories(folder);
+  swap_target = elsewhere.path();
+  activity_log_probe = swap_log_folder;
+  append_activity_in(folder, "swap-test", Outcome{});
+  activity_log_probe = nullptr;
+  if (!log_folder_swapped) GTEST_SKIP() << "a held folder can be replaced by a link only from the Unix side of Wine";
+  testing::remove_unix_symlink(folder);
+  EXPECT_FALSE(fs::exists(elsewhere.file(L"activity.jsonl")));
+  EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+}
+
 }  // namespace
 }  // namespace corvane

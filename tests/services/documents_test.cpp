@@ -6,6 +6,7 @@
 #include "services/text.h"
 #include "support/backups_guard.h"
 #include "support/scratch.h"
+#include "support/unix_link.h"
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -104,6 +105,15 @@ TEST(WriteJsonAtomic, FailingWritesLeaveTheTargetByteIdentical) {
     }
   }
   EXPECT_EQ(read_file_bytes(target), original);
+  // The failed write's temporary file stays beside the target, whole.
+  const std::vector<std::wstring> names = folder_names(scratch.path());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[0], L"doc.json");
+  EXPECT_TRUE(names[1].size() > 13 && names[1].compare(0, 9, L"doc.json.") == 0 &&
+              names[1].compare(names[1].size() - 4, 4, L".tmp") == 0)
+      << fs::path(names[1]).string();
+  EXPECT_EQ(read_file_bytes(scratch.file(names[1])), "{\n  \"new\": true\n}");
+  fs::remove(scratch.file(names[1]));
 
   // A parent that is a file.
   EXPECT_THROW(write_json_atomic(scratch.file(L"doc.json\\doc.json"), nlohmann::json::object()), fs::filesystem_error);
@@ -134,6 +144,58 @@ TEST(WriteJsonAtomic, DocumentsNamedByStampInOneMillisecondNeverCollide) {
   // Rapid rewrites of one target: every temporary name is fresh.
   for (int i = 0; i < 40; ++i) write_json_atomic(scratch.file(L"same.json"), nlohmann::json{{"i", i}});
   EXPECT_EQ(read_file_bytes(scratch.file(L"same.json")), "{\n  \"i\": 39\n}");
+}
+
+// The folder a document is written into, swapped for a link to elsewhere at one stage of the
+// write, the way an emptied folder can be turned into a junction while it is held. At the
+// replace stage the other side first copies the temporary file it sees to elsewhere.
+struct FolderSwap {
+  DocumentWriteStage stage;
+  std::wstring folder;
+  std::wstring elsewhere;
+  bool swapped;
+};
+FolderSwap swap_plan{};
+
+void swap_folder_at_stage(DocumentWriteStage stage, const std::wstring&) {
+  if (stage != swap_plan.stage || swap_plan.swapped) return;
+  if (stage == DocumentWriteStage::replace_target) {
+    for (const std::wstring& name : folder_names(swap_plan.folder)) {
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, L".tmp") == 0) {
+        write_file_bytes(swap_plan.elsewhere + L"\\" + name, "planted");
+      }
+    }
+  }
+  swap_plan.swapped = testing::replace_folder_with_unix_symlink(swap_plan.folder, swap_plan.elsewhere,
+                                                                 testing::FolderEntries::removed);
+}
+
+TEST(WriteJsonAtomic, AFolderSwappedForALinkMidWriteFailsAndWritesNothingBehindIt) {
+  for (const DocumentWriteStage stage : {DocumentWriteStage::create_temporary, DocumentWriteStage::replace_target}) {
+    const char* stage_name = stage == DocumentWriteStage::create_temporary ? "before create" : "before replace";
+    ScratchFolder scratch;
+    ScratchFolder elsewhere;
+    const std::wstring folder = scratch.file(L"Backups");
+    fs::create_directories(folder);
+    swap_plan = FolderSwap{stage, folder, elsewhere.path(), false};
+    document_write_probe = swap_folder_at_stage;
+    bool failed = false;
+    try {
+      write_json_atomic(folder + L"\\doc.json", nlohmann::json{{"a", 1}});
+    } catch (const std::runtime_error&) {
+      failed = true;
+    }
+    document_write_probe = nullptr;
+    const bool swapped = swap_plan.swapped;
+    if (swapped) testing::remove_unix_symlink(folder);
+    if (!swapped) GTEST_SKIP() << "a held folder can be replaced by a link only from the Unix side of Wine";
+    EXPECT_TRUE(failed) << stage_name;
+    // Behind the link: no document and no file of the write, at most what was planted there.
+    EXPECT_FALSE(fs::exists(elsewhere.file(L"doc.json"))) << stage_name;
+    for (const std::wstring& name : folder_names(elsewhere.path())) {
+      EXPECT_EQ(read_file_bytes(elsewhere.file(name)), "planted") << stage_name << ": " << fs::path(name).string();
+    }
+  }
 }
 
 TEST(ReadJsonFile, ParsesWholeDocumentsOnly) {

@@ -95,7 +95,15 @@ TEST_F(LinkedDocumentFolder, DocumentWritesFailAndWriteNothing) {
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "Cannot write .reg backup");
   }
+  try {
+    create_document_folder(scratch.file(L"data\\linked\\Backups"));
+    ADD_FAILURE() << "a folder made through a link";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Document folder is a link or was replaced; nothing was written");
+  }
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+  create_document_folder(scratch.file(L"data\\plain\\Backups"));
+  EXPECT_TRUE(fs::is_directory(scratch.file(L"data\\plain\\Backups")));
 }
 
 TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehindIt) {
