@@ -26,7 +26,7 @@ wine_prefix_start
 # (two seconds per window) for a manager to acknowledge that a window was withdrawn.
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
   >"$BUILD_DIR_ABS/wine/unmanaged.reg"
-wine regedit /S "Z:$BUILD_DIR_ABS/wine/unmanaged.reg" >/dev/null 2>&1
+wine_prefix_step wine regedit /S "Z:$BUILD_DIR_ABS/wine/unmanaged.reg"
 https_test_server_wait
 echo "test: prefix ready in $(( $(date +%s) - start )) s (display $DISPLAY)"
 

@@ -1,23 +1,33 @@
 # Sourced after wine-env.sh: makes a fresh private prefix for this run and keeps one
 # wineserver alive until wine_prefix_stop. Windows 10, Task Scheduler running,
 # "Segoe UI" mapped to an installed font with Vietnamese glyphs.
-wine_prefix_start() {
+# Runs one step of a preparation quietly; a failing step is named with its exit code.
+wine_prefix_step() {
+  local code=0
+  "$@" >/dev/null 2>&1 || code=$?
+  [ "$code" -eq 0 ] || echo "wine-prefix: '$*' failed with exit code $code" >&2
+  return "$code"
+}
+
+wine_prefix_prepare() {
   wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX" "$HOME"
   mkdir -p "$WINEPREFIX" "$HOME"
   # Let the first boot finish completely (services hold their database until then),
   # then keep one server alive for the whole run.
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-  wineserver -p
-  wine winecfg -v win10 >/dev/null 2>&1
+  wine_prefix_step wineboot -i || return
+  wine_prefix_step wineserver -w || return
+  wine_prefix_step wineserver -p || return
+  wine_prefix_step wine winecfg -v win10 || return
   local reg="$BUILD_DIR_ABS/wine/prefix-settings.reg"
+  mkdir -p "$(dirname "$reg")"
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"Segoe UI"="DejaVu Sans"' \
     '"Segoe UI Semibold"="DejaVu Sans"' \
     '"Segoe UI Variable"="DejaVu Sans"' '' >"$reg"
-  wine regedit /S "Z:$reg" >/dev/null 2>&1
+  wine_prefix_step wine regedit /S "Z:$reg" || return
   local out i
   for i in 1 2 3 4 5; do
     out=$(wine net start schedule 2>&1 || true)
@@ -26,6 +36,14 @@ wine_prefix_start() {
   done
   echo "wine-prefix: the Task Scheduler service did not start: $out" >&2
   return 1
+}
+
+# A busy machine can make a step of Wine's own start-up fail now and then; the preparation (never
+# a test) is made once more from the start before the run gives up.
+wine_prefix_start() {
+  wine_prefix_prepare && return 0
+  echo "wine-prefix: preparing $WINEPREFIX once more from the start" >&2
+  wine_prefix_prepare
 }
 
 wine_prefix_stop() {
