@@ -1,8 +1,9 @@
 # Sourced: a private Xvfb display on a free number, for tests and runs that need windows.
+# xvfb_start [Xvfb option...]
 xvfb_start() {
   local fdfile
   fdfile=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp -nolisten unix 9>"$fdfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp -nolisten unix "$@" 9>"$fdfile" >/dev/null 2>&1 &
   XVFB_PID=$!
   local i
   for i in $(seq 1 100); do

@@ -15,6 +15,8 @@ void use_own_desktop();
 
 // Registers a test environment that calls use_own_desktop before the first test of the program;
 // a test file whose tests need the keyboard focus or the pointer keeps the result in a global.
+// A virtual desktop still shares the X pointer of its display: a test that moves the pointer
+// also asks for a display of its own ("// ctest-own-display", see tests/CMakeLists.txt).
 bool run_on_own_desktop();
 
 }  // namespace corvane::testing

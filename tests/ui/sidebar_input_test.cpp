@@ -1,3 +1,4 @@
+// ctest-own-display
 // The sidebar's scroll strip driven by real mouse input, routed by the system's hit test.
 #include "ui/app.h"
 
@@ -17,6 +18,10 @@ using testing::window_test_options;
 using testing::WindowApp;
 
 // The pointer is shared by every program on a desktop: these tests move it on one of their own.
+// Under Wine that is not enough: the X pointer and the X input focus are one per X display, and
+// while other programs work on the same display Wine may drop the clip below and feed back an
+// old place of the X pointer as new input, so the program runs on a display of its own too (the
+// line at the top).
 const bool g_own_desktop = testing::run_on_own_desktop();
 
 // Keeps the pointer inside a rectangle. Wine moves the display's pointer along with every
