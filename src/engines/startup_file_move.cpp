@@ -28,9 +28,9 @@ UniqueHandle open_startup_file(const PinnedFolders& source, const std::wstring& 
 }
 
 bool plain_startup_file(HANDLE file) {
-  FILE_ATTRIBUTE_TAG_INFO information{};
-  if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &information, sizeof information)) return false;
-  return (information.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  const DWORD attributes = read_attributes_by_handle(file);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
 DWORD move_startup_file(HANDLE file, const PinnedFolders& source, const std::wstring& source_leaf,

@@ -30,11 +30,6 @@ std::wstring recorded_profile() {
   }
 }
 
-bool same_text(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 }  // namespace
 
 void note_data_folder(const std::wstring& folder) {
@@ -100,7 +95,7 @@ bool file_in_held_folder(const DataFolderHold& hold, HANDLE file) {
   const std::wstring path = final_path_of(file);
   const std::size_t slash = path.find_last_of(L'\\');
   return slash != std::wstring::npos && slash + 1 < path.size() &&
-         same_text(path.substr(0, slash), hold.folder_final_path);
+         same_path_text(path.substr(0, slash), hold.folder_final_path);
 }
 
 std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold) {

@@ -1,6 +1,7 @@
 #include "services/folder_files.h"
 
 #include "services/pinned_folders.h"
+#include "services/text.h"
 
 #include <winternl.h>
 
@@ -102,8 +103,7 @@ bool file_lies_in_folder(HANDLE file, HANDLE folder, const std::wstring& leaf) {
   if (file_path.empty() || expected.empty()) return false;
   if (expected.back() != L'\\') expected.push_back(L'\\');
   expected += leaf;
-  return CompareStringOrdinal(file_path.data(), static_cast<int>(file_path.size()), expected.data(),
-                              static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+  return same_path_text(file_path, expected);
 }
 
 }  // namespace corvane

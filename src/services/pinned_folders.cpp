@@ -1,5 +1,7 @@
 #include "services/pinned_folders.h"
 
+#include "services/text.h"
+
 namespace corvane {
 
 namespace {
@@ -143,13 +145,13 @@ bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins) {
   return true;
 }
 
-DWORD read_held_folder_attributes(HANDLE folder) {
+DWORD read_attributes_by_handle(HANDLE handle) {
   FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &info, sizeof info)) return INVALID_FILE_ATTRIBUTES;
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return INVALID_FILE_ATTRIBUTES;
   return info.FileAttributes;
 }
 
-DWORD (*held_folder_attributes)(HANDLE folder) = read_held_folder_attributes;
+DWORD (*held_folder_attributes)(HANDLE folder) = read_attributes_by_handle;
 
 bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins) {
   if (pins.vouched_levels > 0 && root == pins.vouched_root) return true;
@@ -174,8 +176,7 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
   if (expected.empty()) return false;
   expected += L'\\';
   expected += relative;
-  return CompareStringOrdinal(final_path.data(), static_cast<int>(final_path.size()), expected.data(),
-                              static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+  return same_path_text(final_path, expected);
 }
 
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {

@@ -73,11 +73,11 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
 // still be made a junction in place.
 bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins);
 
-// A held folder's attributes read through its handle (GetFileInformationByHandleEx,
+// An open file's or folder's attributes read through its handle (GetFileInformationByHandleEx,
 // FileAttributeTagInfo), with no path walk; INVALID_FILE_ATTRIBUTES when they cannot be read.
-DWORD read_held_folder_attributes(HANDLE folder);
+DWORD read_attributes_by_handle(HANDLE handle);
 
-// The reader held_pins_vouch_for uses: read_held_folder_attributes. Tests replace it to report
+// The reader held_pins_vouch_for uses: read_attributes_by_handle. Tests replace it to report
 // what Windows shows for a held folder made a junction in place, which Wine cannot make.
 extern DWORD (*held_folder_attributes)(HANDLE folder);
 

@@ -165,6 +165,11 @@ bool same_element(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
+bool same_path_text(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 bool path_strictly_inside(const std::wstring& root, const std::wstring& candidate) {
   SplitPath r;
   SplitPath c;

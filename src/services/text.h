@@ -22,6 +22,9 @@ std::wstring format_byte_size(std::uint64_t bytes);
 // Lower case by the platform's Unicode mapping ("Đ" becomes "đ"), the same in every locale.
 std::wstring lower_case(const std::wstring& text);
 
+// True when a and b are the same path text, letter case aside (the file system's ordinal rule).
+bool same_path_text(const std::wstring& a, const std::wstring& b);
+
 // Lexical test: candidate lies below root (not equal to it). No file-system access.
 bool path_strictly_inside(const std::wstring& root, const std::wstring& candidate);
 

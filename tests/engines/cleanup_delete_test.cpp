@@ -325,14 +325,14 @@ HANDLE g_made_junction = nullptr;
 int g_attribute_reads = 0;
 DWORD attributes_seen_on_windows(HANDLE folder) {
   ++g_attribute_reads;
-  const DWORD attributes = read_held_folder_attributes(folder);
+  const DWORD attributes = read_attributes_by_handle(folder);
   return folder == g_made_junction ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
 }
 
 struct AttributeSeam {
   AttributeSeam() { held_folder_attributes = attributes_seen_on_windows; }
   ~AttributeSeam() {
-    held_folder_attributes = read_held_folder_attributes;
+    held_folder_attributes = read_attributes_by_handle;
     g_made_junction = nullptr;
     g_attribute_reads = 0;
   }
@@ -361,10 +361,10 @@ TEST(PinnedFolders, HeldPinsVouchOnlyWhileEachIsStillAPlainFolder) {
   EXPECT_EQ(g_attribute_reads, static_cast<int>(chain.size())) << "and once per root";
 
   // The real reader: a folder through its handle, and a handle it cannot read.
-  const DWORD held = read_held_folder_attributes(pins.handles.handles[chain.size() - 1]);
+  const DWORD held = read_attributes_by_handle(pins.handles.handles[chain.size() - 1]);
   EXPECT_EQ(held & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), DWORD{FILE_ATTRIBUTE_DIRECTORY});
   const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  EXPECT_EQ(read_held_folder_attributes(event.get()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(read_attributes_by_handle(event.get()), INVALID_FILE_ATTRIBUTES);
 
   // Letting a root folder go forgets the vouch; pinned again, it is read again, and a held folder
   // that reads as a junction (here the root's parent) sends the next file through the walk.
