@@ -228,9 +228,11 @@ void change_task(const StartupEntry& entry, bool enable, bool remove, const std:
 
 }  // namespace
 
-void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
-  const DWORD error = pin_folder_chain(folder, pins, create_missing);
-  if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error("Startup journal path is a link");
+void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing, bool elevated) {
+  const DWORD error = pin_folder_chain(folder, pins, create_missing, folder_links_for(elevated));
+  if (error == ERROR_REPARSE_POINT_ENCOUNTERED) {
+    throw std::runtime_error(linked_folder_refusal(folder, elevated, "Startup journal path is a link"));
+  }
   if (error == ERROR_SUCCESS) return;
   if (create_missing) {
     throw fs::filesystem_error("create_directories", fs::path(folder),
@@ -256,8 +258,8 @@ void pin_startup_move(const std::wstring& source_folder, const std::wstring& des
       if (!path_strictly_inside(profile, folder)) throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));
     }
   }
-  pin_startup_folder(source_folder, source_pins, false);
-  pin_startup_folder(destination_folder, destination_pins, create_destination);
+  pin_startup_folder(source_folder, source_pins, false, elevated);
+  pin_startup_folder(destination_folder, destination_pins, create_destination, elevated);
   if (elevated &&
       (!pinned_folder_in_profile(source_pins, profile) || !pinned_folder_in_profile(destination_pins, profile))) {
     throw std::runtime_error(wide_to_utf8(kStartupOutsideProfileMessage));

@@ -38,10 +38,12 @@ inline constexpr wchar_t kStartupMoveStrandedMessage[] =
     L"A folder changed while the startup file was being moved, and the file could not be put back. It is now at ";
 
 // Pins folder, from below the drive root down, for a move into or out of it, making missing
-// folders when asked. Throws "Startup journal path is a link" for a link or junction anywhere on
-// the way; else, when asked to make folders, the filesystem error "create_directories", and
+// folders when asked. Unelevated, the user's own links on the way are followed first and the
+// folder they lead to is pinned. Elevated, a link or junction anywhere on the way throws
+// kDataFolderThroughLinkMessage for a folder of the data folder, else "Startup journal path is a
+// link"; else, when asked to make folders, the filesystem error "create_directories", and
 // otherwise the Windows text.
-void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing);
+void pin_startup_folder(const std::wstring& folder, PinnedFolders& pins, bool create_missing, bool elevated);
 
 // Pins the two folders a Startup-folder file moves between, making the destination's missing
 // folders when asked. Elevated, both must lie inside the user's profile folder as the machine

@@ -1,7 +1,11 @@
 #include "engines/tools_folder.h"
 
+#include "services/folder_files.h"
+#include "services/pinned_folders.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -19,22 +23,46 @@ Outcome failure(std::wstring message) {
   return outcome;
 }
 
+std::wstring recorded_profile() {
+  try {
+    return user_profile_folder();
+  } catch (const std::exception&) {
+    return {};  // unknown: nothing lies inside it
+  }
+}
+
 }  // namespace
 
-Outcome create_tools_folder() {
+Outcome create_tools_folder() { return create_tools_folder(process_elevated()); }
+
+Outcome create_tools_folder(bool elevated) {
   try {
-    std::wstring path = known_folder_path(FOLDERID_Desktop);
+    const std::wstring desktop = known_folder_path(FOLDERID_Desktop);
+    std::wstring path = desktop;
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
     path += kToolsFolderName;
 
-    bool created = true;
-    if (!CreateDirectoryW(path.c_str(), nullptr)) {
-      const DWORD error = GetLastError();
-      const DWORD attributes = GetFileAttributesW(path.c_str());
-      const bool directory_there =
-          attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      if (error != ERROR_ALREADY_EXISTS || !directory_there) return failure(windows_error_text(error));
-      created = false;
+    const std::wstring profile = elevated ? recorded_profile() : std::wstring();
+    if (elevated && !path_strictly_inside(profile, desktop)) return failure(kDesktopOutsideProfileMessage);
+    PinnedFolders pins;  // the Desktop and the folders above it, held until the folder is made
+    const DWORD pinned = pin_folder_chain(desktop, pins, false, folder_links_for(elevated));
+    if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED && elevated) return failure(kDesktopOutsideProfileMessage);
+    if (pinned != ERROR_SUCCESS) return failure(windows_error_text(pinned));
+    if (elevated && !pinned_folder_in_profile(pins, profile)) return failure(kDesktopOutsideProfileMessage);
+
+    const HANDLE held = pins.handles.handles.back();
+    DWORD error = ERROR_SUCCESS;
+    bool created = false;
+    const UniqueHandle folder = open_folder_in_folder(held, kToolsFolderName, FILE_READ_ATTRIBUTES,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                      FolderFileOpen::open_or_create, error, &created);
+    // A file of that name, or a link in its place, is in the way, as for a folder made by path.
+    if (error == ERROR_DIRECTORY) return failure(windows_error_text(ERROR_ALREADY_EXISTS));
+    if (!folder) return failure(windows_error_text(error));
+    const DWORD attributes = read_attributes_by_handle(folder.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        !file_lies_in_folder(folder.get(), held, kToolsFolderName)) {
+      return failure(windows_error_text(ERROR_ALREADY_EXISTS));
     }
 
     Outcome outcome;

@@ -4,6 +4,7 @@
 #include "services/folder_files.h"
 #include "services/handles.h"
 #include "services/pinned_folders.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -84,7 +85,11 @@ void append_activity_in(const std::wstring& folder, const std::string& operation
     // The folder and those above it stay pinned until the line is written, each checked to
     // be no link: an elevated Corvane must not create or append to a file someone points it at.
     PinnedFolders pins;
-    if (pin_folder_chain(std::filesystem::absolute(folder).wstring(), pins, true) != ERROR_SUCCESS) return;
+    // Unelevated, the user's own links on the way are followed, once, before the pins are taken.
+    if (pin_folder_chain(std::filesystem::absolute(folder).wstring(), pins, true,
+                         folder_links_for(process_elevated())) != ERROR_SUCCESS) {
+      return;
+    }
     if (activity_log_probe != nullptr) activity_log_probe(folder);
     const UniqueHandle file = open_log_file(pins);
     if (!file) return;

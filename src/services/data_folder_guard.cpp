@@ -75,13 +75,17 @@ void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins) {
   if (in_data_folder(folder)) check_pinned_data_folder(folder, pins, process_elevated());
 }
 
+std::string linked_folder_refusal(const std::wstring& folder, bool elevated, const std::string& other) {
+  return elevated && in_data_folder(folder) ? wide_to_utf8(kDataFolderThroughLinkMessage) : other;
+}
+
 bool hold_data_folder(const std::wstring& folder, DataFolderHold& hold, bool elevated) {
   hold.held = false;
   hold.pins.release_from(0);
   if (!elevated || !in_data_folder(folder)) return true;
   check_data_folder_path(folder, true);
   const DWORD pinned = pin_folder_chain(folder, hold.pins, false);
-  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) refuse();
+  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(wide_to_utf8(kDataFolderThroughLinkMessage));
   if (pinned != ERROR_SUCCESS) return false;
   check_pinned_data_folder(folder, hold.pins, true);
   hold.folder_final_path = final_path_of(hold.pins.handles.handles.back());

@@ -21,6 +21,14 @@ inline constexpr wchar_t kDataFolderOutsideProfileMessageVi[] =
     L"Thư mục dữ liệu của Corvane nằm ngoài hồ sơ người dùng của bạn, nên Corvane chạy với quyền quản trị không "
     L"dùng thư mục đó. Không có gì bị thay đổi.";
 
+// Why an elevated Corvane did not use a data folder that a link or junction on its way leads to.
+inline constexpr wchar_t kDataFolderThroughLinkMessage[] =
+    L"Corvane's data folder is reached through a link, so Corvane running as administrator does not use it. "
+    L"Nothing was changed.";
+inline constexpr wchar_t kDataFolderThroughLinkMessageVi[] =
+    L"Thư mục dữ liệu của Corvane được dẫn tới qua một liên kết, nên Corvane chạy với quyền quản trị không dùng "
+    L"thư mục đó. Không có gì bị thay đổi.";
+
 // Remembers a data folder handed out in this process (app_data_folder does), so that a path made
 // from it is still known for one after the setting has been pointed elsewhere.
 void note_data_folder(const std::wstring& folder);
@@ -44,6 +52,10 @@ bool data_folder_path_allowed(const std::wstring& folder);
 void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins, bool elevated);
 void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins);
 
+// The refusal for a link or junction met on the way to folder: kDataFolderThroughLinkMessage (in
+// UTF-8) for a folder of the data folder when elevated, else other.
+std::string linked_folder_refusal(const std::wstring& folder, bool elevated, const std::string& other);
+
 // A folder of the data folder held for reading or listing by an elevated process.
 struct DataFolderHold {
   bool held = false;  // false: not elevated, or not in the data folder; read as ever
@@ -53,7 +65,8 @@ struct DataFolderHold {
 
 // Elevated and folder in the data folder: checks folder as above, pins its chain (making nothing)
 // and keeps it pinned in hold. Throws kDataFolderOutsideProfileMessage when it lies outside the
-// profile or has a link on its way; false when it cannot be pinned (a missing folder); else true.
+// profile, kDataFolderThroughLinkMessage when it has a link on its way; false when it cannot be
+// pinned (a missing folder); else true.
 bool hold_data_folder(const std::wstring& folder, DataFolderHold& hold, bool elevated);
 
 // True unless hold holds a folder and file, an open file, does not lie directly in it.

@@ -23,6 +23,7 @@ namespace corvane {
 namespace fs = std::filesystem;
 
 DocumentWriteProbe document_write_probe = nullptr;
+DocumentReadProbe document_read_probe = nullptr;
 
 namespace {
 
@@ -54,11 +55,12 @@ std::string dump_json_document(const nlohmann::json& document) {
 
 void write_file_atomic(const std::wstring& path, const std::string& bytes, bool create_folders) {
   const std::wstring folder = fs::absolute(fs::path(path)).parent_path().wstring();
-  check_data_folder_path(folder);  // before any folder is made
+  const bool elevated = process_elevated();
+  check_data_folder_path(folder, elevated);  // before any folder is made
   PinnedFolders pins;  // held until the temporary file has been moved over the target
-  const DWORD pinned = pin_folder_chain(folder, pins, create_folders);
+  const DWORD pinned = pin_folder_chain(folder, pins, create_folders, folder_links_for(elevated));
   if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) {
-    throw std::runtime_error(kFolderReplaced);
+    throw std::runtime_error(linked_folder_refusal(folder, elevated, kFolderReplaced));
   }
   if (pinned != ERROR_SUCCESS) {
     if (create_folders) {
@@ -67,14 +69,14 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
     }
     throw_windows_error(pinned);
   }
-  check_pinned_data_folder(folder, pins);
+  check_pinned_data_folder(folder, pins, elevated);
 
   const std::wstring temporary = path + L"." + utf8_to_wide(make_stamp()) + L".tmp";
   if (bytes.size() > MAXDWORD) throw std::runtime_error("Cannot persist backup");
   // Whatever an elevated process writes is kept from unelevated programs, which could
   // otherwise change a backup that a later elevated restore would act on.
   SecurityDescriptor descriptor;
-  if (process_elevated()) descriptor = protected_document_descriptor();
+  if (elevated) descriptor = protected_document_descriptor();
 
   // Both names are taken inside the deepest pinned folder through its handle, never by path:
   // an emptied folder can still be turned into a junction while it is held.
@@ -106,9 +108,12 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
 
 void create_document_folder(const std::wstring& folder) {
   const std::wstring absolute = fs::absolute(fs::path(folder)).wstring();
+  const bool elevated = process_elevated();
   PinnedFolders pins;
-  const DWORD pinned = pin_folder_chain(absolute, pins, true);
-  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(kFolderReplaced);
+  const DWORD pinned = pin_folder_chain(absolute, pins, true, folder_links_for(elevated));
+  if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) {
+    throw std::runtime_error(linked_folder_refusal(absolute, elevated, kFolderReplaced));
+  }
   if (pinned != ERROR_SUCCESS) {
     throw fs::filesystem_error("create_directories", fs::path(absolute),
                                std::error_code(static_cast<int>(pinned), std::system_category()));
@@ -129,8 +134,21 @@ std::string read_document_text(const std::wstring& path, DocumentRights* rights,
     throw std::runtime_error("Cannot read backup");
   }
   const DWORD access = GENERIC_READ | (rights != nullptr ? READ_CONTROL : 0);
-  const UniqueHandle file = adopt_handle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file;
+  if (hold.held && document_read_probe != nullptr) document_read_probe(path);
+  if (hold.held) {
+    // By its name inside the folder that was checked, never by path again.
+    DWORD error = ERROR_SUCCESS;
+    file = open_file_in_folder(hold.pins.handles.handles.back(), fs::path(path).filename().wstring(),
+                               access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               FolderFileOpen::existing, nullptr, error);
+    if (file && (read_attributes_by_handle(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      throw std::runtime_error("Cannot read backup");
+    }
+  } else {
+    file = adopt_handle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
   if (!file) throw std::runtime_error("Cannot read backup");
   if (!file_in_held_folder(hold, file.get())) throw std::runtime_error(wide_to_utf8(kDataFolderOutsideProfileMessage));
   if (rights != nullptr) *rights = read_document_rights(file.get());

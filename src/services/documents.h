@@ -21,8 +21,10 @@ struct DocumentRights;
 
 // Writes bytes to path through a temporary file beside it that is flushed and then moved over
 // path in one replace. The folder chain stays pinned the whole time, missing folders made one
-// by one when create_folders is set: a link or junction anywhere on the way fails the write
-// before anything is written. The temporary file is made, and renamed to the target, by name
+// by one through their pinned parents when create_folders is set. Elevated, a link or junction
+// anywhere on the way fails the write before anything is written (kDataFolderThroughLinkMessage
+// for the data folder); unelevated, the user's own links are followed once and the folder they
+// lead to is pinned. The temporary file is made, and renamed to the target, by name
 // through the pinned folder's handle, and must be found there afterwards. An elevated process
 // creates the file protected, and writes into the data folder only inside the user's profile
 // (else kDataFolderOutsideProfileMessage).
@@ -33,6 +35,11 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
 enum class DocumentWriteStage { create_temporary, replace_target };
 using DocumentWriteProbe = void (*)(DocumentWriteStage stage, const std::wstring& path);
 extern DocumentWriteProbe document_write_probe;
+
+// Test seam: when set, read_document_text calls it with the path once an elevated read has
+// pinned the document's folder, before the document is opened in it.
+using DocumentReadProbe = void (*)(const std::wstring& path);
+extern DocumentReadProbe document_read_probe;
 
 // Makes folder and its missing ancestors one by one, each pinned and checked as
 // write_file_atomic does: a link or junction on the way fails with its text, anything else
@@ -52,7 +59,8 @@ nlohmann::json read_json_file(const std::wstring& path);
 // The whole file, and with rights given also who may change it, read through one handle.
 // Throws "Cannot read backup" when the file cannot be opened or read. Elevated (as
 // process_elevated says, or as given), a document of the data folder is read only from a folder
-// inside the user's profile: else throws kDataFolderOutsideProfileMessage.
+// inside the user's profile (else throws kDataFolderOutsideProfileMessage), opened by its name
+// through the checked folder's handle.
 std::string read_document_text(const std::wstring& path, DocumentRights* rights = nullptr);
 std::string read_document_text(const std::wstring& path, DocumentRights* rights, bool elevated);
 

@@ -47,9 +47,13 @@ struct RenameInformation {
 
 }  // namespace
 
-UniqueHandle open_file_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
-                                 FolderFileOpen disposition, PSECURITY_DESCRIPTOR descriptor, DWORD& error) {
+namespace {
+
+UniqueHandle open_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
+                            FolderFileOpen disposition, PSECURITY_DESCRIPTOR descriptor, ULONG kind_option,
+                            DWORD& error, bool* created) {
   error = ERROR_SUCCESS;
+  if (created != nullptr) *created = false;
   if (!plain_leaf(leaf)) {
     error = ERROR_INVALID_NAME;
     return {};
@@ -68,15 +72,28 @@ UniqueHandle open_file_in_folder(HANDLE folder, const std::wstring& leaf, DWORD 
   HANDLE file = nullptr;
   const NTSTATUS status =
       NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-                   nt_disposition(disposition),
-                   FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+                   nt_disposition(disposition), kind_option | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                   nullptr, 0);
   if (!NT_SUCCESS(status)) {
     error = windows_error_of(status);
     // The same error as a CreateFileW of a new file whose name is taken.
     if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
     return {};
   }
+  if (created != nullptr) *created = io.Information == FILE_CREATED;
   return adopt_handle(file);
+}
+
+}  // namespace
+
+UniqueHandle open_file_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
+                                 FolderFileOpen disposition, PSECURITY_DESCRIPTOR descriptor, DWORD& error) {
+  return open_in_folder(folder, leaf, access, share, disposition, descriptor, FILE_NON_DIRECTORY_FILE, error, nullptr);
+}
+
+UniqueHandle open_folder_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
+                                   FolderFileOpen disposition, DWORD& error, bool* created) {
+  return open_in_folder(folder, leaf, access, share, disposition, nullptr, FILE_DIRECTORY_FILE, error, created);
 }
 
 DWORD rename_into_folder(HANDLE file, HANDLE folder, const std::wstring& leaf, bool replace) {

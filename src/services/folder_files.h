@@ -24,11 +24,17 @@ enum class FolderFileOpen {
 UniqueHandle open_file_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
                                  FolderFileOpen disposition, PSECURITY_DESCRIPTOR descriptor, DWORD& error);
 
+// Opens or creates the folder leaf directly inside folder, the same way: a link at leaf's place is
+// opened itself (check its attributes through the handle: some platforms follow it all the same),
+// a file there is refused. created, when given, says whether the folder was made by this call.
+UniqueHandle open_folder_in_folder(HANDLE folder, const std::wstring& leaf, DWORD access, DWORD share,
+                                   FolderFileOpen disposition, DWORD& error, bool* created = nullptr);
+
 // Renames file (opened with DELETE access) to leaf directly inside folder. Without replace an
 // existing leaf gives ERROR_ALREADY_EXISTS. ERROR_SUCCESS or the error.
 DWORD rename_into_folder(HANDLE file, HANDLE folder, const std::wstring& leaf, bool replace);
 
-// True when file's final path is leaf directly inside folder's final path (letter case aside).
+// True when file's (or a folder's) final path is leaf directly inside folder's final path (letter case aside).
 // A rename through a folder handle can still end up elsewhere where the folder was replaced by
 // a link after it was opened; this is how that is found out afterwards.
 bool file_lies_in_folder(HANDLE file, HANDLE folder, const std::wstring& leaf);

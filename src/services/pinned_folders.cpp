@@ -1,5 +1,6 @@
 #include "services/pinned_folders.h"
 
+#include "services/folder_files.h"
 #include "services/text.h"
 
 namespace corvane {
@@ -7,6 +8,12 @@ namespace corvane {
 namespace {
 
 constexpr DWORD kFinalPathCapacity = 32768;
+
+// An open that asks for attributes alone takes no part in share checks, so it would not stop
+// a rename. Listing and traversing rights do; sharing read and write keeps files inside the
+// folder free to be created, written, moved and deleted, by Corvane as by anyone.
+constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+constexpr DWORD kPinShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -110,30 +117,56 @@ bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain) 
   return !chain.empty();
 }
 
-DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
-  // An open that asks for attributes alone takes no part in share checks, so it would not stop
-  // a rename. Listing and traversing rights do; sharing read and write keeps files inside the
-  // folder free to be created, written, moved and deleted, by Corvane as by anyone.
-  constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
-  HANDLE folder = CreateFileW(path.c_str(), kPinAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (folder == INVALID_HANDLE_VALUE) return GetLastError();
+namespace {
+
+// Keeps folder, just opened for path, as the next pin when it is a plain folder.
+DWORD add_pin(UniqueHandle folder, const std::wstring& path, PinnedFolders& pins) {
   BY_HANDLE_FILE_INFORMATION info{};
-  DWORD error = ERROR_SUCCESS;
-  if (!GetFileInformationByHandle(folder, &info)) {
-    error = GetLastError();
-  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    error = ERROR_REPARSE_POINT_ENCOUNTERED;
-  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    error = ERROR_DIRECTORY;
-  }
-  if (error != ERROR_SUCCESS) {
-    CloseHandle(folder);
-    return error;
-  }
-  pins.handles.add(folder);
+  if (!GetFileInformationByHandle(folder.get(), &info)) return GetLastError();
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_REPARSE_POINT_ENCOUNTERED;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  pins.handles.add(folder.release());
   pins.paths.push_back(path);
   return ERROR_SUCCESS;
+}
+
+// Makes the missing folder path, the next level of pins, by its name inside the deepest pinned
+// folder (or the pinned drive root), and pins what that gives. A folder someone else made there
+// meanwhile is opened and pinned alike, a link in its place refused.
+DWORD make_and_pin_folder(const std::wstring& path, PinnedFolders& pins) {
+  const HANDLE parent = pins.handles.handles.empty() ? pins.root.get() : pins.handles.handles.back();
+  const std::size_t separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
+  DWORD error = ERROR_SUCCESS;
+  UniqueHandle folder = open_folder_in_folder(parent, path.substr(separator + 1), kPinAccess, kPinShare,
+                                              FolderFileOpen::open_or_create, error);
+  if (!folder) return error;
+  return add_pin(std::move(folder), path, pins);
+}
+
+}  // namespace
+
+DWORD pin_folder(const std::wstring& path, PinnedFolders& pins) {
+  UniqueHandle folder = adopt_handle(CreateFileW(path.c_str(), kPinAccess, kPinShare, nullptr, OPEN_EXISTING,
+                                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!folder) return GetLastError();
+  return add_pin(std::move(folder), path, pins);
+}
+
+std::wstring folder_as_links_lead(const std::wstring& folder) {
+  std::vector<std::wstring> chain;
+  if (!folder_chain(folder, chain)) return folder;
+  for (std::size_t level = chain.size(); level-- > 0;) {
+    const UniqueHandle opened =
+        adopt_handle(CreateFileW(chain[level].c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!opened) continue;
+    std::wstring resolved;
+    if (!read_final_path(opened.get(), resolved)) return folder;
+    while (!resolved.empty() && is_separator(resolved.back())) resolved.pop_back();
+    return resolved + chain.back().substr(chain[level].size());
+  }
+  return folder;
 }
 
 bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins) {
@@ -152,6 +185,8 @@ DWORD read_attributes_by_handle(HANDLE handle) {
 }
 
 DWORD (*held_folder_attributes)(HANDLE folder) = read_attributes_by_handle;
+
+void (*folder_create_probe)(const std::wstring& folder) = nullptr;
 
 bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins) {
   if (pins.vouched_levels > 0 && root == pins.vouched_root) return true;
@@ -202,17 +237,19 @@ bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
   return final_path_matches(pins.final_path_buffer, pins.root_final_path, relative);
 }
 
-DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing) {
+DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing, FolderLinks links) {
   pins.release_from(0);
+  const std::wstring target = links == FolderLinks::followed ? folder_as_links_lead(folder) : folder;
   std::vector<std::wstring> chain;
-  if (!folder_chain(folder, chain)) return ERROR_BAD_PATHNAME;
-  if (const DWORD error = pin_drive_root(folder, pins); error != ERROR_SUCCESS) return error;
+  if (!folder_chain(target, chain)) return ERROR_BAD_PATHNAME;
+  if (const DWORD error = pin_drive_root(target, pins); error != ERROR_SUCCESS) return error;
   for (const std::wstring& level : chain) {
     DWORD error = pin_folder(level, pins);
+    // A missing level is made by its name through its parent's handle, never by path: the parent
+    // is pinned and was checked, but once emptied it can still be made a junction in place.
     if (create_missing && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
-      // Made inside a folder that is already pinned and checked, so never through a link.
-      error = CreateDirectoryW(level.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
-      if (error == ERROR_SUCCESS || error == ERROR_ALREADY_EXISTS) error = pin_folder(level, pins);
+      if (folder_create_probe != nullptr) folder_create_probe(level);
+      error = make_and_pin_folder(level, pins);
     }
     // Each level is checked where it leads before anything is made below it.
     if (error == ERROR_SUCCESS && !pinned_folder_is(pins, level)) error = ERROR_REPARSE_POINT_ENCOUNTERED;

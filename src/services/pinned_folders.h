@@ -90,10 +90,33 @@ bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins);
 // final paths (so a subst or mapped drive passes, a link or junction on the way does not).
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
 
+// What pin_folder_chain does with a link or junction on the way to the folder.
+enum class FolderLinks {
+  refused,   // any link fails the pin: what an elevated Corvane needs
+  followed,  // the folder is first resolved to where its links lead, once, and pinned there: for
+             // an unelevated Corvane, which acts with the user's own rights and so may follow the
+             // user's own links (a profile moved to another drive, say)
+};
+
+// refused when elevated, followed otherwise.
+inline FolderLinks folder_links_for(bool elevated) { return elevated ? FolderLinks::refused : FolderLinks::followed; }
+
+// folder as its links lead: the deepest existing folder of its chain, opened through every link
+// on the way, named by its final path, with the rest of folder's names after it. folder itself
+// when none of it can be opened.
+std::wstring folder_as_links_lead(const std::wstring& folder);
+
+// Test seam: when set, pin_folder_chain calls it with a missing folder's path just before making it.
+extern void (*folder_create_probe)(const std::wstring& folder);
+
 // Pins the whole chain of folder afresh, creating missing folders one by one when asked, and
-// checks that it leads to folder itself. ERROR_SUCCESS; ERROR_REPARSE_POINT_ENCOUNTERED for a
-// link anywhere on the way (also one the final path gives away); else the failing call's error.
-DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing = false);
+// checks that it leads to folder itself. A missing folder is made by its name through the handle
+// of its pinned parent, and that new folder's handle is the pin. With FolderLinks::followed the
+// chain pinned is that of folder_as_links_lead(folder) (pins.paths show it). ERROR_SUCCESS;
+// ERROR_REPARSE_POINT_ENCOUNTERED for a link anywhere on the way (also one the final path gives
+// away); else the failing call's error.
+DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing = false,
+                       FolderLinks links = FolderLinks::refused);
 
 // The final path of an open file or folder ("C:\x" or "\\server\share\x"); empty on failure.
 std::wstring final_path_of(HANDLE handle);

@@ -38,7 +38,10 @@ Elevation token_elevation(HANDLE token) {
   return elevation.TokenIsElevated != 0 ? Elevation::elevated : Elevation::not_elevated;
 }
 
+Elevation (*process_elevation_override)() = nullptr;
+
 Elevation process_elevation() {
+  if (process_elevation_override != nullptr) return process_elevation_override();
   HANDLE raw = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return Elevation::unreadable;
   const UniqueHandle token(raw);

@@ -27,6 +27,10 @@ Elevation token_elevation(HANDLE token);
 // The elevation of this process's own token.
 Elevation process_elevation();
 
+// Test seam: when set, process_elevation answers with what it returns instead of reading the
+// token (under a test platform that runs everything elevated, the unelevated paths need it).
+extern Elevation (*process_elevation_override)();
+
 // For the trust checks: anything but a token that reads as not elevated counts as elevated,
 // so a failed query never switches a check off.
 inline bool treated_as_elevated(Elevation elevation) { return elevation != Elevation::not_elevated; }

@@ -39,7 +39,7 @@ void open_created_folder(HWND owner, const std::wstring& folder, bool elevated) 
   if (elevated && in_data_folder(folder)) {
     PinnedFolders pins;
     const DWORD error = pin_folder_chain(folder, pins, true);
-    if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(wide_to_utf8(kDataFolderOutsideProfileMessage));
+    if (error == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(wide_to_utf8(kDataFolderThroughLinkMessage));
     if (error != ERROR_SUCCESS) throw_windows_error(error);
     check_pinned_data_folder(folder, pins, true);
   } else {

@@ -3,6 +3,7 @@
 
 #include "engines/backup_restore.h"
 #include "engines/startup_change.h"
+#include "engines/tools_folder.h"
 #include "services/data_folder_guard.h"
 
 namespace corvane {
@@ -13,6 +14,8 @@ std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
   if (message == kStartupOutsideProfileMessage) return kStartupOutsideProfileMessageVi;
   if (message == kStartupMoveRedirectedMessage) return kStartupMoveRedirectedMessageVi;
   if (message == kDataFolderOutsideProfileMessage) return kDataFolderOutsideProfileMessageVi;
+  if (message == kDataFolderThroughLinkMessage) return kDataFolderThroughLinkMessageVi;
+  if (message == kDesktopOutsideProfileMessage) return kDesktopOutsideProfileMessageVi;
   return message;
 }
 

@@ -1,6 +1,8 @@
 // ctest-resource-lock: run_keys startup data_folder reports_folder tasks
 #include "engines/startup_change.h"
 
+#include "services/data_folder_guard.h"
+
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/protected_documents.h"
@@ -8,6 +10,7 @@
 #include "services/shell.h"
 #include "services/text.h"
 #include "services/user_profile.h"
+#include "support/acting_unelevated.h"
 #include "support/backups_guard.h"
 #include "support/fake_task_scheduler.h"
 #include "support/scratch.h"
@@ -345,10 +348,32 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothingAndWritesNoJournal)
   entry.kind = STARTUP_KIND_FOLDER;
   scratch.put_file(entry.key_path);
   const Outcome outcome = change_startup_entry(entry, false, false);
-  EXPECT_EQ(outcome.message, L"Startup journal path is a link");
+  EXPECT_EQ(outcome.message, kDataFolderThroughLinkMessage);
   EXPECT_TRUE(fs::exists(entry.key_path));
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_FALSE(fs::exists(outcome.record_path));
+}
+
+// Unelevated, a DisabledStartup folder the user linked elsewhere is followed: the file goes there.
+TEST(StartupFolderPin, UnelevatedDisablingFollowsTheUsersOwnLink) {
+  const testing::BackupsGuard backups;
+  fs::create_directories(app_data_folder());
+  const testing::PathSetAside parked_folder(disabled_startup_folder());
+  const testing::ScratchFolder outside;
+  testing::StartupScratch scratch;
+  ASSERT_TRUE(scratch.put_link(outside.path(), disabled_startup_folder())) << "cannot make a link here";
+
+  StartupEntry entry;
+  entry.name = scratch.name(L"app.lnk");
+  entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
+  entry.target = entry.key_path;
+  entry.kind = STARTUP_KIND_FOLDER;
+  scratch.put_file(entry.key_path, "mine");
+  const testing::ActingUnelevated unelevated;
+  const Outcome outcome = change_startup_entry(entry, false, false, false);
+  EXPECT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_FALSE(fs::exists(entry.key_path));
+  EXPECT_EQ(testing::read_file_bytes(outside.file(entry.name)), "mine");
 }
 
 TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
@@ -368,7 +393,7 @@ TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
 
   const Outcome outcome = change_startup_entry(entry, false, false);
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"Startup journal path is a link");
+  EXPECT_EQ(outcome.message, kDataFolderThroughLinkMessage);
   EXPECT_TRUE(fs::exists(entry.key_path));
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_FALSE(fs::exists(outcome.record_path)) << "no journal for a move that never happened";

@@ -2,6 +2,7 @@
 // Restoring a folder journal: a journal lives where the user can write, so its paths are
 // checked before anything moves.
 #include "engines/startup_change.h"
+#include "services/data_folder_guard.h"
 
 #include "services/shell.h"
 #include "services/text.h"
@@ -86,7 +87,7 @@ TEST_F(JournalRestore, PathsThroughALinkAreRefusedAndNothingMoves) {
 
   const Outcome outcome = restore_startup_journal(folder_journal(startup_path(name), link + L"\\" + name));
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, L"Startup journal path is a link");
+  EXPECT_EQ(outcome.message, kDataFolderThroughLinkMessage);
   EXPECT_TRUE(fs::exists(foreign));
   EXPECT_FALSE(fs::exists(startup_path(name)));
 }

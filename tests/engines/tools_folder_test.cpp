@@ -3,13 +3,18 @@
 
 #include "services/shell.h"
 #include "services/text.h"
+#include "services/user_profile.h"
+#include "support/outside_folder.h"
 #include "support/scratch.h"
+#include "support/startup_scratch.h"
+#include "support/unix_link.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <filesystem>
 #include <string>
 
 namespace corvane {
@@ -38,8 +43,10 @@ class ToolsFolder : public ::testing::Test {
   std::wstring path_;
 };
 
+// Unelevated: the test prefix's Desktop is the user's own link into the Unix home, followed as
+// the user would.
 TEST_F(ToolsFolder, CreatesOnceThenReportsItAlreadyThere) {
-  const Outcome first = create_tools_folder();
+  const Outcome first = create_tools_folder(false);
   EXPECT_TRUE(first.ok) << wide_to_utf8(first.message);
   EXPECT_EQ(first.message, path_);
   EXPECT_EQ(first.affected, 1u);
@@ -50,7 +57,7 @@ TEST_F(ToolsFolder, CreatesOnceThenReportsItAlreadyThere) {
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
 
-  const Outcome second = create_tools_folder();
+  const Outcome second = create_tools_folder(false);
   EXPECT_TRUE(second.ok) << wide_to_utf8(second.message);
   EXPECT_EQ(second.message, path_);
   EXPECT_EQ(second.affected, 0u);
@@ -58,7 +65,7 @@ TEST_F(ToolsFolder, CreatesOnceThenReportsItAlreadyThere) {
 
 TEST_F(ToolsFolder, FileInTheWayFailsAndIsLeftAlone) {
   testing::write_file_bytes(path_, "not a folder");
-  const Outcome outcome = create_tools_folder();
+  const Outcome outcome = create_tools_folder(false);
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, windows_error_text(ERROR_ALREADY_EXISTS));
   EXPECT_EQ(outcome.affected, 0u);
@@ -67,6 +74,53 @@ TEST_F(ToolsFolder, FileInTheWayFailsAndIsLeftAlone) {
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
   EXPECT_EQ(testing::read_file_bytes(path_), "not a folder");
+}
+
+void point_desktop_at(testing::StartupScratch& scratch, const std::wstring& folder) {
+  testing::redirect_desktop(scratch, folder);
+  ASSERT_EQ(known_folder_path(FOLDERID_Desktop), folder);
+}
+
+void expect_refused_and_nothing_made(const Outcome& outcome, const std::wstring& desktop) {
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, kDesktopOutsideProfileMessage);
+  EXPECT_EQ(outcome.affected, 0u);
+  EXPECT_TRUE(std::filesystem::is_empty(desktop)) << "a folder was made on a Desktop outside the profile";
+}
+
+// Elevated, the Desktop setting, which any program of the user can point anywhere, is used only
+// where it lies inside the recorded profile and is reached through no link.
+TEST(ToolsFolderElevated, MadeOnlyOnADesktopInsideTheProfile) {
+  const testing::OutsideFolder outside;
+  const testing::OutsideFolder elsewhere;
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;  // first to go: the setting put back, the link removed
+  point_desktop_at(scratch, outside.path());
+  expect_refused_and_nothing_made(create_tools_folder(true), outside.path());
+  // Unelevated, the user's own Desktop wherever it is.
+  const Outcome unelevated = create_tools_folder(false);
+  EXPECT_TRUE(unelevated.ok) << wide_to_utf8(unelevated.message);
+  EXPECT_EQ(unelevated.message, outside.path() + L"\\" + kToolsFolderName);
+
+  // Beside the profile, sharing its name as a prefix: outside all the same.
+  const std::wstring beside = user_profile_folder() + L"-x";
+  std::filesystem::create_directories(beside);
+  point_desktop_at(scratch, beside);
+  expect_refused_and_nothing_made(create_tools_folder(true), beside);
+  std::filesystem::remove_all(beside);
+
+  // Inside the profile but reached through a link that leads outside.
+  ASSERT_TRUE(scratch.put_link(elsewhere.path(), inside.file(L"Desktop"))) << "links are made on Wine's Unix side";
+  point_desktop_at(scratch, inside.file(L"Desktop"));
+  expect_refused_and_nothing_made(create_tools_folder(true), elsewhere.path());
+
+  // A plain folder inside the profile: made there, by the elevated process too.
+  std::filesystem::create_directories(inside.file(L"Plain"));
+  point_desktop_at(scratch, inside.file(L"Plain"));
+  const Outcome made = create_tools_folder(true);
+  EXPECT_TRUE(made.ok) << wide_to_utf8(made.message);
+  EXPECT_EQ(made.affected, 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(inside.file(L"Plain\\") + kToolsFolderName));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "services/system_info.h"
 #include "services/text.h"
 #include "services/user_profile.h"
+#include "support/acting_unelevated.h"
 #include "support/scratch.h"
 #include "support/outside_folder.h"
 #include "support/startup_scratch.h"
@@ -35,12 +36,12 @@ using testing::write_file_bytes;
 using testing::OutsideFolder;
 using testing::redirect_local_app_data;
 
-void expect_refused(const std::function<void()>& act) {
+void expect_refused(const std::function<void()>& act, const wchar_t* refusal = kDataFolderOutsideProfileMessage) {
   try {
     act();
     ADD_FAILURE() << "not refused";
   } catch (const std::exception& error) {
-    EXPECT_EQ(utf8_to_wide_lenient(error.what()), kDataFolderOutsideProfileMessage);
+    EXPECT_EQ(utf8_to_wide_lenient(error.what()), refusal);
   }
 }
 
@@ -135,10 +136,76 @@ TEST(DataFolderHold, AFolderMadeALinkAfterTheCheckYieldsNothingFromOutside) {
                                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(through);
   EXPECT_FALSE(file_in_held_folder(hold, through.get()));
-  expect_refused([&] { read_json_file(backups + L"\\other-registry.json"); });
-  expect_refused([] { list_backups(); });
+  expect_refused([&] { read_json_file(backups + L"\\other-registry.json"); }, kDataFolderThroughLinkMessage);
+  expect_refused([] { list_backups(); }, kDataFolderThroughLinkMessage);
   hold.pins.release_from(0);
   testing::remove_unix_symlink(backups);
+}
+
+TEST(InDataFolder, LetterCaseAsideAndOnlyBelowAWholeName) {
+  const testing::ScratchFolder scratch;
+  const std::wstring data = scratch.file(L"Corvane");
+  note_data_folder(data);
+  EXPECT_TRUE(in_data_folder(data));
+  std::wstring upper = data;
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  EXPECT_TRUE(in_data_folder(upper + L"\\BACKUPS"));
+  EXPECT_TRUE(in_data_folder(lower_case(data) + L"\\backups\\x.json"));
+  EXPECT_FALSE(in_data_folder(data + L"2\\Backups"));
+  EXPECT_FALSE(in_data_folder(data + L"2"));
+  EXPECT_FALSE(in_data_folder(scratch.path()));
+}
+
+// A link on the way to the data folder: an elevated Corvane says so and uses nothing behind it;
+// unelevated, it is the user's own link and is followed.
+TEST(DataFolderThroughALink, RefusedElevatedWithItsOwnTextFollowedUnelevated) {
+  const OutsideFolder outside;
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;
+  ASSERT_TRUE(scratch.put_link(outside.path(), inside.file(L"Local"))) << "links are made on Wine's Unix side";
+  redirect_local_app_data(scratch, inside.file(L"Local"));
+  const std::wstring backups = backups_folder();
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), backups));
+
+  expect_refused([&] { write_json_atomic(backups + L"\\a-registry.json", nlohmann::json{{"k", 1}}); },
+                 kDataFolderThroughLinkMessage);
+  expect_refused([&] { create_document_folder(backups); }, kDataFolderThroughLinkMessage);
+  EXPECT_TRUE(fs::is_empty(outside.path()));
+
+  const testing::ActingUnelevated unelevated;
+  write_json_atomic(backups + L"\\a-registry.json", nlohmann::json{{"k", 1}});
+  EXPECT_EQ(read_file_bytes(outside.path() + L"\\Corvane\\Backups\\a-registry.json"), "{\n  \"k\": 1\n}");
+}
+
+// An elevated read opens the document by its name inside the folder it checked: once that folder
+// has been made a link, the read finds nothing, rather than the document the link leads to.
+TEST(DataFolderHold, AnElevatedReadOpensTheDocumentThroughTheCheckedFolder) {
+  const testing::ScratchFolder inside;
+  const OutsideFolder outside;
+  testing::StartupScratch scratch;
+  redirect_local_app_data(scratch, inside.path());
+  const std::wstring document = backups_folder() + L"\\own-registry.json";
+  write_json_atomic(document, nlohmann::json::object());
+  static std::wstring swap_folder;
+  static std::wstring swap_target;
+  static bool swapped = false;
+  swap_folder = backups_folder();
+  swap_target = outside.path();
+  swapped = false;
+  document_read_probe = [](const std::wstring&) {
+    swapped = testing::replace_folder_with_unix_symlink(swap_folder, swap_target, testing::FolderEntries::moved_to_target);
+  };
+  std::string error;
+  try {
+    read_document_text(document, nullptr, true);
+  } catch (const std::exception& refused) {
+    error = refused.what();
+  }
+  document_read_probe = nullptr;
+  if (swapped) testing::remove_unix_symlink(swap_folder);
+  ASSERT_TRUE(swapped) << "the folder was not replaced by a link";
+  EXPECT_EQ(error, "Cannot read backup");
+  EXPECT_EQ(read_file_bytes(outside.path() + L"\\own-registry.json"), "{}") << "the document went along";
 }
 
 }  // namespace

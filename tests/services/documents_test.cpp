@@ -148,26 +148,52 @@ TEST(WriteJsonAtomic, DocumentsNamedByStampInOneMillisecondNeverCollide) {
 
 // The folder a document is written into, swapped for a link to elsewhere at one stage of the
 // write, the way an emptied folder can be turned into a junction while it is held. At the
-// replace stage the other side first copies the temporary file it sees to elsewhere.
+// replace stage the other side first copies the temporary file it sees to elsewhere, when asked
+// to plant; otherwise the folder's entries go along into elsewhere. What lies behind the link
+// when the write reaches its replace stage after an earlier swap is noted.
 struct FolderSwap {
   DocumentWriteStage stage;
   std::wstring folder;
   std::wstring elsewhere;
-  bool swapped;
+  bool plant = true;
+  bool swapped = false;
+  std::vector<std::wstring> behind_link_at_replace;
 };
 FolderSwap swap_plan{};
 
 void swap_folder_at_stage(DocumentWriteStage stage, const std::wstring&) {
+  if (stage == DocumentWriteStage::replace_target && swap_plan.swapped) {
+    swap_plan.behind_link_at_replace = folder_names(swap_plan.elsewhere);
+  }
   if (stage != swap_plan.stage || swap_plan.swapped) return;
-  if (stage == DocumentWriteStage::replace_target) {
+  if (stage == DocumentWriteStage::replace_target && swap_plan.plant) {
     for (const std::wstring& name : folder_names(swap_plan.folder)) {
       if (name.size() > 4 && name.compare(name.size() - 4, 4, L".tmp") == 0) {
         write_file_bytes(swap_plan.elsewhere + L"\\" + name, "planted");
       }
     }
   }
-  swap_plan.swapped = testing::replace_folder_with_unix_symlink(swap_plan.folder, swap_plan.elsewhere,
-                                                                 testing::FolderEntries::removed);
+  swap_plan.swapped = testing::replace_folder_with_unix_symlink(
+      swap_plan.folder, swap_plan.elsewhere,
+      swap_plan.plant ? testing::FolderEntries::removed : testing::FolderEntries::moved_to_target);
+}
+
+// Writes doc.json into a fresh folder swapped as planned; true when the write failed.
+bool write_with_swap(FolderSwap plan, const ScratchFolder& scratch) {
+  const std::wstring folder = scratch.file(L"Backups");
+  fs::create_directories(folder);
+  plan.folder = folder;
+  swap_plan = plan;
+  document_write_probe = swap_folder_at_stage;
+  bool failed = false;
+  try {
+    write_json_atomic(folder + L"\\doc.json", nlohmann::json{{"a", 1}});
+  } catch (const std::runtime_error&) {
+    failed = true;
+  }
+  document_write_probe = nullptr;
+  if (swap_plan.swapped) testing::remove_unix_symlink(folder);
+  return failed;
 }
 
 TEST(WriteJsonAtomic, AFolderSwappedForALinkMidWriteFailsAndWritesNothingBehindIt) {
@@ -175,27 +201,30 @@ TEST(WriteJsonAtomic, AFolderSwappedForALinkMidWriteFailsAndWritesNothingBehindI
     const char* stage_name = stage == DocumentWriteStage::create_temporary ? "before create" : "before replace";
     ScratchFolder scratch;
     ScratchFolder elsewhere;
-    const std::wstring folder = scratch.file(L"Backups");
-    fs::create_directories(folder);
-    swap_plan = FolderSwap{stage, folder, elsewhere.path(), false};
-    document_write_probe = swap_folder_at_stage;
-    bool failed = false;
-    try {
-      write_json_atomic(folder + L"\\doc.json", nlohmann::json{{"a", 1}});
-    } catch (const std::runtime_error&) {
-      failed = true;
-    }
-    document_write_probe = nullptr;
-    const bool swapped = swap_plan.swapped;
-    if (swapped) testing::remove_unix_symlink(folder);
-    if (!swapped) GTEST_SKIP() << "a held folder can be replaced by a link only from the Unix side of Wine";
+    const bool failed = write_with_swap(FolderSwap{stage, L"", elsewhere.path()}, scratch);
+    ASSERT_TRUE(swap_plan.swapped) << stage_name << ": the folder was not replaced by a link";
     EXPECT_TRUE(failed) << stage_name;
+    // The temporary file is made through the held folder, so nothing of it ever lies behind the link.
+    EXPECT_TRUE(swap_plan.behind_link_at_replace.empty()) << stage_name;
     // Behind the link: no document and no file of the write, at most what was planted there.
     EXPECT_FALSE(fs::exists(elsewhere.file(L"doc.json"))) << stage_name;
     for (const std::wstring& name : folder_names(elsewhere.path())) {
       EXPECT_EQ(read_file_bytes(elsewhere.file(name)), "planted") << stage_name << ": " << fs::path(name).string();
     }
   }
+}
+
+// The temporary file went along behind the link before the replace: the write fails and takes
+// it away again, so the link's target holds nothing afterwards.
+TEST(WriteJsonAtomic, ATemporaryFileFoundBehindALinkAtTheReplaceIsTakenAway) {
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+  FolderSwap plan{DocumentWriteStage::replace_target, L"", elsewhere.path()};
+  plan.plant = false;
+  const bool failed = write_with_swap(plan, scratch);
+  ASSERT_TRUE(swap_plan.swapped) << "the folder was not replaced by a link";
+  EXPECT_TRUE(failed);
+  EXPECT_TRUE(folder_names(elsewhere.path()).empty());
 }
 
 TEST(ReadJsonFile, ParsesWholeDocumentsOnly) {

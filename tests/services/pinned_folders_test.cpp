@@ -1,8 +1,11 @@
 // ctest-resource-lock: dosdevices
 #include "services/pinned_folders.h"
 
+#include "services/activity_log.h"
 #include "services/documents.h"
 #include "services/reg_file.h"
+#include "services/text.h"
+#include "support/acting_unelevated.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
 
@@ -104,6 +107,60 @@ TEST_F(LinkedDocumentFolder, DocumentWritesFailAndWriteNothing) {
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
   create_document_folder(scratch.file(L"data\\plain\\Backups"));
   EXPECT_TRUE(fs::is_directory(scratch.file(L"data\\plain\\Backups")));
+}
+
+// Unelevated, Corvane has only the user's rights: the user's own link on the way (a profile
+// folder moved to another drive, say) is followed once, and the folder it leads to is pinned.
+TEST_F(LinkedDocumentFolder, UnelevatedTheUsersOwnLinkIsFollowedAndWhatItLeadsToIsPinned) {
+  const testing::ActingUnelevated unelevated;
+  write_json_atomic(scratch.file(L"data\\linked\\Backups\\doc.json"), nlohmann::json{{"a", 1}});
+  EXPECT_EQ(testing::read_file_bytes(elsewhere.file(L"Backups\\doc.json")), "{\n  \"a\": 1\n}");
+  create_document_folder(scratch.file(L"data\\linked\\Made"));
+  EXPECT_TRUE(fs::is_directory(elsewhere.file(L"Made")));
+  append_activity_in(scratch.file(L"data\\linked\\Reports"), "test", Outcome{});
+  EXPECT_TRUE(fs::exists(elsewhere.file(L"Reports\\activity.jsonl")));
+
+  PinnedFolders pins;
+  ASSERT_EQ(pin_folder_chain(scratch.file(L"data\\linked\\New"), pins, true, FolderLinks::followed),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(same_path_text(pins.paths.back(), elsewhere.file(L"New"))) << wide_to_utf8(pins.paths.back());
+  EXPECT_TRUE(fs::is_directory(elsewhere.file(L"New")));
+  // Elevated, the same link is refused and nothing more is made behind it.
+  pins.release_from(0);
+  EXPECT_EQ(pin_folder_chain(scratch.file(L"data\\linked\\Other"), pins, true),
+            static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED));
+  EXPECT_FALSE(fs::exists(elsewhere.file(L"Other")));
+}
+
+// A missing folder's parent, pinned and checked and then emptied and made a link in place just
+// before the folder is made: nothing is made behind the link.
+struct ParentSwap {
+  std::wstring level;
+  std::wstring parent;
+  std::wstring elsewhere;
+  bool swapped = false;
+};
+ParentSwap parent_swap;
+
+TEST(PinFolderChain, AMissingFolderIsMadeThroughItsPinnedParentNeverBehindALink) {
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+  const std::wstring parent = scratch.file(L"data");
+  fs::create_directories(parent);
+  parent_swap = ParentSwap{parent + L"\\New", parent, elsewhere.path(), false};
+  folder_create_probe = [](const std::wstring& level) {
+    if (level != parent_swap.level || parent_swap.swapped) return;
+    parent_swap.swapped = testing::replace_folder_with_unix_symlink(parent_swap.parent, parent_swap.elsewhere,
+                                                                    testing::FolderEntries::removed);
+  };
+  PinnedFolders pins;
+  const DWORD error = pin_folder_chain(parent + L"\\New\\Sub", pins, true);
+  folder_create_probe = nullptr;
+  pins.release_from(0);
+  if (parent_swap.swapped) testing::remove_unix_symlink(parent);
+  ASSERT_TRUE(parent_swap.swapped) << "the parent was not replaced by a link";
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(fs::is_empty(elsewhere.path())) << "a folder was made behind the link";
 }
 
 TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehindIt) {

@@ -17,9 +17,21 @@ OutsideFolder::~OutsideFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-void redirect_local_app_data(StartupScratch& scratch, const std::wstring& folder) {
+namespace {
+
+void redirect_user_folder(StartupScratch& scratch, const wchar_t* setting, const std::wstring& folder) {
   scratch.replace_value(kHiveCurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                        L"Local AppData", expand_string_value(folder));
+                        setting, expand_string_value(folder));
+}
+
+}  // namespace
+
+void redirect_local_app_data(StartupScratch& scratch, const std::wstring& folder) {
+  redirect_user_folder(scratch, L"Local AppData", folder);
+}
+
+void redirect_desktop(StartupScratch& scratch, const std::wstring& folder) {
+  redirect_user_folder(scratch, L"Desktop", folder);
 }
 
 }  // namespace corvane::testing

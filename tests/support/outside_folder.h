@@ -26,4 +26,7 @@ class OutsideFolder {
 // folder cannot be read under Wine), until scratch puts it back.
 void redirect_local_app_data(StartupScratch& scratch, const std::wstring& folder);
 
+// The same for the user's "Desktop" folder setting.
+void redirect_desktop(StartupScratch& scratch, const std::wstring& folder);
+
 }  // namespace corvane::testing

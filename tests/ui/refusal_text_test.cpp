@@ -2,6 +2,7 @@
 
 #include "engines/backup_restore.h"
 #include "engines/startup_change.h"
+#include "engines/tools_folder.h"
 #include "services/data_folder_guard.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,27 @@ TEST(RefusalText, EachRefusalHasItsOwnTextInBothLanguages) {
   EXPECT_EQ(shown_refusal(kMoveRedirectedEnglish, false), kMoveRedirectedEnglish);
   EXPECT_EQ(shown_refusal(kDataFolderEnglish, true), kDataFolderVietnamese);
   EXPECT_EQ(shown_refusal(kMoveRedirectedEnglish, true), kMoveRedirectedVietnamese);
+}
+
+TEST(RefusalText, TheLinkedDataFolderAndTheOutsideDesktopInBothLanguages) {
+  const std::wstring link_english =
+      L"Corvane's data folder is reached through a link, so Corvane running as administrator does not use it. "
+      L"Nothing was changed.";
+  const std::wstring link_vietnamese =
+      L"Thư mục dữ liệu của Corvane được dẫn tới qua một liên kết, nên Corvane chạy với quyền quản trị không dùng "
+      L"thư mục đó. Không có gì bị thay đổi.";
+  const std::wstring desktop_english =
+      L"Your Desktop folder is outside your user profile. Create this folder with Corvane running without "
+      L"administrator access.";
+  const std::wstring desktop_vietnamese =
+      L"Thư mục Desktop nằm ngoài hồ sơ người dùng của bạn. Hãy tạo thư mục này khi mở Corvane không dùng quyền "
+      L"quản trị.";
+  EXPECT_EQ(kDataFolderThroughLinkMessage, link_english);
+  EXPECT_EQ(kDesktopOutsideProfileMessage, desktop_english);
+  EXPECT_EQ(shown_refusal(link_english, true), link_vietnamese);
+  EXPECT_EQ(shown_refusal(desktop_english, true), desktop_vietnamese);
+  EXPECT_EQ(shown_refusal(link_english, false), link_english);
+  EXPECT_EQ(shown_refusal(desktop_english, false), desktop_english);
 }
 
 TEST(RefusalText, AnyOtherMessageIsShownAsItIs) {

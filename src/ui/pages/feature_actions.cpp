@@ -80,9 +80,9 @@ void App::feature_action(const Feature& feature) {
     audit_registry();
   } else if (feature.action == L"@godmode") {
     if (confirm(title, description, text(L"Tạo thư mục", L"Create folder"))) {
-      start_work([] {
+      start_work([elevated = acts_elevated()] {
         auto work = std::make_unique<Work>();
-        work->outcome = create_tools_folder();
+        work->outcome = create_tools_folder(elevated);
         return work;
       });
     }
