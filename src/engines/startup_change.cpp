@@ -127,7 +127,7 @@ bool change_folder_file(const StartupEntry& entry, bool enable, bool remove, boo
   const std::wstring leaf = source.filename().wstring();
   DWORD open_error = ERROR_SUCCESS;
   const UniqueHandle file = open_startup_file(source_folder, leaf, open_error);
-  if (file ? !plain_startup_file(file.get())
+  if (file ? !startup_file_in_place(file.get(), source_folder, leaf)
            : open_error == ERROR_FILE_NOT_FOUND || open_error == ERROR_PATH_NOT_FOUND ||
                  (GetFileAttributesW(source.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     throw std::runtime_error("Startup target changed");

@@ -27,10 +27,11 @@ UniqueHandle open_startup_file(const PinnedFolders& source, const std::wstring& 
                              FolderFileOpen::existing, nullptr, error);
 }
 
-bool plain_startup_file(HANDLE file) {
+bool startup_file_in_place(HANDLE file, const PinnedFolders& source, const std::wstring& leaf) {
   const DWORD attributes = read_attributes_by_handle(file);
   return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         file_lies_in_folder(file, deepest(source), leaf);
 }
 
 DWORD move_startup_file(HANDLE file, const PinnedFolders& source, const std::wstring& source_leaf,

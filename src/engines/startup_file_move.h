@@ -33,9 +33,11 @@ void reach_startup_move_stage(StartupMoveStage stage);
 // set on failure.
 UniqueHandle open_startup_file(const PinnedFolders& source, const std::wstring& leaf, DWORD& error);
 
-// True when the open file is neither a folder nor a link or other reparse point, judged through
-// its handle. False also when its attributes cannot be read.
-bool plain_startup_file(HANDLE file);
+// True when the open file, judged through its handle, is neither a folder nor a link or other
+// reparse point, and its final path is leaf directly inside the deepest folder of source. A link
+// to a file is not always reported as one and is then opened through: its final path names the
+// file it leads to. False also when the attributes or the final paths cannot be read.
+bool startup_file_in_place(HANDLE file, const PinnedFolders& source, const std::wstring& leaf);
 
 // Renames file, which is source_leaf inside source's deepest folder, to leaf inside destination's
 // deepest folder without replacing anything, then checks through the file's handle that it lies

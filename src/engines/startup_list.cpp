@@ -3,10 +3,12 @@
 #include "engines/task_scheduler.h"
 #include "services/com_ptr.h"
 #include "services/data_folder_guard.h"
+#include "services/directory_listing.h"
 #include "services/documents.h"
 #include "services/handles.h"
 #include "services/registry.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -21,6 +23,7 @@
 namespace corvane {
 namespace {
 
+constexpr wchar_t kDesktopIni[] = L"desktop.ini";  // never listed; the name is compared exactly
 constexpr wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 
 // One Run key or its DisabledStartup twin, in listing order.
@@ -118,6 +121,18 @@ void list_run_source(const RunSource& source, std::vector<StartupEntry>& entries
   }
 }
 
+StartupEntry folder_entry(const std::wstring& path, const std::wstring& name, bool enabled, ApprovalReader& approvals) {
+  StartupEntry entry;
+  entry.name = name;
+  entry.target = path;
+  entry.key_path = path;
+  entry.location = L"Startup folder - User";
+  entry.enabled = enabled;
+  entry.kind = STARTUP_KIND_FOLDER;
+  attach_approval(entry, approvals);
+  return entry;
+}
+
 void list_startup_folder(const std::wstring& folder, bool enabled, std::vector<StartupEntry>& entries,
                          ApprovalReader& approvals, const CancelFlag* cancel) {
   namespace fs = std::filesystem;
@@ -130,21 +145,38 @@ void list_startup_folder(const std::wstring& folder, bool enabled, std::vector<S
     const fs::directory_entry& item = *it;
     std::error_code status_error;
     if (!item.is_regular_file(status_error) || status_error) continue;
-    if (item.path().filename().native() == L"desktop.ini") continue;
+    if (item.path().filename().native() == kDesktopIni) continue;
     const std::wstring path = item.path().wstring();
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) continue;
-    StartupEntry entry;
-    entry.name = item.path().filename().wstring();
-    entry.target = path;
-    entry.key_path = path;
-    entry.location = L"Startup folder - User";
-    entry.enabled = enabled;
-    entry.kind = STARTUP_KIND_FOLDER;
-    attach_approval(entry, approvals);
-    entries.push_back(std::move(entry));
+    entries.push_back(folder_entry(path, item.path().filename().wstring(), enabled, approvals));
   }
   if (error) throw fs::filesystem_error("directory_iterator::operator++", fs::path(folder), error);
+}
+
+// The DisabledStartup folder, whose files are all listed disabled. Elevated, it is listed only
+// from inside the user's profile, and through the handle of the folder as it was checked, so a
+// link put on its way afterwards leads the listing nowhere. Each entry's path is still the
+// folder's path joined with the name.
+void list_disabled_startup_folder(bool elevated, std::vector<StartupEntry>& entries, ApprovalReader& approvals,
+                                  const CancelFlag* cancel) {
+  const std::wstring folder = disabled_startup_folder();
+  DataFolderHold hold;
+  try {
+    if (!hold_data_folder(folder, hold, elevated)) return;  // missing
+  } catch (const std::runtime_error&) {
+    return;  // outside the profile, or a link on its way
+  }
+  if (!hold.held) {
+    list_startup_folder(folder, false, entries, approvals, cancel);
+    return;
+  }
+  if (disabled_startup_held_hook != nullptr) disabled_startup_held_hook();
+  for (const std::wstring& name : held_folder_file_names(hold, "directory_iterator::operator++")) {
+    if (is_cancelled(cancel)) return;
+    if (name == kDesktopIni) continue;
+    entries.push_back(folder_entry(join_path(folder, name), name, false, approvals));
+  }
 }
 
 void list_tasks(std::vector<StartupEntry>& entries, const CancelFlag* cancel) {
@@ -158,6 +190,8 @@ void list_tasks(std::vector<StartupEntry>& entries, const CancelFlag* cancel) {
 }
 
 }  // namespace
+
+void (*disabled_startup_held_hook)() = nullptr;
 
 std::wstring run_key(bool view32) {
   return view32 ? L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
@@ -184,14 +218,16 @@ void attach_startup_approval(StartupEntry& entry) {
 }
 
 std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel) {
+  return list_startup_entries(cancel, process_elevated());
+}
+
+std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel, bool elevated) {
   std::vector<StartupEntry> entries;
   {
     ApprovalReader approvals;
     for (const RunSource& source : kRunSources) list_run_source(source, entries, approvals, cancel);
     list_startup_folder(known_folder_path(FOLDERID_Startup), true, entries, approvals, cancel);
-    // Elevated, the disabled files are listed only from a data folder inside the user's profile.
-    const std::wstring disabled = disabled_startup_folder();
-    if (data_folder_path_allowed(disabled)) list_startup_folder(disabled, false, entries, approvals, cancel);
+    list_disabled_startup_folder(elevated, entries, approvals, cancel);
   }
   list_tasks(entries, cancel);
   std::stable_sort(entries.begin(), entries.end(), [](const StartupEntry& a, const StartupEntry& b) {

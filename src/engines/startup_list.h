@@ -52,7 +52,14 @@ void attach_startup_approval(StartupEntry& entry);
 
 // Every entry, sorted by kind, then by name (ordinal). A set cancel flag ends the listing
 // early without an error. Throws the Windows text when Task Scheduler cannot be reached or a
-// registry read fails unexpectedly.
+// registry read fails unexpectedly. Elevated (without the flag, as process_elevated says), the
+// DisabledStartup folder is listed only where it lies inside the user's profile with no link
+// on its way, and through the handle of the folder as checked.
 std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel);
+std::vector<StartupEntry> list_startup_entries(const CancelFlag* cancel, bool elevated);
+
+// Null in the product. Tests set it to change the DisabledStartup folder after an elevated
+// listing has held it and before it is listed.
+extern void (*disabled_startup_held_hook)();
 
 }  // namespace corvane

@@ -91,7 +91,7 @@ Outcome restore_folder(const json& document, bool elevated) {
   DWORD open_error = ERROR_SUCCESS;
   const UniqueHandle file = open_startup_file(source_folder, leaf, open_error);
   if (!file) return failed(windows_error_text(open_error));
-  if (!plain_startup_file(file.get())) throw std::runtime_error("Startup journal path is a link");
+  if (!startup_file_in_place(file.get(), source_folder, leaf)) throw std::runtime_error("Startup journal path is a link");
   reach_startup_move_stage(StartupMoveStage::file_opened);
   const DWORD moved = move_startup_file(file.get(), source_folder, leaf, destination_folder, before.filename().wstring());
   if (moved != ERROR_SUCCESS) return failed(windows_error_text(moved));

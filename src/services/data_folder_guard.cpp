@@ -57,15 +57,6 @@ void check_data_folder_path(const std::wstring& folder) {
   if (in_data_folder(folder)) check_data_folder_path(folder, process_elevated());
 }
 
-bool data_folder_path_allowed(const std::wstring& folder) {
-  try {
-    check_data_folder_path(folder);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins, bool elevated) {
   if (!elevated || !in_data_folder(folder)) return;
   if (!pinned_folder_in_profile(pins, recorded_profile())) refuse();
@@ -102,7 +93,7 @@ bool file_in_held_folder(const DataFolderHold& hold, HANDLE file) {
          same_path_text(path.substr(0, slash), hold.folder_final_path);
 }
 
-std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold) {
+std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, const char* operation) {
   std::vector<std::wstring> names;
   if (!hold.held) return names;
   const HANDLE folder = hold.pins.handles.handles.back();
@@ -112,7 +103,7 @@ std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold) {
     if (!GetFileInformationByHandleEx(folder, kind, buffer, sizeof buffer)) {
       const DWORD error = GetLastError();
       if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND) break;  // the end, or no entries at all
-      throw std::runtime_error("cannot list the backups: " + wide_to_utf8(windows_error_text(error)));
+      throw std::runtime_error(std::string(operation) + ": " + wide_to_utf8(windows_error_text(error)));
     }
     kind = FileIdBothDirectoryInfo;
     for (std::size_t offset = 0;;) {

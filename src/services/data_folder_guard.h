@@ -43,9 +43,6 @@ bool in_data_folder(const std::wstring& path);
 void check_data_folder_path(const std::wstring& folder, bool elevated);
 void check_data_folder_path(const std::wstring& folder);
 
-// check_data_folder_path as an answer: false where it would throw.
-bool data_folder_path_allowed(const std::wstring& folder);
-
 // After folder's chain has been pinned into pins: elevated, and folder in the data folder, the
 // deepest pinned folder's final path must lie inside the profile folder's; else throws
 // kDataFolderOutsideProfileMessage.
@@ -72,7 +69,8 @@ bool hold_data_folder(const std::wstring& folder, DataFolderHold& hold, bool ele
 // True unless hold holds a folder and file, an open file, does not lie directly in it.
 bool file_in_held_folder(const DataFolderHold& hold, HANDLE file);
 
-// The names of the plain files directly in the held folder, listed through its handle.
-std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold);
+// The names of the plain files directly in the held folder, listed through its handle: no folder,
+// link or junction. A failure while listing throws operation, ": " and the Windows text.
+std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, const char* operation);
 
 }  // namespace corvane

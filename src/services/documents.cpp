@@ -196,7 +196,7 @@ std::vector<std::wstring> list_backups(bool elevated) {
   if (!hold_data_folder(folder, hold, elevated)) return {};
   if (!hold.held) return list_backups_in(folder);
   std::vector<std::wstring> paths;
-  for (const std::wstring& name : held_folder_file_names(hold)) {
+  for (const std::wstring& name : held_folder_file_names(hold, "cannot list the backups")) {
     if (fs::path(name).extension().wstring() == L".json") paths.push_back(join_path(folder, name));
   }
   std::sort(paths.begin(), paths.end(), std::greater<std::wstring>());

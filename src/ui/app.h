@@ -9,6 +9,8 @@
 #include "engines/registry_review.h"
 #include "engines/startup_list.h"
 #include "engines/update_manifest.h"
+#include "services/data_folder_guard.h"
+#include "services/handles.h"
 #include "services/progress.h"
 #include "services/registry_value.h"
 #include "services/system_info.h"
@@ -279,12 +281,18 @@ std::wstring write_scan_export(const ScanResult& scan);
 
 // The file whose icon stands for a startup entry, and the icon's index in it. The path is
 // empty when the entry names no program on a local fixed drive. Reading a shortcut needs COM
-// initialised on the calling thread.
+// initialised on the calling thread. Elevated (without the flag, as process_elevated says), a
+// file of the data folder is read only while held_file holds it open by its name inside its
+// folder, held as checked: the path leads to it as long as both are held. Where that cannot be
+// done, the path is empty.
 struct StartupIconSource {
   std::wstring path;
   int index = 0;
+  std::shared_ptr<const DataFolderHold> held_folder;
+  UniqueHandle held_file;
 };
 StartupIconSource startup_icon_source(const StartupEntry& entry);
+StartupIconSource startup_icon_source(const StartupEntry& entry, bool elevated);
 
 // Changes one startup entry; change_startup_entry in the product.
 using StartupChanger = Outcome (*)(const StartupEntry& entry, bool enable, bool remove);
@@ -468,7 +476,7 @@ class App {
   void startup_change(bool enable, bool remove);
   void take_startup_listing(Work& work);
   void take_saved_startup_keys(const Work& work);
-  static void load_startup_icons(Work& work, const CancelFlag& stop);
+  static void load_startup_icons(Work& work, const CancelFlag& stop, bool elevated);
 
   // Self-tests (selftest/smoke_test.cpp, selftest/render_test.cpp).
   void smoke();

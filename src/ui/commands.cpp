@@ -206,11 +206,11 @@ void App::refresh() {
     return;
   }
   if (page == PAGE_STARTUP) {
-    start_work([this] {
+    start_work([this, elevated = acts_elevated()] {
       auto work = std::make_unique<Work>();
       work->kind = WORK_REFRESH;
-      work->startup_entries = list_startup_entries(&cancel);
-      load_startup_icons(*work, cancel);
+      work->startup_entries = list_startup_entries(&cancel, elevated);
+      load_startup_icons(*work, cancel, elevated);
       return work;
     });
     return;

@@ -76,11 +76,7 @@ TEST_F(Ownership, LinkToAFolderIsRefusedAndNotFollowed) {
   const std::wstring before = owner_of(folder);
   const std::wstring link = scratch.file(L"link-to-folder");
   ASSERT_TRUE(testing::make_unix_symlink(folder, link));
-  // Gone before the scratch folder is removed, whose removal would follow it.
-  const struct LinkRemover {
-    std::wstring path;
-    ~LinkRemover() { testing::remove_unix_symlink(path); }
-  } remover{link};
+  const testing::UnixLinkRemoval removal(link);
 
   const Outcome outcome = take_ownership(link);
   EXPECT_FALSE(outcome.ok);

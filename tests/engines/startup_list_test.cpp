@@ -5,15 +5,21 @@
 #include "services/registry.h"
 #include "services/shell.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 #include "support/fake_task_scheduler.h"
+#include "support/outside_folder.h"
+#include "support/scratch.h"
 #include "support/set_aside.h"
 #include "support/startup_scratch.h"
+#include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <shlobj.h>
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 
 namespace corvane {
@@ -279,6 +285,65 @@ TEST_F(StartupListing, ApprovalKeyThatCannotBeOpenedFailsOnlyThatListing) {
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_TRUE(entries[0].enabled);
   EXPECT_FALSE(entries[1].enabled);
+}
+
+// What the running test does once an elevated listing holds the DisabledStartup folder.
+std::function<void()> held_action;
+void run_held_action() {
+  if (held_action) held_action();
+}
+
+// Elevated, the DisabledStartup folder is listed through the handle of the folder as checked: a
+// link to a folder outside the profile is refused, and a folder emptied and made such a link once
+// held lists nothing from there. Unelevated, it is walked by its path as ever.
+TEST_F(StartupListing, ElevatedTheDisabledFolderListsNothingFromBehindALink) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side";
+  const testing::ScratchFolder inside;  // the profile's
+  const testing::OutsideFolder outside;
+  testing::redirect_local_app_data(scratch, inside.path());
+  const std::wstring disabled = disabled_startup_folder();
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), disabled));
+  const std::wstring own = scratch.name(L"own.lnk");
+  const std::wstring foreign = scratch.name(L"foreign.lnk");
+  testing::write_file_bytes(in_folder(outside.path(), foreign), "shortcut");
+  const auto listed = [&](bool elevated) {
+    return entries_with_prefix(list_startup_entries(nullptr, elevated), scratch.prefix());
+  };
+
+  std::filesystem::create_directories(std::filesystem::path(disabled).parent_path());
+  {
+    const testing::UnixLinkRemoval removal(disabled);
+    ASSERT_TRUE(testing::make_unix_symlink(outside.path(), disabled));
+    EXPECT_TRUE(listed(true).empty());
+    const std::vector<StartupEntry> entries = listed(false);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].key_path, in_folder(disabled, foreign));
+    EXPECT_FALSE(entries[0].enabled);
+  }
+
+  std::filesystem::create_directories(disabled);
+  testing::write_file_bytes(in_folder(disabled, own), "shortcut");
+  std::vector<StartupEntry> entries = listed(true);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].key_path, in_folder(disabled, own));
+  const testing::UnixLinkRemoval removal(disabled);
+  bool swapped = false;
+  held_action = [&] {
+    swapped = testing::replace_folder_with_unix_symlink(disabled, outside.path(), testing::FolderEntries::moved_to_target);
+  };
+  {
+    const struct HookSet {
+      HookSet() { disabled_startup_held_hook = run_held_action; }
+      ~HookSet() {
+        disabled_startup_held_hook = nullptr;
+        held_action = nullptr;
+      }
+    } hook;
+    entries = listed(true);
+  }
+  ASSERT_TRUE(swapped) << "an elevated listing holds the folder before it lists it";
+  EXPECT_TRUE(entries.empty()) << wide_to_utf8(entries.front().key_path);
+  EXPECT_EQ(listed(false).size(), 2u) << "unelevated, both are listed through the link";
 }
 
 // The real Task Scheduler of Wine answers but its task collections are stubs.

@@ -233,6 +233,51 @@ TEST_F(StartupMove, AFolderOrLinkPutInTheFilesPlaceAfterTheCheckIsNotMoved) {
   EXPECT_TRUE(names_in(system.path()).empty());
 }
 
+// A link to a file elsewhere put in the file's place after the check: Wine opens it through and
+// does not call it a link, so the file is found out by where its handle says it lies. Neither the
+// disable nor a journal's restore moves the linked-to file, and the disable writes no journal.
+TEST_F(StartupMove, ALinkToAFileElsewherePutInTheFilesPlaceIsNotMoved) {
+  for (const bool restore : {false, true}) {
+    const std::wstring foreign = system.file(scratch.name(restore ? L"foreign-restored.lnk" : L"foreign-disabled.lnk"));
+    testing::write_file_bytes(foreign, "protected");
+    const std::wstring leaf = scratch.name(restore ? L"restored.lnk" : L"disabled.lnk");
+    const std::wstring live = (fs::path(startup) / leaf).wstring();
+    const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
+    const std::wstring source = restore ? parked : live;
+    const std::wstring destination = restore ? live : parked;
+    scratch.put_file(source);
+    scratch.forget_later(destination);
+    bool linked = false;
+    at_stage = [&](StartupMoveStage stage) {
+      if (stage != StartupMoveStage::folders_pinned || linked) return;
+      fs::remove(source);
+      linked = scratch.put_link(foreign, source);
+    };
+    Outcome outcome;
+    if (restore) {
+      const json journal = {{"schema", 1},      {"kind", "startup"},  {"state", "applied"},
+                            {"remove", false},  {"source", "folder"}, {"before", wide_to_utf8(live)},
+                            {"after", wide_to_utf8(parked)}};
+      outcome = restore_startup_journal(journal, true);
+    } else {
+      StartupEntry entry;
+      entry.kind = STARTUP_KIND_FOLDER;
+      entry.name = leaf;
+      entry.key_path = live;
+      entry.target = live;
+      outcome = change_startup_entry(entry, false, false, true);
+    }
+    if (!linked) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
+    EXPECT_FALSE(outcome.ok) << restore;
+    EXPECT_EQ(outcome.message, restore ? L"Startup journal path is a link" : L"Startup target changed");
+    if (!restore) {
+      EXPECT_FALSE(fs::exists(outcome.record_path)) << "no journal";
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(destination))) << restore;
+    EXPECT_EQ(testing::read_file_bytes(foreign), "protected") << "the linked-to file stays; " << restore;
+  }
+}
+
 const Race kRaces[] = {
     {"DisableIntoSwappedFolder", Action::disable, Swapped::destination},
     {"DisableFromSwappedFolder", Action::disable, Swapped::source},

@@ -125,13 +125,13 @@ TEST(DataFolderHold, AFolderMadeALinkAfterTheCheckYieldsNothingFromOutside) {
   DataFolderHold hold;
   ASSERT_TRUE(hold_data_folder(backups, hold, true));
   ASSERT_TRUE(hold.held);
-  EXPECT_EQ(held_folder_file_names(hold), std::vector<std::wstring>{L"own-registry.json"});
+  EXPECT_EQ(held_folder_file_names(hold, "listing"), std::vector<std::wstring>{L"own-registry.json"});
   EXPECT_EQ(list_backups(), std::vector<std::wstring>{backups + L"\\own-registry.json"});
 
   if (!testing::replace_folder_with_unix_symlink(backups, outside.path(), testing::FolderEntries::moved_to_target)) {
     GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
   }
-  EXPECT_TRUE(held_folder_file_names(hold).empty());
+  EXPECT_TRUE(held_folder_file_names(hold, "listing").empty());
   const UniqueHandle through = adopt_handle(CreateFileW((backups + L"\\other-registry.json").c_str(), GENERIC_READ,
                                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(through);

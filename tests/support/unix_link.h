@@ -3,6 +3,7 @@
 // made on the Unix side by running ln through Wine's process start.
 
 #include <string>
+#include <utility>
 
 namespace corvane::testing {
 
@@ -12,6 +13,19 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 
 // Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
 void remove_unix_symlink(const std::wstring& link);
+
+// Removes a link made from the Unix side however the test ends. Declared after the folders the
+// link lies in or leads to, it goes before them, whose removal would otherwise follow it.
+class UnixLinkRemoval {
+ public:
+  explicit UnixLinkRemoval(std::wstring link) : link_(std::move(link)) {}
+  ~UnixLinkRemoval() { remove_unix_symlink(link_); }
+  UnixLinkRemoval(const UnixLinkRemoval&) = delete;
+  UnixLinkRemoval& operator=(const UnixLinkRemoval&) = delete;
+
+ private:
+  std::wstring link_;
+};
 
 // What becomes of a folder's entries when it is replaced by a link.
 enum class FolderEntries {

@@ -2,12 +2,17 @@
 #include "ui/app.h"
 
 #include "services/com_ptr.h"
+#include "services/data_folder_guard.h"
+#include "services/folder_files.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <cwctype>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace corvane {
@@ -89,14 +94,57 @@ SharedIcon icon_holder(HICON icon) {
 
 // What one pass keeps between entries.
 struct IconPass {
+  bool elevated = false;
   std::vector<wchar_t> buffer;
   std::map<wchar_t, bool> fixed_drives;
+  // Folders of the data folder held for this pass, each checked once; null where refused or missing.
+  std::map<std::wstring, std::shared_ptr<const DataFolderHold>> held_folders;
 };
+
+// Opens a file of the data folder by its name inside its folder as held and checked, for reading
+// and shared for reading only: while it is open nobody can rename or delete it, so its folder
+// cannot be emptied and made a junction, and its path leads to this very file. False when the
+// folder is refused or missing, or the file is not a plain file lying directly in it.
+bool hold_data_file(const std::wstring& path, IconPass& pass, StartupIconSource& source) {
+  const std::filesystem::path file_path(path);
+  const std::wstring folder = file_path.parent_path().wstring();
+  auto found = pass.held_folders.find(folder);
+  if (found == pass.held_folders.end()) {
+    auto hold = std::make_shared<DataFolderHold>();
+    try {
+      if (!hold_data_folder(folder, *hold, true) || !hold->held) hold.reset();
+    } catch (const std::runtime_error&) {
+      hold.reset();  // outside the profile, or a link on its way
+    }
+    found = pass.held_folders.emplace(folder, std::move(hold)).first;
+  }
+  if (!found->second) return false;
+  const DataFolderHold& hold = *found->second;
+  DWORD error = ERROR_SUCCESS;
+  UniqueHandle file = open_file_in_folder(hold.pins.handles.handles.back(), file_path.filename().wstring(),
+                                          GENERIC_READ, FILE_SHARE_READ, FolderFileOpen::existing, nullptr, error);
+  if (!file) return false;
+  const DWORD attributes = read_attributes_by_handle(file.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      !file_in_held_folder(hold, file.get())) {
+    return false;
+  }
+  source.held_folder = found->second;
+  source.held_file = std::move(file);
+  return true;
+}
 
 StartupIconSource icon_source(const StartupEntry& entry, IconPass& pass) {
   StartupIconSource source;
   source.path = entry.kind == STARTUP_KIND_FOLDER ? entry.target : program_of_command_line(entry.target);
   source.path = expanded(source.path, pass.buffer);
+  // Elevated, a file of the data folder (a disabled one) is read only while held where it was checked.
+  if (entry.kind == STARTUP_KIND_FOLDER && pass.elevated && in_data_folder(source.path) &&
+      !hold_data_file(source.path, pass, source)) {
+    source.path.clear();
+    return source;
+  }
   const std::wstring suffix = L".lnk";
   if (entry.kind == STARTUP_KIND_FOLDER && source.path.size() >= suffix.size() &&
       source.path.compare(source.path.size() - suffix.size(), suffix.size(), suffix) == 0) {
@@ -109,15 +157,21 @@ StartupIconSource icon_source(const StartupEntry& entry, IconPass& pass) {
 }  // namespace
 
 StartupIconSource startup_icon_source(const StartupEntry& entry) {
+  return startup_icon_source(entry, process_elevated());
+}
+
+StartupIconSource startup_icon_source(const StartupEntry& entry, bool elevated) {
   IconPass pass;
+  pass.elevated = elevated;
   return icon_source(entry, pass);
 }
 
-void App::load_startup_icons(Work& work, const CancelFlag& stop) {
+void App::load_startup_icons(Work& work, const CancelFlag& stop, bool elevated) {
   const ComScope com(COINIT_APARTMENTTHREADED);
   // One extraction per distinct file and index in this run; entries that share one share the holder.
   std::map<std::wstring, SharedIcon> cache;
   IconPass pass;
+  pass.elevated = elevated;
   for (const StartupEntry& entry : work.startup_entries) {
     if (stop.load() != 0) break;
     const StartupIconSource source = icon_source(entry, pass);

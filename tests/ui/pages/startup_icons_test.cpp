@@ -1,15 +1,20 @@
-// ctest-resource-lock: run_keys
+// ctest-resource-lock: run_keys data_folder
 #include "ui/app.h"
 
 #include "services/com_ptr.h"
 #include "services/text.h"
+#include "services/user_profile.h"
+#include "support/outside_folder.h"
 #include "support/scratch.h"
 #include "support/startup_scratch.h"
+#include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <filesystem>
 #include <tuple>
 
 namespace corvane {
@@ -87,6 +92,43 @@ TEST(StartupIconSource, ShortcutsGiveTheirIconLocationOrTheirTarget) {
             folder.file(L"copy.LNK"));
 }
 
+// Elevated, a shortcut of the DisabledStartup folder is read only while held inside the folder
+// as checked: behind a folder that is a link out of the profile, or as a link to a file
+// elsewhere, its icon is not looked for. Unelevated, the shortcut is read by its path as ever.
+TEST(StartupIconSource, ElevatedADisabledShortcutIsReadOnlyInsideItsCheckedFolder) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side";
+  const ComScope com(COINIT_APARTMENTTHREADED);
+  testing::StartupScratch scratch;
+  const testing::ScratchFolder inside;  // the profile's
+  const testing::OutsideFolder outside;
+  testing::redirect_local_app_data(scratch, inside.path());
+  const std::wstring disabled = disabled_startup_folder();
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), disabled));
+  std::filesystem::create_directories(std::filesystem::path(disabled).parent_path());
+  const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
+  const std::wstring shell32 = expand_environment(L"%SystemRoot%\\system32\\shell32.dll");
+  make_shortcut(outside.path() + L"\\foreign.lnk", notepad, shell32, 3);
+  make_shortcut(inside.file(L"own.lnk"), notepad, shell32, 5);
+  const StartupEntry own = entry_of(STARTUP_KIND_FOLDER, disabled + L"\\own.lnk");
+  const StartupEntry foreign = entry_of(STARTUP_KIND_FOLDER, disabled + L"\\foreign.lnk");
+  {
+    const testing::UnixLinkRemoval removal(disabled);
+    ASSERT_TRUE(testing::make_unix_symlink(outside.path(), disabled));
+    EXPECT_EQ(startup_icon_source(foreign, true).path, L"");
+    EXPECT_EQ(startup_icon_source(foreign, false).index, 3);
+  }
+  std::filesystem::create_directories(disabled);
+  std::filesystem::copy_file(inside.file(L"own.lnk"), disabled + L"\\own.lnk");
+  const testing::UnixLinkRemoval removal(foreign.target);
+  ASSERT_TRUE(testing::make_unix_symlink(outside.path() + L"\\foreign.lnk", foreign.target));
+  EXPECT_EQ(startup_icon_source(foreign, true).path, L"");
+  EXPECT_EQ(startup_icon_source(foreign, false).index, 3);
+  const StartupIconSource held = startup_icon_source(own, true);
+  EXPECT_EQ(lstrcmpiW(held.path.c_str(), shell32.c_str()), 0);
+  EXPECT_EQ(held.index, 5);
+  EXPECT_TRUE(held.held_file && held.held_folder) << "the shortcut stays held until its icon is extracted";
+}
+
 TEST(StartupIcons, OneProgramIsExtractedOnceAndItsIconDestroyedOnce) {
   testing::StartupScratch scratch;
   const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
@@ -99,7 +141,7 @@ TEST(StartupIcons, OneProgramIsExtractedOnceAndItsIconDestroyedOnce) {
   }
   ASSERT_EQ(work.startup_entries.size(), 3u);
   CancelFlag stop{0};
-  App::load_startup_icons(work, stop);
+  App::load_startup_icons(work, stop, process_elevated());
 
   ASSERT_EQ(work.startup_icons.size(), 3u);
   SharedIcon a = work.startup_icons.at(startup_entry_key(work.startup_entries[0]));
@@ -123,7 +165,7 @@ TEST(StartupIcons, AStoppedPassLeavesTheRestWithoutIcons) {
   work.startup_entries = {entry_of(STARTUP_KIND_RUN, L"C:\\a.exe"), entry_of(STARTUP_KIND_RUN, L"C:\\b.exe")};
   work.startup_entries[1].name = L"b";
   CancelFlag stop{1};
-  App::load_startup_icons(work, stop);
+  App::load_startup_icons(work, stop, process_elevated());
   EXPECT_TRUE(work.startup_icons.empty());
 }
 
