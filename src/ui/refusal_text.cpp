@@ -2,6 +2,7 @@
 #include "ui/app.h"
 
 #include "engines/backup_restore.h"
+#include "engines/cleanup_areas.h"
 #include "engines/startup_change.h"
 #include "services/data_folder_guard.h"
 
@@ -13,6 +14,7 @@ std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
   if (message == kStartupOutsideProfileMessage) return kStartupOutsideProfileMessageVi;
   if (message == kStartupMoveRedirectedMessage) return kStartupMoveRedirectedMessageVi;
   if (message == kDataFolderOutsideProfileMessage) return kDataFolderOutsideProfileMessageVi;
+  if (message == kLocalDataOutsideProfileMessage) return kLocalDataOutsideProfileMessageVi;
   return message;
 }
 
