@@ -158,9 +158,21 @@ TEST_F(CleanupPage, ARunThatFailsBeforeItsReportKeepsTheScan) {
 }
 
 // Elevated (every process is, under Wine) with "Local AppData" pointed outside the profile: the
-// App's own areas under it have no roots, and the status line shows what the scan found elsewhere
-// and why nothing was cleaned there, in the window's language.
-TEST(CleanupPageOutsideProfile, TheStatusLineSaysWhyTheLocalAreasWereLeftAlone) {
+// App's own areas under it get no roots, an area rooted there is passed over by the page's scan
+// and its file left by the page's run, and the status line says why after what the scan found
+// elsewhere, in the window's language.
+class CleanupPageOutsideProfile : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    dialog_responder = nullptr;
+    for (const std::wstring& file : reports()) {
+      if (before.count(file) == 0) std::filesystem::remove(file);
+    }
+  }
+  std::set<std::wstring> before = reports();
+};
+
+TEST_F(CleanupPageOutsideProfile, TheStatusLineSaysWhyAndTheRunLeavesTheFolderAlone) {
   ASSERT_TRUE(process_elevated());
   const testing::OutsideFolder outside;
   const std::wstring thesis = outside.path() + L"\\Temp\\thesis.docx";
@@ -168,14 +180,18 @@ TEST(CleanupPageOutsideProfile, TheStatusLineSaysWhyTheLocalAreasWereLeftAlone) 
   testing::StartupScratch scratch;
   testing::redirect_local_app_data(scratch, outside.path());
   const testing::ScratchFolder own;
-  testing::make_old_file(own.file(L"old.tmp"), "x", 30 * testing::kDay);
 
   for (const bool vietnamese : {false, true}) {
+    testing::make_old_file(own.file(L"old.tmp"), "x", 30 * testing::kDay);
     WindowApp app{testing::window_test_options(vietnamese)};
     ASSERT_TRUE(app.created());
+    EXPECT_TRUE(app->cleanup_areas[0].roots_withheld);
+    // As areas made without the check would name it.
+    const CleanupArea there = testing::scratch_area("there", outside.path() + L"\\Temp");
     app->cleanup_areas.push_back(testing::scratch_area("own", own.path()));
-    app->selected_area_ids.insert("own");
-    ASSERT_EQ(app->selected_area_ids, (std::set<std::string>{"crashes", "own", "temp"}));
+    app->cleanup_areas.push_back(there);
+    app->selected_area_ids.insert({"own", "there"});
+    ASSERT_EQ(app->selected_area_ids, (std::set<std::string>{"crashes", "own", "temp", "there"}));
     app->show_page(PAGE_CLEANUP);
     app->command(ID_PRIMARY_BUTTON);
     ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
@@ -185,8 +201,20 @@ TEST(CleanupPageOutsideProfile, TheStatusLineSaysWhyTheLocalAreasWereLeftAlone) 
                            L"dùng, nên Corvane chạy với quyền quản trị không dọn các vùng trong thư mục đó."
                          : L"1 files - 1 B reclaimable - Your local application data folder is outside your user "
                            L"profile, so Corvane running as administrator does not clean the areas inside it.");
+
+    // The file there, listed as an unelevated scan lists it, and the page's run.
+    CancelFlag never{0};
+    const ScanResult unchecked = scan_cleanup_areas({there}, &never, {}, false);
+    ASSERT_EQ(unchecked.items.size(), 1u);
+    app->scan_result.items.push_back(unchecked.items[0]);
+    answer = 0;  // "Delete files", then "Close"
+    dialog_responder = respond;
+    app->command(ID_SECONDARY_BUTTON);
+    ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
+    dialog_responder = nullptr;
+    EXPECT_FALSE(testing::file_exists(own.file(L"old.tmp")));
+    EXPECT_EQ(read_file_bytes(thesis), "another user's thesis");
   }
-  EXPECT_EQ(read_file_bytes(thesis), "another user's thesis");
 }
 
 }  // namespace
