@@ -1,7 +1,6 @@
 #include "ui/app.h"
 
 #include "engines/backup_restore.h"
-#include "engines/cleanup_areas.h"
 #include "engines/startup_change.h"
 #include "services/data_folder_guard.h"
 
@@ -38,12 +37,6 @@ const std::wstring kMoveRedirectedEnglish =
 const std::wstring kMoveRedirectedVietnamese =
     L"Một thư mục đã thay đổi trong lúc tệp khởi động đang được di chuyển, nên tệp đã được đặt lại chỗ cũ. Không "
     L"có gì bị thay đổi.";
-const std::wstring kLocalDataEnglish =
-    L"Your local application data folder is outside your user profile, so Corvane running as administrator does "
-    L"not clean the areas inside it.";
-const std::wstring kLocalDataVietnamese =
-    L"Thư mục dữ liệu ứng dụng cục bộ của bạn nằm ngoài hồ sơ người dùng, nên Corvane chạy với quyền quản trị "
-    L"không dọn các vùng trong thư mục đó.";
 
 TEST(RefusalText, EachRefusalHasItsOwnTextInBothLanguages) {
   // The engines refuse in English.
@@ -59,16 +52,13 @@ TEST(RefusalText, EachRefusalHasItsOwnTextInBothLanguages) {
   EXPECT_EQ(shown_refusal(kMoveRedirectedEnglish, false), kMoveRedirectedEnglish);
   EXPECT_EQ(shown_refusal(kDataFolderEnglish, true), kDataFolderVietnamese);
   EXPECT_EQ(shown_refusal(kMoveRedirectedEnglish, true), kMoveRedirectedVietnamese);
-  EXPECT_EQ(kLocalDataOutsideProfileMessage, kLocalDataEnglish);
-  EXPECT_EQ(shown_refusal(kLocalDataEnglish, false), kLocalDataEnglish);
-  EXPECT_EQ(shown_refusal(kLocalDataEnglish, true), kLocalDataVietnamese);
 }
 
 TEST(RefusalText, AnyOtherMessageIsShownAsItIs) {
   // Only the whole text is translated: one with more after it, or in other letter case, is another message.
   for (const std::wstring& message :
        {std::wstring(L"Registry verification failed"), std::wstring(), kBackupVietnamese, kStartupVietnamese,
-        kDataFolderVietnamese, kMoveRedirectedVietnamese, kLocalDataVietnamese,
+        kDataFolderVietnamese, kMoveRedirectedVietnamese,
         kBackupEnglish + L"\r\n", std::wstring(L"the Startup folder is outside your user profile.")}) {
     EXPECT_EQ(shown_refusal(message, false), message);
     EXPECT_EQ(shown_refusal(message, true), message);
