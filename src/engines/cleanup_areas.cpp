@@ -3,6 +3,9 @@
 #include "services/directory_listing.h"
 #include "services/handles.h"
 #include "services/shell.h"
+#include "services/system_info.h"
+#include "services/text.h"
+#include "services/user_profile.h"
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -43,9 +46,16 @@ void set_tool(CleanupArea& area, const wchar_t* action, bool needs_admin) {
   area.recursive = true;
 }
 
-std::vector<std::wstring> browser_roots(const std::wstring& profile_root, bool firefox_layout) {
+// The roots of an area under the local application data folder, or none when they are withheld
+// (the folder is not even listed for browser profiles then).
+void set_local_roots(CleanupArea& area, bool withheld, const std::vector<std::wstring>& roots) {
+  area.roots_withheld = withheld;
+  area.roots = withheld ? std::vector<std::wstring>{} : roots;
+}
+
+std::vector<std::wstring> browser_roots(const std::wstring& profile_root, bool firefox_layout, bool withheld) {
   std::vector<std::wstring> roots;
-  find_browser_caches(profile_root, roots, firefox_layout);
+  if (!withheld) find_browser_caches(profile_root, roots, firefox_layout);
   return roots;
 }
 
@@ -57,8 +67,12 @@ bool is_browser_profile(const std::wstring& name) {
 
 }  // namespace
 
-std::vector<CleanupArea> default_cleanup_areas() {
+std::vector<CleanupArea> default_cleanup_areas() { return default_cleanup_areas(process_elevated()); }
+
+std::vector<CleanupArea> default_cleanup_areas(bool elevated) {
+  // Any program of the user can point this folder anywhere, another user's folder included.
   const std::wstring local = known_folder_path(FOLDERID_LocalAppData);
+  const bool withheld = elevated && !folder_in_profile(local);
   const std::wstring windows = windows_folder();
   std::vector<CleanupArea> areas;
   areas.reserve(12);
@@ -66,7 +80,8 @@ std::vector<CleanupArea> default_cleanup_areas() {
   CleanupArea temp = make_area("temp", L"Tập tin tạm của bạn", L"Your temporary files",
                                L"Tập tin không thay đổi ít nhất 7 ngày; bỏ qua tập tin đang dùng và thư mục liên kết.",
                                L"Files unchanged for at least 7 days; skip in-use files and directory links.");
-  set_scan(temp, {join_path(local, L"Temp")}, L"*", 7, true, false, true);
+  set_scan(temp, {}, L"*", 7, true, false, true);
+  set_local_roots(temp, withheld, {join_path(local, L"Temp")});
   areas.push_back(std::move(temp));
 
   CleanupArea windows_temp =
@@ -79,7 +94,8 @@ std::vector<CleanupArea> default_cleanup_areas() {
   CleanupArea crashes = make_area("crashes", L"Báo cáo ứng dụng bị lỗi", L"Application crash dumps",
                                   L"CrashDumps cũ hơn 7 ngày. Hãy giữ lại nếu đang tìm nguyên nhân lỗi.",
                                   L"CrashDumps older than 7 days. Keep these if troubleshooting a crash.");
-  set_scan(crashes, {join_path(local, L"CrashDumps")}, L"*", 7, true, false, true);
+  set_scan(crashes, {}, L"*", 7, true, false, true);
+  set_local_roots(crashes, withheld, {join_path(local, L"CrashDumps")});
   areas.push_back(std::move(crashes));
 
   CleanupArea memory = make_area("memory", L"Bản ghi lỗi bộ nhớ Windows", L"Windows memory dump",
@@ -91,7 +107,8 @@ std::vector<CleanupArea> default_cleanup_areas() {
   CleanupArea thumbnails = make_area("thumbnails", L"Cache ảnh thu nhỏ", L"Thumbnail cache",
                                      L"Cache cũ hơn 7 ngày. Explorer sẽ tạo lại; tập tin đang khóa được bỏ qua.",
                                      L"Cache older than 7 days. Explorer recreates it; locked files are skipped.");
-  set_scan(thumbnails, {join_path(local, L"Microsoft/Windows/Explorer")}, L"thumbcache_*.db", 7, false, false, false);
+  set_scan(thumbnails, {}, L"thumbcache_*.db", 7, false, false, false);
+  set_local_roots(thumbnails, withheld, {join_path(local, L"Microsoft/Windows/Explorer")});
   areas.push_back(std::move(thumbnails));
 
   CleanupArea prefetch =
@@ -105,14 +122,16 @@ std::vector<CleanupArea> default_cleanup_areas() {
       make_area("chrome", L"Cache Google Chrome", L"Google Chrome cache",
                 L"Mọi hồ sơ cục bộ. Đóng Chrome trước khi quét; giữ cookie, lịch sử, dấu trang và mật khẩu.",
                 L"All local profiles. Close Chrome before scanning; keep cookies, history, bookmarks and passwords.");
-  set_scan(chrome, browser_roots(join_path(local, L"Google/Chrome/User Data"), false), L"*", 1, false, false, true);
+  set_scan(chrome, {}, L"*", 1, false, false, true);
+  set_local_roots(chrome, withheld, browser_roots(join_path(local, L"Google/Chrome/User Data"), false, withheld));
   chrome.process_name = L"chrome.exe";
   areas.push_back(std::move(chrome));
 
   CleanupArea edge = make_area("edge", L"Cache Microsoft Edge", L"Microsoft Edge cache",
                                L"Mọi hồ sơ cục bộ. Đóng Edge và các ứng dụng nền của nó trước khi quét.",
                                L"All local profiles. Close Edge and its background apps before scanning.");
-  set_scan(edge, browser_roots(join_path(local, L"Microsoft/Edge/User Data"), false), L"*", 1, false, false, true);
+  set_scan(edge, {}, L"*", 1, false, false, true);
+  set_local_roots(edge, withheld, browser_roots(join_path(local, L"Microsoft/Edge/User Data"), false, withheld));
   edge.process_name = L"msedge.exe";
   areas.push_back(std::move(edge));
 
@@ -120,7 +139,8 @@ std::vector<CleanupArea> default_cleanup_areas() {
       make_area("firefox", L"Cache Mozilla Firefox", L"Mozilla Firefox cache",
                 L"Cache hồ sơ cục bộ; không bao giờ đụng đến places.sqlite chứa dấu trang và lịch sử.",
                 L"Local profile cache; never touches places.sqlite containing bookmarks and history.");
-  set_scan(firefox, browser_roots(join_path(local, L"Mozilla/Firefox/Profiles"), true), L"*", 1, false, false, true);
+  set_scan(firefox, {}, L"*", 1, false, false, true);
+  set_local_roots(firefox, withheld, browser_roots(join_path(local, L"Mozilla/Firefox/Profiles"), true, withheld));
   firefox.process_name = L"firefox.exe";
   areas.push_back(std::move(firefox));
 
@@ -201,6 +221,11 @@ bool is_plain_directory_chain(const std::wstring& path) {
     below_root = true;
   }
   return below_root;
+}
+
+bool in_system_windows_folder(const std::wstring& root) {
+  const std::wstring windows = system_windows_folder();
+  return path_strictly_inside(windows, root) || path_strictly_inside(windows, join_path(root, L"x"));
 }
 
 }  // namespace corvane

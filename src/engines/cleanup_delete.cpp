@@ -1,7 +1,9 @@
 #include "engines/cleanup_delete.h"
 
 #include "services/handles.h"
+#include "services/system_info.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 
 namespace corvane {
 
@@ -37,6 +39,21 @@ bool pin_parent_folders(const std::wstring& path, PinnedFolders& pins) {
   return true;
 }
 
+// For an elevated run: the root is the system's, or it and its pinned folder lie inside the
+// user's profile. The root's chain must be pinned (as the file's folders are).
+bool root_in_profile(const std::wstring& root, PinnedFolders& pins) {
+  if (in_system_windows_folder(root)) return true;
+  if (pins.in_profile_levels > 0 && root == pins.in_profile_root) return true;
+  std::vector<std::wstring> chain;
+  if (!folder_chain(root, chain) || !chain_is_pinned(root, pins)) return false;
+  const std::wstring profile = user_profile_folder_or_empty();
+  const HANDLE root_folder = pins.handles.handles[chain.size() - 1];
+  if (!path_strictly_inside(profile, root) || !folder_handle_in_profile(root_folder, profile)) return false;
+  pins.in_profile_root = root;
+  pins.in_profile_levels = chain.size();
+  return true;
+}
+
 bool same_identity(const BY_HANDLE_FILE_INFORMATION& info, const CleanupItem& item) {
   if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return false;
   return combine(info.nFileIndexHigh, info.nFileIndexLow) == item.file_index &&
@@ -62,6 +79,10 @@ bool delete_scanned_file(const CleanupItem& item) {
 }
 
 bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins) {
+  return delete_scanned_file(item, pins, process_elevated());
+}
+
+bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins, bool elevated) {
   if (!path_strictly_inside(item.root, item.path)) return false;
   // The root's folders are walked one by one unless the pins held from the previous file still
   // hold all of them and, read through their handles, are still plain folders: none can have
@@ -71,6 +92,8 @@ bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins) {
   // the pins and is walked as ever.
   if (!held_pins_vouch_for(item.root, pins) && !is_plain_directory_chain(item.root)) return false;
   if (!pin_parent_folders(item.path, pins)) return false;
+  // An item's root can lie outside the profile where its areas were made without that check.
+  if (elevated && !root_in_profile(item.root, pins)) return false;
 
   const UniqueHandle file = adopt_handle(CreateFileW(item.path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

@@ -12,6 +12,10 @@ namespace corvane {
 bool delete_scanned_file(const CleanupItem& item);
 
 // The same, reusing the folders already pinned in pins and leaving the new chain pinned.
+// Elevated, a root outside the system's Windows folder must lie inside the user's profile, by
+// its path and its pinned folder by final path; asked once per root while its folders stay
+// pinned. Without elevated, as process_elevated says.
+bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins, bool elevated);
 bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins);
 
 }  // namespace corvane

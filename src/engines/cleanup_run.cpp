@@ -4,6 +4,7 @@
 #include "services/activity_log.h"
 #include "services/directory_listing.h"
 #include "services/documents.h"
+#include "services/system_info.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -64,6 +65,11 @@ nlohmann::json prepared_cleanup_report(const ScanResult& scan) {
 
 Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
                         const ProgressFn& progress) {
+  return execute_cleanup(scan, areas, cancel, progress, process_elevated());
+}
+
+Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
+                        const ProgressFn& progress, bool elevated) {
   Outcome outcome;
   if (scan.cancelled) {
     outcome.ok = false;
@@ -96,7 +102,7 @@ Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& 
         break;
       }
       const CleanupItem& item = scan.items[i];
-      if (eligibility.admits(item) && delete_scanned_file(item, pins)) {
+      if (eligibility.admits(item) && delete_scanned_file(item, pins, elevated)) {
         deleted[i] = true;
         ++outcome.affected;
         outcome.bytes += item.size;

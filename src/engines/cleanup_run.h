@@ -17,7 +17,10 @@ namespace corvane {
 // running, and which still pass every check of delete_scanned_file. The report goes to the
 // reports folder as "<stamp>-cleanup.json"; one activity line is appended. A failed report
 // write is answered in the outcome; any other error (a path the report cannot hold) is thrown
-// before anything is written.
+// before anything is written. Elevated, each deletion is checked as delete_scanned_file says;
+// without elevated, as process_elevated says.
+Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
+                        const ProgressFn& progress, bool elevated);
 Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
                         const ProgressFn& progress);
 

@@ -2,7 +2,9 @@
 
 #include "services/directory_listing.h"
 #include "services/handles.h"
+#include "services/system_info.h"
 #include "services/text.h"
+#include "services/user_profile.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -57,8 +59,8 @@ std::wstring lower_case(const std::wstring& text) {
 
 class Scanner {
  public:
-  Scanner(const CancelFlag* cancel, const ProgressFn& progress, std::size_t item_limit)
-      : cancel_(cancel), progress_(progress), item_limit_(item_limit) {
+  Scanner(const CancelFlag* cancel, const ProgressFn& progress, bool elevated, std::size_t item_limit)
+      : cancel_(cancel), progress_(progress), elevated_(elevated), item_limit_(item_limit) {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     now_ = combine(now.dwHighDateTime, now.dwLowDateTime);
@@ -73,6 +75,7 @@ class Scanner {
         continue;
       }
       result_.scanned_areas.push_back(area.id);
+      if (area.roots_withheld) result_.refusal = kLocalDataOutsideProfileMessage;
       for (const std::wstring& root : area.roots) {
         if (stop_requested()) return finish();
         if (!is_plain_directory_chain(root)) {
@@ -80,6 +83,11 @@ class Scanner {
             result_.notes.push_back({root + L": không truy cập được hoặc là thư mục liên kết; đã bỏ qua.",
                                      root + L": inaccessible or linked folder; skipped."});
           }
+          continue;
+        }
+        // Areas made without that check can still name a root outside the profile.
+        if (elevated_ && !in_system_windows_folder(root) && !folder_in_profile(root)) {
+          result_.refusal = kLocalDataOutsideProfileMessage;
           continue;
         }
         if (!walk(area, root)) return finish();
@@ -186,6 +194,7 @@ class Scanner {
 
   const CancelFlag* cancel_;
   const ProgressFn& progress_;
+  bool elevated_;
   std::size_t item_limit_;
   std::uint64_t now_ = 0;
   std::uint64_t counter_ = 0;
@@ -210,13 +219,18 @@ bool is_reportable_path(const std::wstring& path) {
 }
 
 ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
-                              const ProgressFn& progress) {
-  return scan_cleanup_areas(areas, cancel, progress, MAX_SCAN_ITEMS);
+                              const ProgressFn& progress, bool elevated) {
+  return scan_cleanup_areas(areas, cancel, progress, elevated, MAX_SCAN_ITEMS);
 }
 
 ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
-                              const ProgressFn& progress, std::size_t item_limit) {
-  Scanner scanner(cancel, progress, item_limit);
+                              const ProgressFn& progress) {
+  return scan_cleanup_areas(areas, cancel, progress, process_elevated());
+}
+
+ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
+                              const ProgressFn& progress, bool elevated, std::size_t item_limit) {
+  Scanner scanner(cancel, progress, elevated, item_limit);
   return scanner.run(areas);
 }
 

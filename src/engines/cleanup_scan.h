@@ -33,6 +33,9 @@ struct ScanResult {
   std::uint64_t skipped = 0;               // entries that could not be read or were refused
   std::vector<ScanNote> notes;
   bool cancelled = false;
+  // Elevated: kLocalDataOutsideProfileMessage when an area scanned nothing because its folder
+  // lies outside the user's profile; else empty.
+  std::wstring refusal;
 };
 
 constexpr std::size_t MAX_SCAN_ITEMS = 500000;
@@ -43,11 +46,16 @@ bool is_reportable_path(const std::wstring& path);
 
 // Walks the roots of the given areas and lists the files old enough to delete. Reads only.
 // Throws when the existence of a refused root cannot be tested, or a listing fails midway.
+// Elevated, a root outside the system's Windows folder is walked only when it lies inside the
+// user's profile (folder_in_profile); an area withheld or passed over so sets the refusal.
+// Without elevated, as process_elevated says.
+ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
+                              const ProgressFn& progress, bool elevated);
 ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
                               const ProgressFn& progress);
 
 // The same scan with a smaller item limit, so that reaching the limit can be tested.
 ScanResult scan_cleanup_areas(const std::vector<CleanupArea>& areas, const CancelFlag* cancel,
-                              const ProgressFn& progress, std::size_t item_limit);
+                              const ProgressFn& progress, bool elevated, std::size_t item_limit);
 
 }  // namespace corvane

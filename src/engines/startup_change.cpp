@@ -246,11 +246,7 @@ void pin_startup_move(const std::wstring& source_folder, const std::wstring& des
                       PinnedFolders& destination_pins) {
   std::wstring profile;
   if (elevated) {
-    try {
-      profile = user_profile_folder();
-    } catch (const std::exception&) {
-      profile.clear();  // unknown: nothing lies inside it
-    }
+    profile = user_profile_folder_or_empty();
     // Before anything is made: a missing folder is created only inside the profile. DisabledStartup
     // and StartupFiles are the data folder's, which has its own refusal.
     for (const std::wstring& folder : {source_folder, destination_folder}) {

@@ -23,14 +23,6 @@ Outcome failure(std::wstring message) {
   return outcome;
 }
 
-std::wstring recorded_profile() {
-  try {
-    return user_profile_folder();
-  } catch (const std::exception&) {
-    return {};  // unknown: nothing lies inside it
-  }
-}
-
 }  // namespace
 
 Outcome create_tools_folder() { return create_tools_folder(process_elevated()); }
@@ -42,7 +34,7 @@ Outcome create_tools_folder(bool elevated) {
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
     path += kToolsFolderName;
 
-    const std::wstring profile = elevated ? recorded_profile() : std::wstring();
+    const std::wstring profile = elevated ? user_profile_folder_or_empty() : std::wstring();
     if (elevated && !path_strictly_inside(profile, desktop)) return failure(kDesktopOutsideProfileMessage);
     PinnedFolders pins;  // the Desktop and the folders above it, held until the folder is made
     const DWORD pinned = pin_folder_chain(desktop, pins, false, folder_links_for(elevated));

@@ -21,15 +21,6 @@ bool inside_or_same(const std::wstring& root, const std::wstring& candidate) {
 
 [[noreturn]] void refuse() { throw std::runtime_error(wide_to_utf8(kDataFolderOutsideProfileMessage)); }
 
-// The recorded profile folder; empty when it cannot be had, and nothing lies inside that.
-std::wstring recorded_profile() {
-  try {
-    return user_profile_folder();
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
 }  // namespace
 
 void note_data_folder(const std::wstring& folder) {
@@ -50,7 +41,7 @@ bool in_data_folder(const std::wstring& path) {
 
 void check_data_folder_path(const std::wstring& folder, bool elevated) {
   if (!elevated || !in_data_folder(folder)) return;
-  if (!path_strictly_inside(recorded_profile(), folder)) refuse();
+  if (!path_strictly_inside(user_profile_folder_or_empty(), folder)) refuse();
 }
 
 void check_data_folder_path(const std::wstring& folder) {
@@ -59,7 +50,7 @@ void check_data_folder_path(const std::wstring& folder) {
 
 void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins, bool elevated) {
   if (!elevated || !in_data_folder(folder)) return;
-  if (!pinned_folder_in_profile(pins, recorded_profile())) refuse();
+  if (!pinned_folder_in_profile(pins, user_profile_folder_or_empty())) refuse();
 }
 
 void check_pinned_data_folder(const std::wstring& folder, PinnedFolders& pins) {

@@ -86,6 +86,10 @@ void PinnedFolders::release_from(std::size_t level) {
     vouched_root.clear();
     vouched_levels = 0;
   }
+  if (level < in_profile_levels) {
+    in_profile_root.clear();
+    in_profile_levels = 0;
+  }
   handles.close_from(level);
   if (level < paths.size()) paths.resize(level);
   if (level == 0) {

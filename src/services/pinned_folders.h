@@ -46,6 +46,10 @@ struct PinnedFolders {
   // plain folders, and how many levels it spans; forgotten as soon as any of them is let go.
   std::wstring vouched_root;
   std::size_t vouched_levels = 0;
+  // Set by a caller that found root's pinned folder inside the user's profile, so that it asks
+  // once per root; forgotten like the vouch.
+  std::wstring in_profile_root;
+  std::size_t in_profile_levels = 0;
 
   // Lets go of the folders from level on; level 0 lets go of the root too.
   void release_from(std::size_t level);

@@ -63,4 +63,11 @@ std::wstring windows_folder() {
   return std::wstring(buffer);
 }
 
+std::wstring system_windows_folder() {
+  wchar_t buffer[MAX_PATH] = {};
+  const UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(buffer, length);
+}
+
 }  // namespace corvane

@@ -36,4 +36,8 @@ std::wstring known_folder_path(REFKNOWNFOLDERID id);
 // The Windows directory, or empty on failure.
 std::wstring windows_folder();
 
+// The system's own Windows directory (GetSystemWindowsDirectoryW, never a per-user one), or
+// empty on failure.
+std::wstring system_windows_folder();
+
 }  // namespace corvane

@@ -2,6 +2,7 @@
 
 #include "services/protected_documents.h"
 #include "services/registry.h"
+#include "services/shell.h"
 #include "services/text.h"
 
 #include <optional>
@@ -13,10 +14,8 @@ namespace {
 
 // The system's own value of a variable that a recorded profile path may name, or nothing.
 std::optional<std::wstring> system_variable(const std::wstring& name) {
-  wchar_t buffer[MAX_PATH] = {};
-  const UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
-  if (length < 3 || length >= MAX_PATH || buffer[1] != L':') return std::nullopt;
-  const std::wstring windows(buffer, length);
+  const std::wstring windows = system_windows_folder();
+  if (windows.size() < 3 || windows[1] != L':') return std::nullopt;
   const std::wstring lower = lower_case(name);
   if (lower == L"systemdrive") return windows.substr(0, 2);
   if (lower == L"systemroot" || lower == L"windir") return windows;
@@ -56,13 +55,31 @@ std::wstring user_profile_folder() {
   return expand_profile_path(describe_value(value));
 }
 
+std::wstring user_profile_folder_or_empty() {
+  try {
+    return user_profile_folder();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 bool pinned_folder_in_profile(PinnedFolders& pins, const std::wstring& profile) {
-  if (pins.handles.handles.empty()) return false;
+  return !pins.handles.handles.empty() && folder_handle_in_profile(pins.handles.handles.back(), profile);
+}
+
+bool folder_handle_in_profile(HANDLE folder, const std::wstring& profile) {
   PinnedFolders profile_pins;
   if (pin_folder_chain(profile, profile_pins) != ERROR_SUCCESS) return false;
   const std::wstring profile_path = final_path_of(profile_pins.handles.handles.back());
-  const std::wstring folder_path = final_path_of(pins.handles.handles.back());
+  const std::wstring folder_path = final_path_of(folder);
   return !profile_path.empty() && !folder_path.empty() && path_strictly_inside(profile_path, folder_path);
+}
+
+bool folder_in_profile(const std::wstring& folder) {
+  const std::wstring profile = user_profile_folder_or_empty();
+  if (!path_strictly_inside(profile, folder)) return false;
+  PinnedFolders pins;
+  return pin_folder_chain(folder, pins) == ERROR_SUCCESS && pinned_folder_in_profile(pins, profile);
 }
 
 }  // namespace corvane

@@ -40,7 +40,7 @@ App::App(const StartOptions& start_options) : options(start_options) {
   options.dark = theme_mode == THEME_SYSTEM ? system_uses_dark_theme() : theme_mode == THEME_DARK;
   system_info = query_system_info();
   elevation_unreadable = process_elevation() == Elevation::unreadable;
-  cleanup_areas = default_cleanup_areas();
+  cleanup_areas = default_cleanup_areas(acts_elevated());
   for (const CleanupArea& area : cleanup_areas) {
     if (area.selected_by_default) selected_area_ids.insert(area.id);
   }

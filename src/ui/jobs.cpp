@@ -208,6 +208,9 @@ void App::take_scan(ScanResult scan) {
     set_status(status_text + L" - " + std::to_wstring(scan_result.skipped) +
                text(L" mục không truy cập được / bị bỏ qua", L" inaccessible / skipped entries"));
   }
+  if (!scan_result.refusal.empty()) {
+    set_status(status_text + L" - " + shown_refusal(scan_result.refusal, options.vietnamese));
+  }
 }
 
 ProgressFn App::progress_callback() {

@@ -2,6 +2,7 @@
 #include "ui/app.h"
 
 #include "engines/backup_restore.h"
+#include "engines/cleanup_areas.h"
 #include "engines/startup_change.h"
 #include "engines/tools_folder.h"
 #include "services/data_folder_guard.h"
@@ -16,6 +17,7 @@ std::wstring shown_refusal(const std::wstring& message, bool vietnamese) {
   if (message == kDataFolderOutsideProfileMessage) return kDataFolderOutsideProfileMessageVi;
   if (message == kDataFolderThroughLinkMessage) return kDataFolderThroughLinkMessageVi;
   if (message == kDesktopOutsideProfileMessage) return kDesktopOutsideProfileMessageVi;
+  if (message == kLocalDataOutsideProfileMessage) return kLocalDataOutsideProfileMessageVi;
   return message;
 }
 

@@ -1,3 +1,4 @@
+// ctest-resource-lock: data_folder
 #include "engines/cleanup_delete.h"
 
 #include "services/handles.h"

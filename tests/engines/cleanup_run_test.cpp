@@ -1,4 +1,4 @@
-// ctest-resource-lock: reports_folder
+// ctest-resource-lock: reports_folder data_folder
 #include "engines/cleanup_run.h"
 
 #include "services/documents.h"

@@ -1,3 +1,4 @@
+// ctest-resource-lock: data_folder
 #include "engines/cleanup_scan.h"
 
 #include "services/handles.h"
@@ -289,7 +290,8 @@ TEST(ScanCleanupAreas, ItemLimitEndsTheScanWithANote) {
   std::uint64_t last_total = 99;
   const ScanResult result =
       scan_cleanup_areas({scratch_area("temp", root.path()), scratch_area("later", root.path())}, &never,
-                         [&](std::uint64_t, std::uint64_t total, const std::wstring&) { last_total = total; }, 3);
+                         [&](std::uint64_t, std::uint64_t total, const std::wstring&) { last_total = total; }, true,
+                         3);
   EXPECT_EQ(result.items.size(), 3u);
   EXPECT_FALSE(result.cancelled);
   EXPECT_EQ(last_total, 0u);  // the closing (counter, counter) report is not made

@@ -1,4 +1,4 @@
-// ctest-resource-lock: desktop
+// ctest-resource-lock: desktop data_folder
 #include "engines/tools_folder.h"
 
 #include "services/shell.h"
@@ -103,11 +103,12 @@ TEST(ToolsFolderElevated, MadeOnlyOnADesktopInsideTheProfile) {
   EXPECT_EQ(unelevated.message, outside.path() + L"\\" + kToolsFolderName);
 
   // Beside the profile, sharing its name as a prefix: outside all the same.
-  const std::wstring beside = user_profile_folder() + L"-x";
-  std::filesystem::create_directories(beside);
-  point_desktop_at(scratch, beside);
-  expect_refused_and_nothing_made(create_tools_folder(true), beside);
-  std::filesystem::remove_all(beside);
+  {
+    const testing::ProfileSiblingFolder beside;
+    ASSERT_TRUE(beside.made());
+    point_desktop_at(scratch, beside.path());
+    expect_refused_and_nothing_made(create_tools_folder(true), beside.path());
+  }
 
   // Inside the profile but reached through a link that leads outside.
   ASSERT_TRUE(scratch.put_link(elsewhere.path(), inside.file(L"Desktop"))) << "links are made on Wine's Unix side";

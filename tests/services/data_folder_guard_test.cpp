@@ -109,6 +109,17 @@ TEST(DataFolderOutsideProfile, AnElevatedCorvaneNeitherWritesNorListsNorReadsThe
   check_data_folder_path(outside.path(), true);
 }
 
+// The profile's path with "-x" appended begins with the profile's text but lies beside it.
+TEST(DataFolderOutsideProfile, AFolderBesideTheProfileUnderANameThatBeginsWithItsNameIsOutside) {
+  const testing::ProfileSiblingFolder sibling;
+  ASSERT_TRUE(sibling.made()) << wide_to_utf8(sibling.path()) << " existed or could not be made";
+  testing::StartupScratch scratch;
+  redirect_local_app_data(scratch, sibling.path());
+  ASSERT_EQ(app_data_folder(), sibling.path() + L"\\Corvane");
+  expect_refused([] { write_json_atomic(backups_folder() + L"\\a-registry.json", nlohmann::json{{"k", 1}}); });
+  EXPECT_TRUE(fs::is_empty(sibling.path()));
+}
+
 // The pinned Backups folder emptied and made a link to an outside folder after the check: the
 // listing through its handle shows nothing of the outside, a file reached through the link is
 // not taken for one of the folder's, and a fresh read is refused.

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -41,6 +42,20 @@ bool file_exists(const std::wstring& path) {
 bool folder_exists(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::vector<std::wstring> tree_listing(const std::wstring& folder) {
+  std::vector<std::wstring> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::wstring line = std::filesystem::relative(entry.path(), folder).wstring();
+    if (entry.is_regular_file()) {
+      const std::string bytes = read_file_bytes(entry.path().wstring());
+      line += L": " + std::wstring(bytes.begin(), bytes.end());
+    }
+    entries.push_back(std::move(line));
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
 }
 
 CleanupArea scratch_area(const std::string& id, const std::wstring& root, const std::wstring& pattern,

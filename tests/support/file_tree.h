@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvane::testing {
 
@@ -23,6 +24,10 @@ void set_last_write(const std::wstring& path, std::uint64_t filetime);
 
 bool file_exists(const std::wstring& path);
 bool folder_exists(const std::wstring& path);
+
+// Every file and folder below folder as "relative path" or "relative path: bytes", sorted: two
+// listings are equal only when nothing was added, removed or changed.
+std::vector<std::wstring> tree_listing(const std::wstring& folder);
 
 // A scanned area with one root and no process.
 CleanupArea scratch_area(const std::string& id, const std::wstring& root, const std::wstring& pattern = L"*",

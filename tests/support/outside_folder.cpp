@@ -2,6 +2,7 @@
 
 #include "scratch.h"
 #include "services/shell.h"
+#include "services/user_profile.h"
 
 #include <filesystem>
 
@@ -13,6 +14,17 @@ OutsideFolder::OutsideFolder()
 }
 
 OutsideFolder::~OutsideFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ProfileSiblingFolder::ProfileSiblingFolder() : path_(user_profile_folder() + L"-x") {
+  std::error_code error;
+  made_ = std::filesystem::create_directory(path_, error) && !error;
+}
+
+ProfileSiblingFolder::~ProfileSiblingFolder() {
+  if (!made_) return;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }

@@ -22,6 +22,24 @@ class OutsideFolder {
   std::wstring path_;
 };
 
+// The recorded profile folder's path with "-x" appended: beside the profile, and its path text
+// begins with the profile's. Made at once when it does not exist yet, and then removed with what
+// it holds; made() is false when it existed before (it is left alone) or could not be made.
+class ProfileSiblingFolder {
+ public:
+  ProfileSiblingFolder();
+  ~ProfileSiblingFolder();
+  ProfileSiblingFolder(const ProfileSiblingFolder&) = delete;
+  ProfileSiblingFolder& operator=(const ProfileSiblingFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  bool made() const { return made_; }
+
+ private:
+  std::wstring path_;
+  bool made_ = false;
+};
+
 // Points the user's "Local AppData" folder setting at folder, which must exist (else the known
 // folder cannot be read under Wine), until scratch puts it back.
 void redirect_local_app_data(StartupScratch& scratch, const std::wstring& folder);

@@ -42,10 +42,10 @@ void App::scan() {
     set_status(text(L"Chọn ít nhất một vùng tập tin để quét.", L"Select at least one file area to scan."));
     return;
   }
-  start_work([this, areas = std::move(areas)] {
+  start_work([this, areas = std::move(areas), elevated = acts_elevated()] {
     auto work = std::make_unique<Work>();
     work->kind = WORK_SCAN;
-    work->scan = scan_cleanup_areas(areas, &cancel, progress_callback());
+    work->scan = scan_cleanup_areas(areas, &cancel, progress_callback(), elevated);
     return work;
   });
 }
@@ -63,10 +63,10 @@ void App::clean() {
            L"Review files to inspect every path before continuing.");
   if (!confirm(text(L"Xác nhận dọn dẹp", L"Confirm cleanup"), body, text(L"Xóa tập tin", L"Delete files"))) return;
   // The areas ticked now, after the dialog; the scan is read in place by the worker.
-  start_work([this, areas = selected_cleanup_areas()] {
+  start_work([this, areas = selected_cleanup_areas(), elevated = acts_elevated()] {
     auto work = std::make_unique<Work>();
     work->kind = WORK_CLEAN;
-    work->outcome = execute_cleanup(scan_result, areas, &cancel, progress_callback());
+    work->outcome = execute_cleanup(scan_result, areas, &cancel, progress_callback(), elevated);
     return work;
   });
 }

@@ -1,10 +1,13 @@
-// ctest-resource-lock: reports_folder
+// ctest-resource-lock: reports_folder data_folder
 #include "ui/app.h"
 
 #include "services/documents.h"
+#include "services/system_info.h"
 #include "services/text.h"
 #include "support/file_tree.h"
+#include "support/outside_folder.h"
 #include "support/scratch.h"
+#include "support/startup_scratch.h"
 #include "support/ui_app.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +19,7 @@ namespace corvane {
 namespace {
 
 using testing::pump_until;
+using testing::read_file_bytes;
 using testing::WindowApp;
 
 struct Shown { std::wstring title, text; };
@@ -151,6 +155,66 @@ TEST_F(CleanupPage, ARunThatFailsBeforeItsReportKeepsTheScan) {
   EXPECT_EQ(app->scan_result.items.size(), 2u);
   EXPECT_TRUE(testing::file_exists(folder.file(L"a.tmp")));
   EXPECT_EQ(reports(), before) << "a report was written";
+}
+
+// Elevated (every process is, under Wine) with "Local AppData" pointed outside the profile: the
+// App's own areas under it get no roots, an area rooted there is passed over by the page's scan
+// and its file left by the page's run, and the status line says why after what the scan found
+// elsewhere, in the window's language.
+class CleanupPageOutsideProfile : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    dialog_responder = nullptr;
+    for (const std::wstring& file : reports()) {
+      if (before.count(file) == 0) std::filesystem::remove(file);
+    }
+  }
+  std::set<std::wstring> before = reports();
+};
+
+TEST_F(CleanupPageOutsideProfile, TheStatusLineSaysWhyAndTheRunLeavesTheFolderAlone) {
+  ASSERT_TRUE(process_elevated());
+  const testing::OutsideFolder outside;
+  const std::wstring thesis = outside.path() + L"\\Temp\\thesis.docx";
+  testing::make_old_file(thesis, "another user's thesis", 30 * testing::kDay);
+  testing::StartupScratch scratch;
+  testing::redirect_local_app_data(scratch, outside.path());
+  const testing::ScratchFolder own;
+
+  for (const bool vietnamese : {false, true}) {
+    testing::make_old_file(own.file(L"old.tmp"), "x", 30 * testing::kDay);
+    WindowApp app{testing::window_test_options(vietnamese)};
+    ASSERT_TRUE(app.created());
+    EXPECT_TRUE(app->cleanup_areas[0].roots_withheld);
+    // As areas made without the check would name it.
+    const CleanupArea there = testing::scratch_area("there", outside.path() + L"\\Temp");
+    app->cleanup_areas.push_back(testing::scratch_area("own", own.path()));
+    app->cleanup_areas.push_back(there);
+    app->selected_area_ids.insert({"own", "there"});
+    ASSERT_EQ(app->selected_area_ids, (std::set<std::string>{"crashes", "own", "temp", "there"}));
+    app->show_page(PAGE_CLEANUP);
+    app->command(ID_PRIMARY_BUTTON);
+    ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
+    ASSERT_EQ(app->scan_result.items.size(), 1u);
+    EXPECT_EQ(app->status_text,
+              vietnamese ? L"1 tập tin - 1 B có thể dọn - Thư mục dữ liệu ứng dụng cục bộ của bạn nằm ngoài hồ sơ người "
+                           L"dùng, nên Corvane chạy với quyền quản trị không dọn các vùng trong thư mục đó."
+                         : L"1 files - 1 B reclaimable - Your local application data folder is outside your user "
+                           L"profile, so Corvane running as administrator does not clean the areas inside it.");
+
+    // The file there, listed as an unelevated scan lists it, and the page's run.
+    CancelFlag never{0};
+    const ScanResult unchecked = scan_cleanup_areas({there}, &never, {}, false);
+    ASSERT_EQ(unchecked.items.size(), 1u);
+    app->scan_result.items.push_back(unchecked.items[0]);
+    answer = 0;  // "Delete files", then "Close"
+    dialog_responder = respond;
+    app->command(ID_SECONDARY_BUTTON);
+    ASSERT_TRUE(pump_until([&] { return !app->busy; }, 60000));
+    dialog_responder = nullptr;
+    EXPECT_FALSE(testing::file_exists(own.file(L"old.tmp")));
+    EXPECT_EQ(read_file_bytes(thesis), "another user's thesis");
+  }
 }
 
 }  // namespace
