@@ -25,9 +25,10 @@ run: configure
 	@cmake --build $(BUILD_DIR) --target Corvane
 	@scripts/run.sh $(BUILD_DIR) $(RUN_ARGS)
 
-# Benchmarks are not part of the tests: built and run only here.
-bench: build
-	@cmake --build $(BUILD_DIR) --target benchmarks
+# Benchmarks are not part of the tests: built and run only here, each with the programs it
+# starts and no test program; BENCH_ONLY builds and runs only the benchmarks it names.
+bench: configure
+	@cmake --build $(BUILD_DIR) --target $(or $(strip $(BENCH_ONLY)),benchmarks)
 	@scripts/bench.sh $(BUILD_DIR) $(BENCH_ARGS)
 
 # Every page in both languages and themes, into $(BUILD_DIR)/screenshots/pages/.

@@ -2,7 +2,7 @@
 // waits for input idle), for Corvane, for a bare program that makes the same main window, child
 // controls and fonts and paints once (bench/fixtures/bare_program.cpp), and for a bare program
 // with one plain window (bench/fixtures/bare_window.cpp); the three start in turns, round by round.
-// Then the working set of each once idle.
+// Then the working set of each once idle, Corvane's as a ratio to the bare program's.
 //   launch_bench [--rounds N]   (default 10; other arguments are ignored)
 #include "bench_support.h"
 #include "services/shell.h"
@@ -17,6 +17,9 @@ using namespace corvane;
 using namespace corvane::bench;
 
 namespace {
+
+// Corvane's working set once idle at most this many times the bare program's.
+constexpr double kWorkingSetTarget = 1.35;
 
 double megabytes(double bytes) { return bytes / (1024.0 * 1024.0); }
 
@@ -36,8 +39,7 @@ int main(int argc, char** argv) {
 
   Paired program_pair;
   Paired window_pair;
-  std::vector<double> ours_set;
-  std::vector<double> program_set;
+  Paired program_set;  // working sets in bytes, ours against the bare program's
   std::vector<double> window_set;
   for (int round = 0; round < rounds; ++round) {
     const Launch ours = launch_until_idle(corvane, arguments);
@@ -49,17 +51,21 @@ int main(int argc, char** argv) {
     }
     program_pair.add(ours.ms, program.ms);
     window_pair.add(ours.ms, window.ms);
-    ours_set.push_back(static_cast<double>(ours.working_set));
-    program_set.push_back(static_cast<double>(program.working_set));
+    program_set.add(static_cast<double>(ours.working_set), static_cast<double>(program.working_set));
     window_set.push_back(static_cast<double>(window.working_set));
   }
   std::printf("start-up until painted and idle (median of %d rounds)\n", rounds);
   print_ratio("Corvane / bare program (same window and fonts)", program_pair, 1.3);
   std::printf("  %-46s ours %8.2f ms, reference %8.2f ms, ratio %.2f (printed, no target)\n",
               "Corvane / bare window", median(window_pair.ours), median(window_pair.reference), window_pair.ratio());
-  const double ours_mb = megabytes(median(ours_set));
+  // The bare program makes the same window, controls and fonts, so the ratio leaves out what any
+  // such program costs under this Wine; the bare window's figure is printed for scale only.
+  const double set_ratio = program_set.ratio();
   std::printf("working set once idle (median of %d rounds)\n", rounds);
-  std::printf("  Corvane %.1f MB (target <= 32.0 MB: %s); bare program %.1f MB, bare window %.1f MB\n", ours_mb,
-              ours_mb <= 32.0 ? "met" : "NOT met", megabytes(median(program_set)), megabytes(median(window_set)));
+  std::printf("  %-46s ours %8.1f MB, reference %8.1f MB, ratio %.2f (target <= %.2f: %s)\n",
+              "Corvane / bare program (same window and fonts)", megabytes(median(program_set.ours)),
+              megabytes(median(program_set.reference)), set_ratio, kWorkingSetTarget,
+              set_ratio <= kWorkingSetTarget ? "met" : "NOT met");
+  std::printf("  %-46s %.1f MB (printed, no target)\n", "bare window", megabytes(median(window_set)));
   return 0;
 }

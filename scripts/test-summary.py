@@ -1,5 +1,12 @@
 #!/usr/bin/env python3
-"""Sums up the GoogleTest XML results: counts and every skipped case with its reason."""
+"""Sums up the GoogleTest XML results: counts and every skipped case with its reason.
+
+Usage: test-summary.py RESULTS_DIR [CTEST_JUNIT]
+
+With CTest's JUnit list of the run (--output-junit), every test program that CTest started must
+have written RESULTS_DIR/<name>.xml: one that ended without (even with exit code 0) is named and
+fails the run, since its cases would otherwise be counted nowhere.
+"""
 import glob
 import os
 import sys
@@ -8,6 +15,17 @@ import xml.etree.ElementTree as ET
 folder = sys.argv[1]
 passed = failed = skipped = 0
 skips = []
+if len(sys.argv) > 2:
+    try:
+        started = [case.get("name") for case in ET.parse(sys.argv[2]).getroot().iter("testcase")
+                   if case.get("status") in ("run", "fail")]
+    except (OSError, ET.ParseError) as error:
+        print(f"summary: unreadable list of the programs CTest ran {sys.argv[2]}: {error}")
+        started, failed = [], 1
+    for name in started:
+        if not os.path.isfile(os.path.join(folder, f"{name}.xml")):
+            print(f"summary: {name} ended without writing its results")
+            failed += 1
 for path in sorted(glob.glob(os.path.join(folder, "*.xml"))):
     try:
         root = ET.parse(path).getroot()

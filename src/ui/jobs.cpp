@@ -16,6 +16,12 @@ bool progress_report_due(std::uint64_t now, std::uint64_t last_tick, std::uint64
 
 namespace {
 
+// A status followed by a later reason on a line of its own; a reason it already gives is not repeated.
+std::wstring status_with_reason(const std::wstring& status, const std::wstring& reason) {
+  if (reason.empty() || status.find(reason) != std::wstring::npos) return status;
+  return status + L"\r\n" + reason;
+}
+
 std::thread start_thread(std::function<void()> body) {
   return std::thread(std::move(body));
 }
@@ -172,7 +178,11 @@ void App::on_job_done(std::unique_ptr<Work> work) {
       } catch (const std::exception&) {
         // The figures of the last query stay.
       }
-      if (page == PAGE_BACKUPS) load_backups();
+      if (page == PAGE_BACKUPS) {
+        // A refused listing must not hide what the action did: its reason follows the outcome.
+        const std::wstring outcome_status = status_text;
+        if (!load_backups()) set_status(status_with_reason(outcome_status, status_text));
+      }
       break;
   }
 

@@ -344,5 +344,31 @@ TEST(ListPaint, TheFirstCellIsAsWideAsTheListsFirstColumn) {
   }
 }
 
+TEST(ListPaint, TheFirstCellFollowsTheFirstColumnWidenedAfterAnEarlierPaint) {
+  WindowApp app(window_test_options());
+  ASSERT_TRUE(app.created());
+  app->show_page(PAGE_CUSTOMIZATION);
+  ASSERT_FALSE(app->row_map.empty());
+  RECT client{};
+  GetClientRect(app->page_list, &client);
+  DibCanvas canvas(client.right, client.bottom);
+  const auto print = [&] {
+    canvas.clear(0x00FF00FF);
+    SendMessageW(app->page_list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+  };
+  const int laid_out = ListView_GetColumnWidth(app->page_list, 0);
+  print();
+  ListView_SetColumnWidth(app->page_list, 0, laid_out + 120);
+  print();
+  EXPECT_EQ(app->drawn_first_column_width, laid_out + 120);
+  RECT row{};
+  ListView_GetItemRect(app->page_list, 0, &row, LVIR_BOUNDS);
+  const int y = (row.top + row.bottom) / 2;
+  // Row 0 is selected: the second paint gives its first cell the selection colour up to the new edge.
+  for (const int x : {laid_out + 4, laid_out + 60, laid_out + 116}) {
+    EXPECT_EQ(canvas.pixel(row.left + x, y), app->renderer.colors[kColorSelected]) << x;
+  }
+}
+
 }  // namespace
 }  // namespace corvane
