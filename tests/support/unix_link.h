@@ -13,7 +13,8 @@ namespace corvane::testing {
 // when not under Wine or when ln failed.
 bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 
-// Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
+// Removes a link made by make_unix_symlink. Wine does not delete a link itself: it refuses a link
+// to a folder, and a link to a file it reports deleted and leaves in place, hidden.
 // Whatever stands at link that is not a link, a folder or a file, is left alone.
 void remove_unix_symlink(const std::wstring& link);
 
