@@ -140,11 +140,14 @@ TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) 
   // The source folder is swapped before the file is opened: once the move holds the file no
   // other program can empty the folder (as the next test shows), which the swap from the Unix
   // side would ignore, deleting the held file itself.
+  // The data folders are locked for this program, so another file there was left by a test.
   if (race.swapped == Swapped::source) {
-    if (!swap_at(source_folder, StartupMoveStage::folders_pinned, leaf)) GTEST_SKIP() << "the folder holds files";
+    ASSERT_TRUE(swap_at(source_folder, StartupMoveStage::folders_pinned, leaf))
+        << wide_to_utf8(source_folder) << " holds other files, which the swap would take";
   } else {
     fs::create_directories(destination_folder);
-    if (!swap_at(destination_folder, StartupMoveStage::file_opened, L"")) GTEST_SKIP() << "the folder holds files";
+    ASSERT_TRUE(swap_at(destination_folder, StartupMoveStage::file_opened, L""))
+        << wide_to_utf8(destination_folder) << " holds files, which the swap would take";
   }
 
   const Outcome outcome = act_on_startup_file(race.action, live, parked, elevated);
