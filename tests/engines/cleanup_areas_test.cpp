@@ -7,6 +7,7 @@
 #include "support/idle_process.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 #include <knownfolders.h>
@@ -152,12 +153,14 @@ TEST(FindBrowserCaches, ProfileFolderLayoutAndMissingRoot) {
 }
 
 TEST(FindBrowserCaches, LinkedProfileFolderIsPassedOver) {
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
   ScratchFolder scratch;
   ScratchFolder elsewhere;
   ASSERT_TRUE(CreateDirectoryW(scratch.file(L"Default").c_str(), nullptr));
-  if (!testing::make_unix_symlink(elsewhere.path(), scratch.file(L"Profile 2"))) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  const testing::UnixLinkRemoval removal(scratch.file(L"Profile 2"));
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), scratch.file(L"Profile 2"))) << "the link was not made";
   std::vector<std::wstring> roots;
   find_browser_caches(scratch.path(), roots, false);
   EXPECT_EQ(roots, (std::vector<std::wstring>{scratch.file(L"Default") + L"\\Cache",
@@ -166,7 +169,6 @@ TEST(FindBrowserCaches, LinkedProfileFolderIsPassedOver) {
   roots.clear();
   find_browser_caches(scratch.path(), roots, true);
   EXPECT_EQ(roots, std::vector<std::wstring>{scratch.file(L"Default") + L"\\cache2"});
-  testing::remove_unix_symlink(scratch.file(L"Profile 2"));
 }
 
 TEST(IsProcessRunning, FindsProcessesByNameIgnoringCase) {
@@ -215,17 +217,18 @@ TEST(IsPlainDirectoryChain, AcceptsOnlyPlainDrivePaths) {
 }
 
 TEST(IsPlainDirectoryChain, RefusesALinkAnywhereOnThePath) {
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
   ScratchFolder scratch;
   ScratchFolder elsewhere;
   ASSERT_TRUE(CreateDirectoryW(elsewhere.file(L"inner").c_str(), nullptr));
-  if (!testing::make_unix_symlink(elsewhere.path(), scratch.file(L"link"))) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  const testing::UnixLinkRemoval removal(scratch.file(L"link"));
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), scratch.file(L"link"))) << "the link was not made";
   ASSERT_TRUE(testing::folder_exists(scratch.file(L"link\\inner")));
   EXPECT_FALSE(is_plain_directory_chain(scratch.file(L"link")));
   EXPECT_FALSE(is_plain_directory_chain(scratch.file(L"link\\inner")));
   EXPECT_TRUE(is_plain_directory_chain(elsewhere.file(L"inner")));
-  testing::remove_unix_symlink(scratch.file(L"link"));
 }
 
 }  // namespace

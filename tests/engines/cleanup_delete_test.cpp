@@ -6,6 +6,7 @@
 #include "support/file_tree.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ CleanupItem scanned(const std::wstring& root, const std::wstring& path) {
   return {};
 }
 
-// Moves from to outside and puts a link to it in its place; false where links cannot be made.
+// Moves from to outside and puts a link to it in its place; false when that did not happen.
 bool swap_for_link(const std::wstring& from, const std::wstring& outside) {
   return MoveFileW(from.c_str(), outside.c_str()) && testing::make_unix_symlink(outside, from);
 }
@@ -101,62 +102,58 @@ TEST(DeleteScannedFile, FileHeldOpenByAnotherProgramSurvives) {
 }
 
 TEST(DeleteScannedFile, FolderSwappedForALinkToAnOutsideFolder) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << kNoLinks;
   ScratchFolder root;
   ScratchFolder outside;
+  const testing::UnixLinkRemoval removal(root.file(L"sub"));
   make_old_file(root.file(L"sub\\victim.tmp"), "keep me", 10 * kDay);
   const CleanupItem item = scanned(root.path(), root.file(L"sub\\victim.tmp"));
   // The very same file, moved out with its folder; a link takes the folder's place.
-  ASSERT_TRUE(MoveFileW(root.file(L"sub").c_str(), outside.file(L"sub").c_str()));
-  if (!testing::make_unix_symlink(outside.file(L"sub"), root.file(L"sub"))) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  ASSERT_TRUE(swap_for_link(root.file(L"sub"), outside.file(L"sub"))) << "the folder was not replaced by a link";
   ASSERT_TRUE(file_exists(item.path));  // reachable through the link
   EXPECT_FALSE(delete_scanned_file(item));
   EXPECT_EQ(read_file_bytes(outside.file(L"sub\\victim.tmp")), "keep me");
-  testing::remove_unix_symlink(root.file(L"sub"));
 }
 
 TEST(DeleteScannedFile, FileSwappedForALinkToItselfMovedOutside) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << kNoLinks;
   ScratchFolder root;
   ScratchFolder outside;
   make_old_file(root.file(L"victim.tmp"), "keep me", 10 * kDay);
   const CleanupItem item = scanned(root.path(), root.file(L"victim.tmp"));
-  ASSERT_TRUE(MoveFileW(item.path.c_str(), outside.file(L"victim.tmp").c_str()));
-  if (!testing::make_unix_symlink(outside.file(L"victim.tmp"), item.path)) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  const testing::UnixLinkRemoval removal(item.path);
+  ASSERT_TRUE(swap_for_link(item.path, outside.file(L"victim.tmp"))) << "the file was not replaced by a link";
   EXPECT_FALSE(delete_scanned_file(item));
   EXPECT_EQ(read_file_bytes(outside.file(L"victim.tmp")), "keep me");
-  testing::remove_unix_symlink(item.path);
 }
 
 TEST(DeleteScannedFile, RootThatBecameALinkIsRefused) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << kNoLinks;
   ScratchFolder holder;
   ScratchFolder outside;
   const std::wstring root = holder.file(L"root");
+  const testing::UnixLinkRemoval removal(root);
   make_old_file(root + L"\\victim.tmp", "keep me", 10 * kDay);
   const CleanupItem item = scanned(root, root + L"\\victim.tmp");
-  ASSERT_TRUE(MoveFileW(root.c_str(), outside.file(L"root").c_str()));
-  if (!testing::make_unix_symlink(outside.file(L"root"), root)) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  ASSERT_TRUE(swap_for_link(root, outside.file(L"root"))) << "the root was not replaced by a link";
   EXPECT_FALSE(delete_scanned_file(item));
   EXPECT_TRUE(file_exists(outside.file(L"root\\victim.tmp")));
-  testing::remove_unix_symlink(root);
 }
 
 TEST(DeleteScannedFile, FileFolderOrRootSwappedForALinkIsRefused) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << kNoLinks;
   // The very same file stays reachable through the link, moved outside with what was swapped.
   for (const std::wstring moved : {L"root\\sub\\victim.tmp", L"root\\sub", L"root"}) {
     ScratchFolder holder;
     ScratchFolder outside;
+    const testing::UnixLinkRemoval removal(holder.file(moved));
     const std::wstring path = holder.file(L"root\\sub\\victim.tmp");
     make_old_file(path, "keep me", 10 * kDay);
     const CleanupItem item = scanned(holder.file(L"root"), path);
-    if (!swap_for_link(holder.file(moved), outside.file(L"moved"))) GTEST_SKIP() << kNoLinks;
+    ASSERT_TRUE(swap_for_link(holder.file(moved), outside.file(L"moved")))
+        << wide_to_utf8(moved) << " was not replaced by a link";
     ASSERT_TRUE(file_exists(item.path));
     EXPECT_FALSE(delete_scanned_file(item)) << wide_to_utf8(moved);
-    testing::remove_unix_symlink(holder.file(moved));
     EXPECT_EQ(read_file_bytes(outside.file(L"moved") + path.substr(holder.file(moved).size())), "keep me");
   }
 }
@@ -266,14 +263,15 @@ TEST(PinnedFolders, HeldPinsVouchOnlyForARootTheyHoldWhole) {
 
   // A root below the pinned ones that is a link to an outside folder holding a file of the same
   // identity is walked and refused.
-  const std::wstring link = root.file(L"a\\link");
-  if (testing::make_unix_symlink(outside.path(), link)) {
+  if (testing::running_under_wine()) {
+    const std::wstring link = root.file(L"a\\link");
+    const testing::UnixLinkRemoval removal(link);
+    ASSERT_TRUE(testing::make_unix_symlink(outside.path(), link)) << "the link was not made";
     CleanupItem through = scanned(outside.path(), outside.file(L"victim.tmp"));
     through.root = link;
     through.path = link + L"\\victim.tmp";
     EXPECT_FALSE(delete_scanned_file(through, pins));
     EXPECT_EQ(read_file_bytes(outside.file(L"victim.tmp")), "keep me");
-    testing::remove_unix_symlink(link);
   }
   // The other files of the root still go, through the pins.
   EXPECT_TRUE(delete_scanned_file(two, pins));
@@ -345,6 +343,7 @@ TEST(PinnedFolders, HeldPinsVouchOnlyWhileEachIsStillAPlainFolder) {
   ScratchFolder scratch;
   ScratchFolder outside;
   const std::wstring root = scratch.file(L"r");
+  const testing::UnixLinkRemoval removal(root);
   for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"}) make_old_file(root + L"\\" + name, "x", 10 * kDay);
   const CleanupItem one = scanned(root, root + L"\\one.tmp");
   const CleanupItem two = scanned(root, root + L"\\two.tmp");
@@ -379,13 +378,13 @@ TEST(PinnedFolders, HeldPinsVouchOnlyWhileEachIsStillAPlainFolder) {
 
   // The emptied root made a link to an outside folder, with three moved there under its identity,
   // while the pins hold it: nothing outside is deleted.
+  if (!testing::running_under_wine()) GTEST_SKIP() << kNoLinks;
   g_made_junction = pins.handles.handles[chain.size() - 1];
-  if (!testing::replace_folder_with_unix_symlink(root, outside.path(), testing::FolderEntries::moved_to_target)) GTEST_SKIP() << kNoLinks;
+  ASSERT_TRUE(testing::replace_folder_with_unix_symlink(root, outside.path(), testing::FolderEntries::moved_to_target))
+      << "the root was not replaced by a link";
   EXPECT_FALSE(held_pins_vouch_for(root, pins));
   EXPECT_FALSE(delete_scanned_file(three, pins));
   EXPECT_EQ(read_file_bytes(outside.file(L"three.tmp")), "x");
-  pins.release_from(0);
-  testing::remove_unix_symlink(root);
 }
 
 }  // namespace

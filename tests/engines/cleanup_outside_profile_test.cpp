@@ -156,20 +156,15 @@ TEST(CleanupOutsideProfile, ARootMadeALinkOutsideDuringTheRunLosesNothingThere) 
   ASSERT_EQ(result.items.size(), 2u);
   EXPECT_TRUE(result.refusal.empty());
 
-  struct LinkRemoved {
-    std::wstring link;
-    bool made = false;
-    ~LinkRemoved() {
-      if (made) testing::remove_unix_symlink(link);
-    }
-  } swap{root};
+  const testing::UnixLinkRemoval removal(root);
+  bool swapped = false;
   const Outcome outcome = clean(result, areas, true, [&](std::uint64_t done, std::uint64_t, const std::wstring&) {
     if (done == 1) {
-      swap.made = testing::replace_folder_with_unix_symlink(root, outside.path() + L"\\Temp",
-                                                            testing::FolderEntries::moved_to_target);
+      swapped = testing::replace_folder_with_unix_symlink(root, outside.path() + L"\\Temp",
+                                                          testing::FolderEntries::moved_to_target);
     }
   });
-  ASSERT_TRUE(swap.made) << "the root was not swapped for a link";
+  ASSERT_TRUE(swapped) << "the root was not swapped for a link";
   EXPECT_EQ(outcome.affected, 1u);
   EXPECT_EQ(outcome.skipped, 1u);
   const std::wstring moved = outside.path() + L"\\Temp" + result.items[1].path.substr(root.size());

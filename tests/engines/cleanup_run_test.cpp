@@ -10,6 +10,7 @@
 #include "support/scratch.h"
 #include "support/set_aside.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -345,20 +346,22 @@ TEST(ExecuteCleanup, RunningBrowserDisqualifiesItsArea) {
 }
 
 TEST(ExecuteCleanup, SubfolderSwappedForALinkLeavesTheOutsideFileIntact) {
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
   ScratchFolder root;
   ScratchFolder outside;
+  const testing::UnixLinkRemoval removal(root.file(L"sub"));
   make_old_file(root.file(L"sub\\victim.tmp"), "keep me", 10 * kDay);
   make_old_file(root.file(L"plain.tmp"), "go", 10 * kDay);
   const CleanupArea temp = scratch_area("temp", root.path());
   const ScanResult result = scan({temp});
   ASSERT_EQ(result.items.size(), 2u);
   ASSERT_TRUE(MoveFileW(root.file(L"sub").c_str(), outside.file(L"sub").c_str()));
-  if (!testing::make_unix_symlink(outside.file(L"sub"), root.file(L"sub"))) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  ASSERT_TRUE(testing::make_unix_symlink(outside.file(L"sub"), root.file(L"sub")))
+      << "the folder was not replaced by a link";
   CancelFlag cancel{0};
   const Outcome outcome = execute_cleanup(result, {temp}, &cancel, {});
-  testing::remove_unix_symlink(root.file(L"sub"));
   EXPECT_EQ(outcome.affected, 1u);
   EXPECT_EQ(outcome.skipped, 1u);
   EXPECT_EQ(read_file_bytes(outside.file(L"sub\\victim.tmp")), "keep me");

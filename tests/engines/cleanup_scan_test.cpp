@@ -7,6 +7,7 @@
 #include "support/idle_process.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -158,8 +159,12 @@ TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANote) {
   ScratchFolder elsewhere;
   make_old_file(elsewhere.file(L"target.tmp"), "x", 10 * kDay);
   std::vector<CleanupArea> areas{scratch_area("drive", L"C:\\")};
-  const bool linked = testing::make_unix_symlink(elsewhere.path(), root.file(L"link"));
-  if (linked) areas.push_back(scratch_area("linked", root.file(L"link")));
+  const bool linked = testing::running_under_wine();
+  const testing::UnixLinkRemoval removal(root.file(L"link"));
+  if (linked) {
+    ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), root.file(L"link"))) << "the link was not made";
+    areas.push_back(scratch_area("linked", root.file(L"link")));
+  }
 
   const ScanResult result = scan(areas);
   EXPECT_TRUE(result.items.empty());
@@ -168,24 +173,24 @@ TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANote) {
   EXPECT_EQ(result.notes[0].text_vi, L"C:\\: không truy cập được hoặc là thư mục liên kết; đã bỏ qua.");
   if (linked) {
     EXPECT_EQ(result.notes[1].text_en, root.file(L"link") + L": inaccessible or linked folder; skipped.");
-    testing::remove_unix_symlink(root.file(L"link"));
   } else {
     GTEST_SKIP() << "the linked-root half needs a Unix symbolic link in Wine's prefix";
   }
 }
 
 TEST(ScanCleanupAreas, LinkedSubfolderIsSkippedAndCounted) {
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
+  }
   ScratchFolder root;
   ScratchFolder elsewhere;
   make_old_file(root.file(L"plain.tmp"), "x", 10 * kDay);
   make_old_file(elsewhere.file(L"outside.tmp"), "y", 10 * kDay);
-  if (!testing::make_unix_symlink(elsewhere.path(), root.file(L"linked-folder"))) {
-    GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
-  }
+  const testing::UnixLinkRemoval removal(root.file(L"linked-folder"));
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), root.file(L"linked-folder"))) << "the link was not made";
   const ScanResult result = scan({scratch_area("temp", root.path())});
   EXPECT_EQ(paths_of(result), std::vector<std::wstring>{root.file(L"plain.tmp")});
   EXPECT_EQ(result.skipped, 1u);
-  testing::remove_unix_symlink(root.file(L"linked-folder"));
 }
 
 TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANoteAndLinkedSubfoldersAreCounted) {
@@ -199,9 +204,11 @@ TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANoteAndLinkedSubfoldersAreCou
   ScratchFolder elsewhere;
   make_old_file(root.file(L"plain.tmp"), "x", 10 * kDay);
   make_old_file(elsewhere.file(L"outside.tmp"), "y", 10 * kDay);
-  if (!testing::make_unix_symlink(elsewhere.path(), root.file(L"link"))) {
+  if (!testing::running_under_wine()) {
     GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
   }
+  const testing::UnixLinkRemoval removal(root.file(L"link"));
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), root.file(L"link"))) << "the link was not made";
   const ScanResult linked = scan({scratch_area("linked", root.file(L"link"))});
   EXPECT_TRUE(linked.items.empty());
   ASSERT_EQ(linked.notes.size(), 1u);
@@ -209,7 +216,6 @@ TEST(ScanCleanupAreas, DriveRootAndLinkedRootLeaveANoteAndLinkedSubfoldersAreCou
   const ScanResult parent = scan({scratch_area("temp", root.path())});
   EXPECT_EQ(paths_of(parent), std::vector<std::wstring>{root.file(L"plain.tmp")});
   EXPECT_EQ(parent.skipped, 1u);
-  testing::remove_unix_symlink(root.file(L"link"));
 }
 
 TEST(ScanCleanupAreas, FolderWhoseListingCannotBeOpenedIsCounted) {

@@ -75,8 +75,8 @@ TEST_F(Ownership, LinkToAFolderIsRefusedAndNotFollowed) {
   std::filesystem::create_directories(folder);
   const std::wstring before = owner_of(folder);
   const std::wstring link = scratch.file(L"link-to-folder");
-  ASSERT_TRUE(testing::make_unix_symlink(folder, link));
   const testing::UnixLinkRemoval removal(link);
+  ASSERT_TRUE(testing::make_unix_symlink(folder, link)) << "the link was not made";
 
   const Outcome outcome = take_ownership(link);
   EXPECT_FALSE(outcome.ok);

@@ -10,8 +10,10 @@
 #include "services/text.h"
 #include "services/user_profile.h"
 #include "support/scratch.h"
+#include "support/set_aside.h"
 #include "support/startup_scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -52,6 +54,24 @@ std::vector<std::wstring> names_in(const std::wstring& folder) {
   return names;
 }
 
+// Runs action on the Startup-folder file that lies at live when enabled and at parked when
+// disabled; a restore takes it back through the journal of an applied disable.
+Outcome act_on_startup_file(Action action, const std::wstring& live, const std::wstring& parked, bool elevated) {
+  if (action == Action::restore) {
+    const json journal = {{"schema", 1},     {"kind", "startup"},  {"state", "applied"},
+                          {"remove", false}, {"source", "folder"}, {"before", wide_to_utf8(live)},
+                          {"after", wide_to_utf8(parked)}};
+    return restore_startup_journal(journal, elevated);
+  }
+  const std::wstring& start = action == Action::enable ? parked : live;
+  StartupEntry entry;
+  entry.kind = STARTUP_KIND_FOLDER;
+  entry.name = fs::path(start).filename().wstring();
+  entry.key_path = start;
+  entry.target = start;
+  return change_startup_entry(entry, action == Action::enable, action == Action::remove, elevated);
+}
+
 // The user's Startup folder becomes a fresh folder of the profile, so that turning it into a
 // link touches nothing else.
 class StartupMove : public ::testing::Test {
@@ -67,9 +87,10 @@ class StartupMove : public ::testing::Test {
   void TearDown() override {
     startup_move_hook = nullptr;
     stage_action = nullptr;
-    if (swapped) testing::remove_unix_symlink(swapped_folder);
-    std::error_code ignored;
-    fs::remove_all(startup, ignored);
+    // Whether or not the swap was seen: a folder left in place stays.
+    if (!swapped_folder.empty()) testing::remove_unix_symlink(swapped_folder);
+    // A link the test put into the folder is removed as a link, never followed.
+    testing::remove_path(startup);
   }
 
   // Turns folder into a link to the stand-in for a protected folder when the move reaches
@@ -87,8 +108,8 @@ class StartupMove : public ::testing::Test {
     return true;
   }
 
-  testing::StartupScratch scratch;
   testing::ScratchFolder system;  // stands for a folder only an administrator may write
+  testing::StartupScratch scratch;  // its links go before the folder they lead to
   std::wstring startup;
   std::function<void(StartupMoveStage)> at_stage;
   std::wstring swapped_folder;
@@ -98,6 +119,9 @@ class StartupMove : public ::testing::Test {
 class StartupMoveRace : public StartupMove, public ::testing::WithParamInterface<std::tuple<Race, bool>> {};
 
 TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) {
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
+  }
   const auto [race, elevated] = GetParam();
   const std::wstring leaf = scratch.name(L"app.lnk");
   const std::wstring live = (fs::path(startup) / leaf).wstring();
@@ -116,28 +140,18 @@ TEST_P(StartupMoveRace, NothingLandsOutsideOrIsTakenFromOutsideAndTheMoveFails) 
   // The source folder is swapped before the file is opened: once the move holds the file no
   // other program can empty the folder (as the next test shows), which the swap from the Unix
   // side would ignore, deleting the held file itself.
+  // The data folders are locked for this program, so another file there was left by a test.
   if (race.swapped == Swapped::source) {
-    if (!swap_at(source_folder, StartupMoveStage::folders_pinned, leaf)) GTEST_SKIP() << "the folder holds files";
+    ASSERT_TRUE(swap_at(source_folder, StartupMoveStage::folders_pinned, leaf))
+        << wide_to_utf8(source_folder) << " holds other files, which the swap would take";
   } else {
     fs::create_directories(destination_folder);
-    if (!swap_at(destination_folder, StartupMoveStage::file_opened, L"")) GTEST_SKIP() << "the folder holds files";
+    ASSERT_TRUE(swap_at(destination_folder, StartupMoveStage::file_opened, L""))
+        << wide_to_utf8(destination_folder) << " holds files, which the swap would take";
   }
 
-  Outcome outcome;
-  if (race.action == Action::restore) {
-    const json journal = {{"schema", 1},        {"kind", "startup"},    {"state", "applied"},
-                          {"remove", false},    {"source", "folder"},   {"before", wide_to_utf8(live)},
-                          {"after", wide_to_utf8(parked)}};
-    outcome = restore_startup_journal(journal, elevated);
-  } else {
-    StartupEntry entry;
-    entry.kind = STARTUP_KIND_FOLDER;
-    entry.name = leaf;
-    entry.key_path = start;
-    entry.target = start;
-    outcome = change_startup_entry(entry, race.action == Action::enable, race.action == Action::remove, elevated);
-  }
-  if (!swapped) GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
+  const Outcome outcome = act_on_startup_file(race.action, live, parked, elevated);
+  ASSERT_TRUE(swapped) << "the folder was not replaced by a link";
 
   EXPECT_FALSE(outcome.ok);
   EXPECT_FALSE(outcome.message.empty());
@@ -208,6 +222,7 @@ TEST_F(StartupMove, NoOtherProgramCanRenameOrDeleteTheFileWhileItIsMoved) {
 // in its place after the first check is neither moved nor journalled.
 TEST_F(StartupMove, AFolderOrLinkPutInTheFilesPlaceAfterTheCheckIsNotMoved) {
   for (const bool link : {false, true}) {
+    if (link && !testing::running_under_wine()) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
     const std::wstring leaf = scratch.name(link ? L"link.lnk" : L"folder.lnk");
     const std::wstring live = (fs::path(startup) / leaf).wstring();
     const std::wstring parked = (fs::path(disabled_startup_folder()) / leaf).wstring();
@@ -224,7 +239,7 @@ TEST_F(StartupMove, AFolderOrLinkPutInTheFilesPlaceAfterTheCheckIsNotMoved) {
     entry.name = leaf;
     entry.key_path = live;
     const Outcome outcome = change_startup_entry(entry, false, false, true);
-    if (!replaced) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
+    ASSERT_TRUE(replaced) << (link ? "no link was put in the file's place" : "no folder was put in the file's place");
     EXPECT_EQ(outcome.message, L"Startup target changed") << link;
     EXPECT_FALSE(fs::exists(outcome.record_path)) << link;
     EXPECT_FALSE(fs::exists(fs::symlink_status(parked))) << link;
@@ -237,6 +252,7 @@ TEST_F(StartupMove, AFolderOrLinkPutInTheFilesPlaceAfterTheCheckIsNotMoved) {
 // does not call it a link, so the file is found out by where its handle says it lies. Neither the
 // disable nor a journal's restore moves the linked-to file, and the disable writes no journal.
 TEST_F(StartupMove, ALinkToAFileElsewherePutInTheFilesPlaceIsNotMoved) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
   for (const bool restore : {false, true}) {
     const std::wstring foreign = system.file(scratch.name(restore ? L"foreign-restored.lnk" : L"foreign-disabled.lnk"));
     testing::write_file_bytes(foreign, "protected");
@@ -247,27 +263,16 @@ TEST_F(StartupMove, ALinkToAFileElsewherePutInTheFilesPlaceIsNotMoved) {
     const std::wstring destination = restore ? live : parked;
     scratch.put_file(source);
     scratch.forget_later(destination);
+    // Gone before the folder that holds it: Wine's own delete leaves a link to a file in place.
+    const testing::UnixLinkRemoval removal(source);
     bool linked = false;
     at_stage = [&](StartupMoveStage stage) {
       if (stage != StartupMoveStage::folders_pinned || linked) return;
       fs::remove(source);
-      linked = scratch.put_link(foreign, source);
+      linked = testing::make_unix_symlink(foreign, source);
     };
-    Outcome outcome;
-    if (restore) {
-      const json journal = {{"schema", 1},      {"kind", "startup"},  {"state", "applied"},
-                            {"remove", false},  {"source", "folder"}, {"before", wide_to_utf8(live)},
-                            {"after", wide_to_utf8(parked)}};
-      outcome = restore_startup_journal(journal, true);
-    } else {
-      StartupEntry entry;
-      entry.kind = STARTUP_KIND_FOLDER;
-      entry.name = leaf;
-      entry.key_path = live;
-      entry.target = live;
-      outcome = change_startup_entry(entry, false, false, true);
-    }
-    if (!linked) GTEST_SKIP() << "a link can be made only from the Unix side of Wine";
+    const Outcome outcome = act_on_startup_file(restore ? Action::restore : Action::disable, live, parked, true);
+    ASSERT_TRUE(linked) << "no link was put in the file's place";
     EXPECT_FALSE(outcome.ok) << restore;
     EXPECT_EQ(outcome.message, restore ? L"Startup journal path is a link" : L"Startup target changed");
     if (!restore) {

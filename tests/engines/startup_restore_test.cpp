@@ -6,6 +6,7 @@
 
 #include "services/shell.h"
 #include "services/text.h"
+#include "support/scratch.h"
 #include "support/startup_scratch.h"
 
 #include <gtest/gtest.h>
@@ -30,16 +31,9 @@ json folder_journal(const std::wstring& before, const std::wstring& after) {
 
 class JournalRestore : public ::testing::Test {
  protected:
-  void SetUp() override {
-    outside = (fs::temp_directory_path() / scratch.name(L"outside")).wstring();
-    fs::create_directories(outside);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(outside, ignored);
-  }
-  StartupScratch scratch;
-  std::wstring outside;
+  const testing::ScratchFolder outside_folder;
+  StartupScratch scratch;  // its links go before the folder they lead to
+  const std::wstring outside = outside_folder.path();
 };
 
 TEST_F(JournalRestore, MovesAParkedFileBackIntoTheStartupFolder) {

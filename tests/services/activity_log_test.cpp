@@ -7,6 +7,7 @@
 #include "support/activity_watch.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <windows.h>
 
@@ -141,13 +142,18 @@ TEST(AppendActivity, ALinkOnTheWayLosesTheLineAndTouchesNothingBehindIt) {
   EXPECT_NE(testing::read_file_bytes(scratch.file(L"plain\\Reports\\activity.jsonl")).find("link-test"), std::string::npos);
 
   // The folder or one above it is a link; the log is a link to a file, or to none (yet).
-  if (!testing::make_unix_symlink(elsewhere.path(), scratch.file(L"linked"))) GTEST_SKIP() << "Unix links need Wine";
-  append_activity_in(scratch.file(L"linked"), "link-test", Outcome{});
-  append_activity_in(scratch.file(L"linked\\Reports"), "link-test", Outcome{});
-  testing::remove_unix_symlink(scratch.file(L"linked"));
+  if (!testing::running_under_wine()) GTEST_SKIP() << "Unix links need Wine";
+  {
+    const testing::UnixLinkRemoval removal(scratch.file(L"linked"));
+    ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), scratch.file(L"linked"))) << "the link was not made";
+    append_activity_in(scratch.file(L"linked"), "link-test", Outcome{});
+    append_activity_in(scratch.file(L"linked\\Reports"), "link-test", Outcome{});
+  }
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
   testing::write_file_bytes(elsewhere.file(L"victim"), "keep");
   testing::write_file_bytes(elsewhere.file(L"planted"), "");
+  const testing::UnixLinkRemoval victim_removal(scratch.file(L"victim\\activity.jsonl"));
+  const testing::UnixLinkRemoval planted_removal(scratch.file(L"planted\\activity.jsonl"));
   for (const wchar_t* target : {L"victim", L"planted"}) {
     fs::create_directories(scratch.file(target));
     ASSERT_TRUE(testing::make_unix_symlink(elsewhere.file(target), scratch.file(target) + L"\\activity.jsonl"));
@@ -172,14 +178,18 @@ TEST(AppendActivity, AFolderSwappedForALinkAfterItWasPinnedGetsNoLogBehindIt) {
   namespace fs = std::filesystem;
   const testing::ScratchFolder scratch;
   const testing::ScratchFolder elsewhere;
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "a held folder can be replaced by a link only from the Unix side of Wine";
+  }
   const std::wstring folder = scratch.file(L"Reports");
+  const testing::UnixLinkRemoval removal(folder);
   fs::create_directories(folder);
   swap_target = elsewhere.path();
+  log_folder_swapped = false;
   activity_log_probe = swap_log_folder;
   append_activity_in(folder, "swap-test", Outcome{});
   activity_log_probe = nullptr;
-  if (!log_folder_swapped) GTEST_SKIP() << "a held folder can be replaced by a link only from the Unix side of Wine";
-  testing::remove_unix_symlink(folder);
+  ASSERT_TRUE(log_folder_swapped) << "the folder was not replaced by a link";
   EXPECT_FALSE(fs::exists(elsewhere.file(L"activity.jsonl")));
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }

@@ -16,6 +16,7 @@
 #include "support/outside_folder.h"
 #include "support/startup_scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -131,6 +132,7 @@ TEST(DataFolderHold, AFolderMadeALinkAfterTheCheckYieldsNothingFromOutside) {
   testing::StartupScratch scratch;
   redirect_local_app_data(scratch, inside.path());
   const std::wstring backups = backups_folder();
+  const testing::UnixLinkRemoval removal(backups);
   write_json_atomic(backups + L"\\own-registry.json", nlohmann::json::object());
 
   DataFolderHold hold;
@@ -139,9 +141,12 @@ TEST(DataFolderHold, AFolderMadeALinkAfterTheCheckYieldsNothingFromOutside) {
   EXPECT_EQ(held_folder_file_names(hold, "listing"), std::vector<std::wstring>{L"own-registry.json"});
   EXPECT_EQ(list_backups(), std::vector<std::wstring>{backups + L"\\own-registry.json"});
 
-  if (!testing::replace_folder_with_unix_symlink(backups, outside.path(), testing::FolderEntries::moved_to_target)) {
+  if (!testing::running_under_wine()) {
     GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
   }
+  ASSERT_TRUE(
+      testing::replace_folder_with_unix_symlink(backups, outside.path(), testing::FolderEntries::moved_to_target))
+      << "the folder was not replaced by a link";
   EXPECT_TRUE(held_folder_file_names(hold, "listing").empty());
   const UniqueHandle through = adopt_handle(CreateFileW((backups + L"\\other-registry.json").c_str(), GENERIC_READ,
                                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -149,8 +154,6 @@ TEST(DataFolderHold, AFolderMadeALinkAfterTheCheckYieldsNothingFromOutside) {
   EXPECT_FALSE(file_in_held_folder(hold, through.get()));
   expect_refused([&] { read_json_file(backups + L"\\other-registry.json"); }, kDataFolderThroughLinkMessage);
   expect_refused([] { list_backups(); }, kDataFolderThroughLinkMessage);
-  hold.pins.release_from(0);
-  testing::remove_unix_symlink(backups);
 }
 
 TEST(InDataFolder, LetterCaseAsideAndOnlyBelowAWholeName) {
@@ -203,6 +206,7 @@ TEST(DataFolderHold, AnElevatedReadOpensTheDocumentThroughTheCheckedFolder) {
   swap_folder = backups_folder();
   swap_target = outside.path();
   swapped = false;
+  const testing::UnixLinkRemoval removal(swap_folder);
   document_read_probe = [](const std::wstring&) {
     swapped = testing::replace_folder_with_unix_symlink(swap_folder, swap_target, testing::FolderEntries::moved_to_target);
   };
@@ -213,7 +217,6 @@ TEST(DataFolderHold, AnElevatedReadOpensTheDocumentThroughTheCheckedFolder) {
     error = refused.what();
   }
   document_read_probe = nullptr;
-  if (swapped) testing::remove_unix_symlink(swap_folder);
   ASSERT_TRUE(swapped) << "the folder was not replaced by a link";
   EXPECT_EQ(error, "Cannot read backup");
   EXPECT_EQ(read_file_bytes(outside.path() + L"\\own-registry.json"), "{}") << "the document went along";

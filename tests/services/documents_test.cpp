@@ -181,6 +181,7 @@ void swap_folder_at_stage(DocumentWriteStage stage, const std::wstring&) {
 // Writes doc.json into a fresh folder swapped as planned; true when the write failed.
 bool write_with_swap(FolderSwap plan, const ScratchFolder& scratch) {
   const std::wstring folder = scratch.file(L"Backups");
+  const testing::UnixLinkRemoval removal(folder);
   fs::create_directories(folder);
   plan.folder = folder;
   swap_plan = plan;
@@ -192,7 +193,6 @@ bool write_with_swap(FolderSwap plan, const ScratchFolder& scratch) {
     failed = true;
   }
   document_write_probe = nullptr;
-  if (swap_plan.swapped) testing::remove_unix_symlink(folder);
   return failed;
 }
 

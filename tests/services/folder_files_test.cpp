@@ -3,6 +3,7 @@
 #include "services/pinned_folders.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +66,12 @@ TEST(FolderFiles, CreatesOpensAndRenamesByNameInsideTheHeldFolders) {
 }
 
 TEST(FolderFiles, AFolderSwappedForALinkAfterItWasHeldTakesNothingElsewhereUnnoticed) {
+  if (!testing::running_under_wine()) {
+    GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
+  }
   ScratchFolder scratch;
   ScratchFolder elsewhere;
+  const testing::UnixLinkRemoval removal(scratch.file(L"to"));
   PinnedFolders source_pins;
   PinnedFolders destination_pins;
   HANDLE source = pinned(source_pins, scratch.file(L"from"));
@@ -77,10 +82,9 @@ TEST(FolderFiles, AFolderSwappedForALinkAfterItWasHeldTakesNothingElsewhereUnnot
                                           FolderFileOpen::existing, nullptr, error);
   ASSERT_TRUE(file) << error;
 
-  if (!testing::replace_folder_with_unix_symlink(scratch.file(L"to"), elsewhere.path(),
-                                                 testing::FolderEntries::removed)) {
-    GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
-  }
+  ASSERT_TRUE(testing::replace_folder_with_unix_symlink(scratch.file(L"to"), elsewhere.path(),
+                                                        testing::FolderEntries::removed))
+      << "the folder was not replaced by a link";
   // Creating through the held handle never lands behind the link.
   EXPECT_FALSE(open_file_in_folder(destination, L"new.txt", GENERIC_WRITE, 0, FolderFileOpen::create_new, nullptr,
                                    error));
@@ -93,7 +97,6 @@ TEST(FolderFiles, AFolderSwappedForALinkAfterItWasHeldTakesNothingElsewhereUnnot
   }
   EXPECT_TRUE(file_lies_in_folder(file.get(), source, L"moved.txt"));
   EXPECT_FALSE(fs::exists(elsewhere.file(L"moved.txt")));
-  testing::remove_unix_symlink(scratch.file(L"to"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "support/acting_unelevated.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -67,14 +68,15 @@ TEST(PinFolderChain, MakesMissingFoldersOnlyWhenAskedAndRefusesAFile) {
 class LinkedDocumentFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(scratch.file(L"data"));
-    if (!testing::make_unix_symlink(elsewhere.path(), scratch.file(L"data\\linked"))) {
+    if (!testing::running_under_wine()) {
       GTEST_SKIP() << "symbolic links are made on the Unix side of Wine's prefix; not available here";
     }
+    fs::create_directories(scratch.file(L"data"));
+    ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), scratch.file(L"data\\linked"))) << "the link was not made";
   }
-  void TearDown() override { testing::remove_unix_symlink(scratch.file(L"data\\linked")); }
   ScratchFolder scratch;
   ScratchFolder elsewhere;
+  const testing::UnixLinkRemoval removal{scratch.file(L"data\\linked")};
 };
 
 TEST_F(LinkedDocumentFolder, PinningRefusesTheLinkAndMakesNothingBehindIt) {
@@ -147,6 +149,7 @@ TEST(PinFolderChain, AMissingFolderIsMadeThroughItsPinnedParentNeverBehindALink)
   ScratchFolder elsewhere;
   const std::wstring parent = scratch.file(L"data");
   fs::create_directories(parent);
+  const testing::UnixLinkRemoval removal(parent);
   parent_swap = ParentSwap{parent + L"\\New", parent, elsewhere.path(), false};
   folder_create_probe = [](const std::wstring& level) {
     if (level != parent_swap.level || parent_swap.swapped) return;
@@ -157,7 +160,6 @@ TEST(PinFolderChain, AMissingFolderIsMadeThroughItsPinnedParentNeverBehindALink)
   const DWORD error = pin_folder_chain(parent + L"\\New\\Sub", pins, true);
   folder_create_probe = nullptr;
   pins.release_from(0);
-  if (parent_swap.swapped) testing::remove_unix_symlink(parent);
   ASSERT_TRUE(parent_swap.swapped) << "the parent was not replaced by a link";
   EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(fs::is_empty(elsewhere.path())) << "a folder was made behind the link";
@@ -166,8 +168,10 @@ TEST(PinFolderChain, AMissingFolderIsMadeThroughItsPinnedParentNeverBehindALink)
 TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehindIt) {
   ScratchFolder scratch;
   ScratchFolder elsewhere;
+  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side only";
   const std::wstring link = scratch.file(L"linked");
-  if (!testing::make_unix_symlink(elsewhere.path(), link)) GTEST_SKIP() << "links are made on Wine's Unix side only";
+  const testing::UnixLinkRemoval removal(link);
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), link)) << "the link was not made";
   PinnedFolders pins;
   EXPECT_EQ(pin_folder_chain(link + L"\\new", pins, true), static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED));
   try {
@@ -177,7 +181,6 @@ TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehi
     EXPECT_STREQ(error.what(), "Document folder is a link or was replaced; nothing was written");
   }
   EXPECT_THROW(write_reg_file(link + L"\\doc.reg", {{0, L"K", L"", make_dword_value(1)}}), std::runtime_error);
-  testing::remove_unix_symlink(link);
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }
 
@@ -202,8 +205,9 @@ TEST(PinFolderChain, DocumentsAreWrittenThroughADriveThatStandsForAnotherFolder)
   ScratchFolder scratch;
   ScratchFolder elsewhere;
   ASSERT_EQ(scratch.path().substr(0, 3), L"C:\\");
+  if (!testing::running_under_wine()) GTEST_SKIP() << "a drive letter is made in Wine's prefix only";
   const testing::DriveAlias drive(L'Q', L'C');
-  if (!drive) GTEST_SKIP() << "a drive letter is made in Wine's prefix only";
+  ASSERT_TRUE(drive) << "the drive letter Q: was not made (taken, or its link failed)";
   const std::wstring through = L"Q:" + scratch.path().substr(2);
 
   write_json_atomic(through + L"\\Backups\\doc.json", nlohmann::json{{"a", 1}});
@@ -213,14 +217,14 @@ TEST(PinFolderChain, DocumentsAreWrittenThroughADriveThatStandsForAnotherFolder)
 
   // A link on the way is still refused, reached through that drive too.
   const std::wstring link = scratch.file(L"linked");
-  if (!testing::make_unix_symlink(elsewhere.path(), link)) GTEST_SKIP() << "links are made on Wine's Unix side only";
+  const testing::UnixLinkRemoval removal(link);
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), link)) << "the link was not made";
   PinnedFolders pins;
   EXPECT_EQ(pin_folder_chain(L"Q:" + link.substr(2) + L"\\new", pins, true),
             static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED));
   EXPECT_TRUE(pins.paths.empty());
   EXPECT_THROW(write_json_atomic(L"Q:" + link.substr(2) + L"\\doc.json", nlohmann::json{{"a", 1}}),
                std::runtime_error);
-  testing::remove_unix_symlink(link);
   EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }
 

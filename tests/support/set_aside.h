@@ -26,8 +26,9 @@ class PathSetAside {
   std::wstring moved_;  // where the original waits; empty when nothing was there
 };
 
-// Removes a file, a link or a folder with everything in it; links inside are removed as links.
-// Returns false when something is left.
+// Removes a file, a link or a folder with everything in it; links to folders inside are removed
+// as links. Under Wine a link to a file reads as the file and stays (see unix_link.h): remove it
+// with remove_unix_symlink first. Returns false when something is left.
 bool remove_path(const std::wstring& path);
 
 }  // namespace corvane::testing

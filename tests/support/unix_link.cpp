@@ -2,6 +2,7 @@
 
 #include "services/handles.h"
 #include "services/text.h"
+#include "scratch.h"
 #include "wine.h"
 
 #include <windows.h>
@@ -28,7 +29,7 @@ bool path_listed(const std::wstring& path) {
   return found.get() != INVALID_HANDLE_VALUE;
 }
 
-// Starts a Unix command through Wine, which cannot wait for it: the caller polls for its effect.
+// Starts a Unix command through Wine, which cannot wait for it (run_unix_script can).
 // Wine's start of a Unix program hands back a thread handle it never set, whatever value its
 // stack held there; closing it can hit one of the process's own handles (measured: the cached
 // HKEY_LOCAL_MACHINE key, after which known folders fail). So it is never closed, and the start
@@ -50,18 +51,45 @@ bool start_unix_command(std::wstring command) {
   return started;
 }
 
-bool wait_until_listed(const std::wstring& path, bool listed) {
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    if (path_listed(path) == listed) return true;
-    Sleep(10);
-  }
-  return false;
-}
-
 std::wstring unix_path_of(const std::wstring& path) {
   const auto convert = reinterpret_cast<UnixNameFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   return convert == nullptr ? std::wstring() : unix_name(convert, path);
+}
+
+// text as one word of the shell: in single quotes, a single quote written '\''.
+std::wstring shell_quoted(const std::wstring& text) {
+  std::wstring quoted = L"'";
+  for (const wchar_t c : text) quoted += c == L'\'' ? std::wstring(L"'\\''") : std::wstring(1, c);
+  return quoted + L"'";
+}
+
+// Runs script with the Unix shell and waits until it has ended, which its last step, making a
+// marker file, tells: Wine cannot wait for a Unix program. A script that had not ended after a
+// minute (a busy machine delays a start by seconds, never by that much) counts as failed.
+bool run_unix_script(const std::wstring& script) {
+  wchar_t temp[MAX_PATH + 1] = {};
+  if (GetTempPathW(MAX_PATH + 1, temp) == 0) return false;
+  const std::wstring marker = std::wstring(temp) + L"corvane-unix-done-" + random_name();
+  const std::wstring unix_marker = unix_path_of(marker);
+  if (unix_marker.empty()) return false;
+  // Wine splits the command line by the Windows rules, where a quote inside quotes is \" (the
+  // scripts put no backslash before a quote of their own).
+  std::wstring command = L"/bin/sh -c \"";
+  for (const wchar_t c : script + L"; : > " + shell_quoted(unix_marker)) {
+    if (c == L'"') command += L'\\';
+    command += c;
+  }
+  command += L'"';
+  if (!start_unix_command(command)) return false;
+  for (int attempt = 0; attempt < 6000; ++attempt) {
+    if (GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      DeleteFileW(marker.c_str());
+      return true;
+    }
+    Sleep(10);
+  }
+  return false;
 }
 
 }  // namespace
@@ -71,8 +99,7 @@ bool make_unix_symlink(const std::wstring& target, const std::wstring& link) {
   const std::wstring unix_target = unix_path_of(target);
   const std::wstring unix_link = unix_path_of(link);
   if (unix_target.empty() || unix_link.empty()) return false;
-  if (!start_unix_command(L"/bin/ln -s \"" + unix_target + L"\" \"" + unix_link + L"\"")) return false;
-  return wait_until_listed(link, true);
+  return run_unix_script(L"ln -s " + shell_quoted(unix_target) + L" " + shell_quoted(unix_link)) && path_listed(link);
 }
 
 DriveAlias::DriveAlias(wchar_t letter, wchar_t existing) {
@@ -84,7 +111,7 @@ DriveAlias::DriveAlias(wchar_t letter, wchar_t existing) {
   const std::size_t slash = existing_root.rfind(L'/');
   if (slash == std::wstring::npos) return;
   link_ = existing_root.substr(0, slash + 1) + static_cast<wchar_t>(towlower(letter)) + L":";
-  if (!start_unix_command(L"/bin/ln -s \"" + existing_root + L"/\" \"" + link_ + L"\"")) return;
+  if (!run_unix_script(L"ln -s " + shell_quoted(existing_root + L"/") + L" " + shell_quoted(link_))) return;
   for (int attempt = 0; attempt < 500 && !made_; ++attempt) {
     made_ = GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (!made_) Sleep(10);
@@ -92,7 +119,7 @@ DriveAlias::DriveAlias(wchar_t letter, wchar_t existing) {
 }
 
 DriveAlias::~DriveAlias() {
-  if (link_.empty() || !start_unix_command(L"/bin/rm -f \"" + link_ + L"\"")) return;
+  if (link_.empty() || !run_unix_script(L"rm -f " + shell_quoted(link_))) return;
   for (int attempt = 0; attempt < 500 && GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
     Sleep(10);
   }
@@ -100,8 +127,8 @@ DriveAlias::~DriveAlias() {
 
 void remove_unix_symlink(const std::wstring& link) {
   const std::wstring unix_link = unix_path_of(link);
-  if (unix_link.empty() || !start_unix_command(L"/bin/rm -f \"" + unix_link + L"\"")) return;
-  wait_until_listed(link, false);
+  if (unix_link.empty()) return;
+  run_unix_script(L"[ -L " + shell_quoted(unix_link) + L" ] && rm -f " + shell_quoted(unix_link));
 }
 
 bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wstring& target, FolderEntries entries) {
@@ -109,26 +136,17 @@ bool replace_folder_with_unix_symlink(const std::wstring& folder, const std::wst
   const std::wstring unix_folder = unix_path_of(folder);
   const std::wstring unix_target = unix_path_of(target);
   if (unix_folder.empty() || unix_target.empty()) return false;
+  const std::wstring from = shell_quoted(unix_folder);
+  const std::wstring to = shell_quoted(unix_target);
   const std::wstring emptied =
       entries == FolderEntries::removed
-          ? L"rm -rf '" + unix_folder + L"'"
-          : L"for f in '" + unix_folder + L"'/* '" + unix_folder + L"'/.[!.]*; do [ -e \"$f\" ] && mv \"$f\" '" +
-                unix_target + L"'/; done; rmdir '" + unix_folder + L"'";
-  const std::wstring script = emptied + L" && ln -s '" + unix_target + L"' '" + unix_folder + L"'";
-  std::wstring command = L"/bin/sh -c \"";
-  for (const wchar_t c : script) {
-    if (c == L'"') command += L'\\';
-    command += c;
-  }
-  command += L'"';
-  if (!start_unix_command(command)) return false;
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    WIN32_FIND_DATAW data{};
-    const UniqueFindHandle found(FindFirstFileW(folder.c_str(), &data));
-    if (found.get() != INVALID_HANDLE_VALUE && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
-    Sleep(10);
-  }
-  return false;
+          ? L"rm -rf " + from
+          : L"for f in " + from + L"/* " + from + L"/.[!.]*; do [ -e \"$f\" ] && mv \"$f\" " + to +
+                L"/; done; rmdir " + from;
+  if (!run_unix_script(emptied + L" && ln -s " + to + L" " + from)) return false;
+  WIN32_FIND_DATAW data{};
+  const UniqueFindHandle found(FindFirstFileW(folder.c_str(), &data));
+  return found.get() != INVALID_HANDLE_VALUE && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace corvane::testing

@@ -1,6 +1,8 @@
 #pragma once
 // Symbolic links for tests under Wine, where CreateSymbolicLinkW creates nothing: the link is
-// made on the Unix side by running ln through Wine's process start.
+// made on the Unix side by running ln through Wine's process start. Each function here returns
+// only once its Unix command has ended, so a link that was not there when it returned is never
+// made later, behind the test's back.
 
 #include <string>
 #include <utility>
@@ -11,11 +13,15 @@ namespace corvane::testing {
 // when not under Wine or when ln failed.
 bool make_unix_symlink(const std::wstring& target, const std::wstring& link);
 
-// Removes a link made by make_unix_symlink (Wine refuses to delete a directory link itself).
+// Removes a link made by make_unix_symlink. Wine does not delete a link itself: it refuses a link
+// to a folder, and a link to a file it reports deleted and leaves in place, hidden.
+// Whatever stands at link that is not a link, a folder or a file, is left alone.
 void remove_unix_symlink(const std::wstring& link);
 
 // Removes a link made from the Unix side however the test ends. Declared after the folders the
-// link lies in or leads to, it goes before them, whose removal would otherwise follow it.
+// link lies in or leads to, it goes before them, whose removal would otherwise follow it. It may
+// be declared before the link is made, or for a swap that may not happen: a folder left in place
+// stays.
 class UnixLinkRemoval {
  public:
   explicit UnixLinkRemoval(std::wstring link) : link_(std::move(link)) {}
