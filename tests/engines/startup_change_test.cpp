@@ -335,73 +335,45 @@ TEST(StartupApprovalPlan, RewritesOnlyDisabledValuesAfterRecheckingAll) {
   EXPECT_THROW(plan_startup_approval_enable(entry), std::runtime_error);
 }
 
-TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothingAndWritesNoJournal) {
+// The DisabledStartup folder replaced by a link to a folder elsewhere, and a file in the
+// Startup folder to disable into it.
+class LinkedDisabledFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side";
+    fs::create_directories(app_data_folder());
+    ASSERT_TRUE(scratch.put_link(outside.path(), disabled_startup_folder()))
+        << "no link was made in the DisabledStartup folder's place";
+    entry.name = scratch.name(L"app.lnk");
+    entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
+    entry.target = entry.key_path;
+    entry.kind = STARTUP_KIND_FOLDER;
+    scratch.put_file(entry.key_path, "mine");
+  }
+
   const testing::BackupsGuard backups;
-  fs::create_directories(app_data_folder());
-  const testing::PathSetAside parked_folder(disabled_startup_folder());
+  const testing::PathSetAside parked_folder{disabled_startup_folder()};
   const testing::ScratchFolder outside;
   testing::StartupScratch scratch;  // its link goes before the folder it leads to
-  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side";
-  ASSERT_TRUE(scratch.put_link(outside.path(), disabled_startup_folder()))
-      << "no link was made in the DisabledStartup folder's place";
-
   StartupEntry entry;
-  entry.name = scratch.name(L"app.lnk");
-  entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
-  entry.kind = STARTUP_KIND_FOLDER;
-  scratch.put_file(entry.key_path);
-  const Outcome outcome = change_startup_entry(entry, false, false);
-  EXPECT_EQ(outcome.message, kDataFolderThroughLinkMessage);
-  EXPECT_TRUE(fs::exists(entry.key_path));
-  EXPECT_TRUE(fs::is_empty(outside.path()));
-  EXPECT_FALSE(fs::exists(outcome.record_path));
-}
+};
 
-// Unelevated, a DisabledStartup folder the user linked elsewhere is followed: the file goes there.
-TEST(StartupFolderPin, UnelevatedDisablingFollowsTheUsersOwnLink) {
-  const testing::BackupsGuard backups;
-  fs::create_directories(app_data_folder());
-  const testing::PathSetAside parked_folder(disabled_startup_folder());
-  const testing::ScratchFolder outside;
-  testing::StartupScratch scratch;
-  ASSERT_TRUE(scratch.put_link(outside.path(), disabled_startup_folder())) << "cannot make a link here";
-
-  StartupEntry entry;
-  entry.name = scratch.name(L"app.lnk");
-  entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
-  entry.target = entry.key_path;
-  entry.kind = STARTUP_KIND_FOLDER;
-  scratch.put_file(entry.key_path, "mine");
-  const testing::ActingUnelevated unelevated;
-  const Outcome outcome = change_startup_entry(entry, false, false, false);
-  EXPECT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
-  EXPECT_FALSE(fs::exists(entry.key_path));
-  EXPECT_EQ(testing::read_file_bytes(outside.file(entry.name)), "mine");
-}
-
-TEST(StartupFolderPin, DisablingIntoALinkedFolderMovesNothing) {
-  const testing::BackupsGuard backups;
-  fs::create_directories(app_data_folder());
-  const testing::PathSetAside parked_folder(disabled_startup_folder());
-  const testing::ScratchFolder outside;
-  testing::StartupScratch scratch;  // its link goes before the folder it leads to
-  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side";
-  ASSERT_TRUE(scratch.put_link(outside.path(), disabled_startup_folder()))
-      << "no link was made in the DisabledStartup folder's place";
-
-  StartupEntry entry;
-  entry.name = scratch.name(L"app.lnk");
-  entry.key_path = (fs::path(known_folder_path(FOLDERID_Startup)) / entry.name).wstring();
-  entry.target = entry.key_path;
-  entry.kind = STARTUP_KIND_FOLDER;
-  scratch.put_file(entry.key_path);
-
+TEST_F(LinkedDisabledFolder, ElevatedDisablingMovesNothingAndWritesNoJournal) {
   const Outcome outcome = change_startup_entry(entry, false, false);
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, kDataFolderThroughLinkMessage);
   EXPECT_TRUE(fs::exists(entry.key_path));
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_FALSE(fs::exists(outcome.record_path)) << "no journal for a move that never happened";
+}
+
+// Unelevated, a DisabledStartup folder the user linked elsewhere is followed: the file goes there.
+TEST_F(LinkedDisabledFolder, UnelevatedDisablingFollowsTheUsersOwnLink) {
+  const testing::ActingUnelevated unelevated;
+  const Outcome outcome = change_startup_entry(entry, false, false, false);
+  EXPECT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+  EXPECT_FALSE(fs::exists(entry.key_path));
+  EXPECT_EQ(testing::read_file_bytes(outside.file(entry.name)), "mine");
 }
 
 TEST(StartupFolderPin, AFolderThatCannotBeMadeIsAFilesystemError) {
