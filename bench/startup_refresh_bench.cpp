@@ -8,6 +8,7 @@
 #include "services/handles.h"
 #include "services/registry.h"
 #include "services/shell.h"
+#include "services/system_info.h"
 #include "ui/app.h"
 
 #include <windows.h>
@@ -162,7 +163,7 @@ int main(int argc, char** argv) {
   {
     Work warm;
     warm.startup_entries = list_startup_entries(&cancel);
-    App::load_startup_icons(warm, cancel);
+    App::load_startup_icons(warm, cancel, process_elevated());
     bare_listing();
   }
 
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
     double listing_ms = 0;
     const double ours_ms = time_ms([&] {
       listing_ms = time_ms([&] { work.startup_entries = list_startup_entries(&cancel); });
-      App::load_startup_icons(work, cancel);
+      App::load_startup_icons(work, cancel, process_elevated());
     });
     listed = work.startup_entries.size();
     std::set<HICON> ours;  // one holder per extraction made
