@@ -100,6 +100,9 @@ bool delete_scanned_file(const CleanupItem& item, PinnedFolders& pins, bool elev
   if (!file) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file.get(), &info) || !same_identity(info, item)) return false;
+  // No reparse point of any kind, links or not: deleting a file that cloud sync keeps online deletes
+  // the user's copy in the cloud too.
+  if ((handle_attribute_tag(file.get()).attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return false;
   if (!final_path_inside_root(file.get(), item, pins.final_path_buffer)) return false;
 
   FILE_DISPOSITION_INFO disposition{};

@@ -51,9 +51,7 @@ Outcome create_tools_folder(bool elevated) {
     // A file of that name, or a link in its place, is in the way, as for a folder made by path.
     if (error == ERROR_DIRECTORY) return failure(windows_error_text(ERROR_ALREADY_EXISTS));
     if (!folder) return failure(windows_error_text(error));
-    const DWORD attributes = read_attributes_by_handle(folder.get());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        !file_lies_in_folder(folder.get(), held, kToolsFolderName)) {
+    if (!opened_folder_is_no_link(folder.get()) || !file_lies_in_folder(folder.get(), held, kToolsFolderName)) {
       return failure(windows_error_text(ERROR_ALREADY_EXISTS));
     }
 

@@ -44,9 +44,10 @@ UniqueHandle open_log_file(PinnedFolders& folder) {
     if (!file && error == ERROR_FILE_EXISTS) file = open_log(held, FolderFileOpen::existing, error);
   }
   if (!file) return {};
+  // One name only (no second name elsewhere), and no link; synced by a cloud client it stays the log.
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      !opened_file_is_no_link(file.get())) {
     return {};
   }
   // Where the file really is must be the pinned folder itself.

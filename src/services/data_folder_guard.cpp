@@ -1,5 +1,6 @@
 #include "services/data_folder_guard.h"
 
+#include "services/folder_files.h"
 #include "services/system_info.h"
 #include "services/text.h"
 #include "services/user_profile.h"
@@ -84,7 +85,8 @@ bool file_in_held_folder(const DataFolderHold& hold, HANDLE file) {
          same_path_text(path.substr(0, slash), hold.folder_final_path);
 }
 
-std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, const char* operation) {
+std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, const char* operation,
+                                                 ListedReparsePoints listed) {
   std::vector<std::wstring> names;
   if (!hold.held) return names;
   const HANDLE folder = hold.pins.handles.handles.back();
@@ -99,8 +101,11 @@ std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, con
     kind = FileIdBothDirectoryInfo;
     for (std::size_t offset = 0;;) {
       const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
-      constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-      if ((entry->FileAttributes & kNotPlain) == 0) {
+      // A listing gives a reparse point's tag in place of the size of its extended attributes.
+      const bool refused_reparse_point = listed == ListedReparsePoints::none
+                                             ? (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+                                             : reparse_point_is_link(entry->FileAttributes, entry->EaSize);
+      if ((entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !refused_reparse_point) {
         names.emplace_back(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
       }
       if (entry->NextEntryOffset == 0) break;

@@ -69,8 +69,16 @@ bool hold_data_folder(const std::wstring& folder, DataFolderHold& hold, bool ele
 // True unless hold holds a folder and file, an open file, does not lie directly in it.
 bool file_in_held_folder(const DataFolderHold& hold, HANDLE file);
 
-// The names of the plain files directly in the held folder, listed through its handle: no folder,
-// link or junction. A failure while listing throws operation, ": " and the Windows text.
-std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, const char* operation);
+// Which reparse points a listing of a held folder names among its files.
+enum class ListedReparsePoints {
+  none,       // no reparse point at all, whatever its tag: files Corvane moves for the user
+  not_links,  // every one but a link: Corvane's own documents, also where cloud sync keeps them
+};
+
+// The names of the files directly in the held folder, listed through its handle: no folder, link
+// or junction, nor any other reparse point unless listed says so. A failure while listing throws
+// operation, ": " and the Windows text.
+std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, const char* operation,
+                                                 ListedReparsePoints listed = ListedReparsePoints::none);
 
 }  // namespace corvane

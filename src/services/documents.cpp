@@ -142,7 +142,7 @@ std::string read_document_text(const std::wstring& path, DocumentRights* rights,
     file = open_file_in_folder(hold.pins.handles.handles.back(), fs::path(path).filename().wstring(),
                                access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                FolderFileOpen::existing, nullptr, error);
-    if (file && (read_attributes_by_handle(file.get()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (file && !opened_file_is_no_link(file.get())) {
       throw std::runtime_error("Cannot read backup");
     }
   } else {
@@ -196,7 +196,8 @@ std::vector<std::wstring> list_backups(bool elevated) {
   if (!hold_data_folder(folder, hold, elevated)) return {};
   if (!hold.held) return list_backups_in(folder);
   std::vector<std::wstring> paths;
-  for (const std::wstring& name : held_folder_file_names(hold, "cannot list the backups")) {
+  const ListedReparsePoints listed = ListedReparsePoints::not_links;
+  for (const std::wstring& name : held_folder_file_names(hold, "cannot list the backups", listed)) {
     if (fs::path(name).extension().wstring() == L".json") paths.push_back(join_path(folder, name));
   }
   std::sort(paths.begin(), paths.end(), std::greater<std::wstring>());

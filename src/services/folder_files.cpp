@@ -45,7 +45,25 @@ struct RenameInformation {
   WCHAR file_name[1];
 };
 
+// Attributes read, and a link refused, where the kind matches what the open asked for.
+bool opened_is_no_link(HANDLE handle, bool folder) {
+  const AttributeTag read = handle_attribute_tag(handle);
+  if (read.attributes == INVALID_FILE_ATTRIBUTES || reparse_point_is_link(read.attributes, read.reparse_tag)) {
+    return false;
+  }
+  return ((read.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
+}
+
 }  // namespace
+
+bool reparse_point_is_link(DWORD attributes, DWORD reparse_tag) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+  return reparse_tag == 0 || IsReparseTagNameSurrogate(reparse_tag) || reparse_tag == IO_REPARSE_TAG_APPEXECLINK;
+}
+
+bool opened_folder_is_no_link(HANDLE folder) { return opened_is_no_link(folder, true); }
+
+bool opened_file_is_no_link(HANDLE file) { return opened_is_no_link(file, false); }
 
 namespace {
 

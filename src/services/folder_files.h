@@ -11,6 +11,18 @@
 
 namespace corvane {
 
+// True when a reparse point leads elsewhere: a name surrogate (junction, symbolic link, WSL link,
+// ...), an app execution alias, or a tag of 0, which is unknown (some platforms list their links
+// so). Any other tag marks a plain file or folder kept in a special way (cloud sync with files on
+// demand, deduplication, compression). False without FILE_ATTRIBUTE_REPARSE_POINT.
+bool reparse_point_is_link(DWORD attributes, DWORD reparse_tag);
+
+// True when the open handle reads, through handle_attribute_tag, as a folder that is no link.
+bool opened_folder_is_no_link(HANDLE folder);
+
+// True when the open handle reads, through handle_attribute_tag, as a file that is no link.
+bool opened_file_is_no_link(HANDLE file);
+
 enum class FolderFileOpen {
   existing,        // the file must be there
   create_new,      // the name must be free

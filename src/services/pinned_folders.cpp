@@ -125,10 +125,13 @@ namespace {
 
 // Keeps folder, just opened for path, as the next pin when it is a plain folder.
 DWORD add_pin(UniqueHandle folder, const std::wstring& path, PinnedFolders& pins) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(folder.get(), &info)) return GetLastError();
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_REPARSE_POINT_ENCOUNTERED;
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  const AttributeTag read = handle_attribute_tag(folder.get());
+  if (read.attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+  }
+  if (reparse_point_is_link(read.attributes, read.reparse_tag)) return ERROR_REPARSE_POINT_ENCOUNTERED;
+  if ((read.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
   pins.handles.add(folder.release());
   pins.paths.push_back(path);
   return ERROR_SUCCESS;
@@ -182,13 +185,18 @@ bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins) {
   return true;
 }
 
-DWORD read_attributes_by_handle(HANDLE handle) {
+AttributeTag read_attribute_tag_by_handle(HANDLE handle) {
   FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return INVALID_FILE_ATTRIBUTES;
-  return info.FileAttributes;
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) return {};
+  AttributeTag read;
+  read.attributes = info.FileAttributes;
+  if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) read.reparse_tag = info.ReparseTag;
+  return read;
 }
 
-DWORD (*held_folder_attributes)(HANDLE folder) = read_attributes_by_handle;
+DWORD read_attributes_by_handle(HANDLE handle) { return read_attribute_tag_by_handle(handle).attributes; }
+
+AttributeTag (*handle_attribute_tag)(HANDLE handle) = read_attribute_tag_by_handle;
 
 void (*folder_create_probe)(const std::wstring& folder) = nullptr;
 
@@ -197,11 +205,7 @@ bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins) {
   std::vector<std::wstring> chain;
   if (!chain_is_pinned(root, pins) || !folder_chain(root, chain)) return false;
   for (std::size_t level = 0; level < chain.size(); ++level) {
-    const DWORD attributes = held_folder_attributes(pins.handles.handles[level]);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      return false;
-    }
+    if (!opened_folder_is_no_link(pins.handles.handles[level])) return false;
   }
   pins.vouched_root = root;
   pins.vouched_levels = chain.size();

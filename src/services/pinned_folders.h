@@ -62,7 +62,7 @@ bool folder_chain(const std::wstring& folder, std::vector<std::wstring>& chain);
 // Opens path as a folder for listing and traversing, without following a link at its place and
 // without delete sharing, so that it cannot be renamed or deleted while held, and appends it
 // to pins. ERROR_SUCCESS, the open's error, ERROR_DIRECTORY for a file, or
-// ERROR_REPARSE_POINT_ENCOUNTERED for a link or junction.
+// ERROR_REPARSE_POINT_ENCOUNTERED for a link or junction (a folder kept by cloud sync is none).
 DWORD pin_folder(const std::wstring& path, PinnedFolders& pins);
 
 // True when final_path (a folder's final path without "\\?\") names the folder that lies at
@@ -77,16 +77,27 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
 // still be made a junction in place.
 bool chain_is_pinned(const std::wstring& folder, const PinnedFolders& pins);
 
-// An open file's or folder's attributes read through its handle (GetFileInformationByHandleEx,
-// FileAttributeTagInfo), with no path walk; INVALID_FILE_ATTRIBUTES when they cannot be read.
+// An open file's or folder's attributes and reparse tag (0 where it is no reparse point).
+struct AttributeTag {
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;  // INVALID_FILE_ATTRIBUTES when they cannot be read
+  DWORD reparse_tag = 0;
+};
+
+// Reads them through the handle (GetFileInformationByHandleEx, FileAttributeTagInfo), with no
+// path walk; on failure the attributes are INVALID_FILE_ATTRIBUTES and GetLastError says why.
+AttributeTag read_attribute_tag_by_handle(HANDLE handle);
+
+// The attributes alone, as read_attribute_tag_by_handle reads them.
 DWORD read_attributes_by_handle(HANDLE handle);
 
-// The reader held_pins_vouch_for uses: read_attributes_by_handle. Tests replace it to report
-// what Windows shows for a held folder made a junction in place, which Wine cannot make.
-extern DWORD (*held_folder_attributes)(HANDLE folder);
+// The reader through which every check of an open folder on the way, or of a file that Corvane
+// keeps or deletes, learns whether it is a reparse point and of which kind:
+// read_attribute_tag_by_handle. Tests replace it to report what Windows shows and Wine cannot
+// make: a folder or file kept by cloud sync, a held folder made a junction in place.
+extern AttributeTag (*handle_attribute_tag)(HANDLE handle);
 
 // True when pins hold every folder of root's chain and each of them, read through its handle,
-// is still a plain folder and no link or junction. Read once per root while its folders stay
+// is still a folder and no link or junction. Read once per root while its folders stay
 // held: a later change in place is caught where the act checks its own final path.
 bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins);
 

@@ -5,6 +5,7 @@
 #include "services/text.h"
 #include "support/file_tree.h"
 #include "support/scratch.h"
+#include "support/reported_reparse_tag.h"
 #include "support/unix_link.h"
 #include "support/wine.h"
 
@@ -318,21 +319,29 @@ TEST(HandleList, ClosesItsHandlesAndSkipsEmptyOnes) {
   EXPECT_FALSE(GetHandleInformation(first, &flags));
 }
 
-// Reports a held folder made a junction in place, as Windows shows it through the held handle;
-// Wine's handle keeps reading the removed folder, whatever took its place.
+// Reports a held folder made a junction in place, as Windows shows it through the held handle
+// (Wine's handle keeps reading the removed folder, whatever took its place), or one that cloud
+// sync has taken in. Counts the reads of folders.
 HANDLE g_made_junction = nullptr;
+HANDLE g_kept_by_cloud = nullptr;
 int g_attribute_reads = 0;
-DWORD attributes_seen_on_windows(HANDLE folder) {
-  ++g_attribute_reads;
-  const DWORD attributes = read_attributes_by_handle(folder);
-  return folder == g_made_junction ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
+AttributeTag attributes_seen_on_windows(HANDLE handle) {
+  AttributeTag read = read_attribute_tag_by_handle(handle);
+  const bool folder = read.attributes != INVALID_FILE_ATTRIBUTES && (read.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (folder) ++g_attribute_reads;
+  if (handle == g_made_junction || handle == g_kept_by_cloud) {
+    read.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    read.reparse_tag = handle == g_made_junction ? IO_REPARSE_TAG_MOUNT_POINT : testing::kCloudFilesTag;
+  }
+  return read;
 }
 
 struct AttributeSeam {
-  AttributeSeam() { held_folder_attributes = attributes_seen_on_windows; }
+  AttributeSeam() { handle_attribute_tag = attributes_seen_on_windows; }
   ~AttributeSeam() {
-    held_folder_attributes = read_attributes_by_handle;
+    handle_attribute_tag = read_attribute_tag_by_handle;
     g_made_junction = nullptr;
+    g_kept_by_cloud = nullptr;
     g_attribute_reads = 0;
   }
 };
@@ -353,12 +362,13 @@ TEST(PinnedFolders, HeldPinsVouchOnlyWhileEachIsStillAPlainFolder) {
 
   const AttributeSeam seam;
   PinnedFolders pins;
+  // The first file walks the root and pins its folders, each read as it is pinned.
   ASSERT_TRUE(delete_scanned_file(one, pins));
-  EXPECT_EQ(g_attribute_reads, 0) << "the first file walks the root";
+  const int pinned_reads = g_attribute_reads;
   ASSERT_TRUE(delete_scanned_file(two, pins));
-  EXPECT_EQ(g_attribute_reads, static_cast<int>(chain.size())) << "one read per held folder of the root";
+  EXPECT_EQ(g_attribute_reads - pinned_reads, static_cast<int>(chain.size())) << "one read per held folder of the root";
   EXPECT_TRUE(held_pins_vouch_for(root, pins));
-  EXPECT_EQ(g_attribute_reads, static_cast<int>(chain.size())) << "and once per root";
+  EXPECT_EQ(g_attribute_reads - pinned_reads, static_cast<int>(chain.size())) << "and once per root";
 
   // The real reader: a folder through its handle, and a handle it cannot read.
   const DWORD held = read_attributes_by_handle(pins.handles.handles[chain.size() - 1]);
@@ -366,10 +376,16 @@ TEST(PinnedFolders, HeldPinsVouchOnlyWhileEachIsStillAPlainFolder) {
   const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   EXPECT_EQ(read_attributes_by_handle(event.get()), INVALID_FILE_ATTRIBUTES);
 
-  // Letting a root folder go forgets the vouch; pinned again, it is read again, and a held folder
-  // that reads as a junction (here the root's parent) sends the next file through the walk.
+  // Letting a root folder go forgets the vouch; pinned again, it is read again: a held folder that
+  // cloud sync keeps (here the root's parent) is still a plain folder, one that reads as a
+  // junction sends the next file through the walk.
   pins.release_from(chain.size() - 1);
   EXPECT_FALSE(held_pins_vouch_for(root, pins));
+  ASSERT_EQ(pin_folder(root, pins), static_cast<DWORD>(ERROR_SUCCESS));
+  g_kept_by_cloud = pins.handles.handles[chain.size() - 2];
+  EXPECT_TRUE(held_pins_vouch_for(root, pins));
+  g_kept_by_cloud = nullptr;
+  pins.release_from(chain.size() - 1);
   ASSERT_EQ(pin_folder(root, pins), static_cast<DWORD>(ERROR_SUCCESS));
   g_made_junction = pins.handles.handles[chain.size() - 2];
   EXPECT_FALSE(held_pins_vouch_for(root, pins));

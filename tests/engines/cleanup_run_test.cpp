@@ -7,6 +7,7 @@
 #include "support/backups_guard.h"
 #include "support/file_tree.h"
 #include "support/idle_process.h"
+#include "support/reported_reparse_tag.h"
 #include "support/scratch.h"
 #include "support/set_aside.h"
 #include "support/unix_link.h"
@@ -418,6 +419,45 @@ TEST(ExecuteCleanup, FinalReportWriteFailingIsReported) {
     const std::wstring path = entry.path().wstring();
     if (path.rfind(report + L".", 0) == 0) DeleteFileW(path.c_str());  // the left-over temporary file
   }
+}
+
+// Corvane kept in a folder that cloud sync keeps: its Reports folder, the report and the activity
+// log carry a cloud-files tag and are used all the same; a scanned file made a cloud placeholder
+// is kept (deleting it would delete the copy in the cloud). A junction tag is still refused.
+TEST(ExecuteCleanup, AReportsFolderKeptByCloudSyncIsUsedAndACloudPlaceholderIsKept) {
+  ScratchFolder root;
+  make_old_file(root.file(L"a.tmp"), "12", 10 * kDay);
+  make_old_file(root.file(L"online-only.tmp"), "345", 10 * kDay);
+  const CleanupArea temp = scratch_area("temp", root.path());
+  const ScanResult result = scan({temp});
+  ASSERT_EQ(result.items.size(), 2u);
+  CancelFlag cancel{0};
+  {
+    testing::ReportedReparseTag tags;
+    tags.report(reports_folder(), testing::kCloudFilesTag);
+    tags.report(root.file(L"online-only.tmp"), testing::kCloudFilesTag);
+    const testing::ActivityWatch activity;
+    const Outcome outcome = execute_cleanup(result, {temp}, &cancel, {});
+    EXPECT_TRUE(outcome.ok) << wide_to_utf8(outcome.message);
+    EXPECT_EQ(outcome.affected, 1u);
+    EXPECT_EQ(outcome.skipped, 1u);
+    EXPECT_FALSE(file_exists(root.file(L"a.tmp")));
+    EXPECT_EQ(read_file_bytes(root.file(L"online-only.tmp")), "345");
+    EXPECT_EQ(read_json_file(outcome.record_path)["state"], "complete");
+    EXPECT_EQ(activity.lines("cleanup").size(), 1u);
+  }
+
+  make_old_file(root.file(L"b.tmp"), "6", 10 * kDay);
+  const ScanResult again = scan({temp});
+  const std::size_t reports_before = report_count();
+  testing::ReportedReparseTag tags;
+  tags.report(reports_folder(), IO_REPARSE_TAG_MOUNT_POINT);
+  const Outcome refused = execute_cleanup(again, {temp}, &cancel, {});
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.message, L"Document folder is a link or was replaced; nothing was written");
+  EXPECT_EQ(refused.affected, 0u);
+  EXPECT_TRUE(file_exists(root.file(L"b.tmp")));
+  EXPECT_EQ(report_count(), reports_before);
 }
 
 TEST(ExecuteCleanup, ItemWhosePathCannotBeRecordedStopsBeforeAnyDeletion) {

@@ -5,6 +5,7 @@
 #include "services/text.h"
 #include "services/user_profile.h"
 #include "support/outside_folder.h"
+#include "support/reported_reparse_tag.h"
 #include "support/scratch.h"
 #include "support/startup_scratch.h"
 #include "support/unix_link.h"
@@ -122,6 +123,26 @@ TEST(ToolsFolderElevated, MadeOnlyOnADesktopInsideTheProfile) {
   EXPECT_TRUE(made.ok) << wide_to_utf8(made.message);
   EXPECT_EQ(made.affected, 1u);
   EXPECT_TRUE(std::filesystem::is_directory(inside.file(L"Plain\\") + kToolsFolderName));
+}
+
+// A Desktop that cloud sync keeps (it and all in it carry a cloud-files tag) is a plain folder:
+// the folder is made there, unelevated and elevated.
+TEST_F(ToolsFolder, MadeOnADesktopKeptByCloudSync) {
+  testing::ReportedReparseTag tags;
+  tags.report(known_folder_path(FOLDERID_Desktop), testing::kCloudFilesTag);
+  const Outcome unelevated = create_tools_folder(false);
+  EXPECT_TRUE(unelevated.ok) << wide_to_utf8(unelevated.message);
+  EXPECT_EQ(unelevated.affected, 1u);
+
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;
+  std::filesystem::create_directories(inside.file(L"Cloud\\Desktop"));
+  point_desktop_at(scratch, inside.file(L"Cloud\\Desktop"));
+  tags.report(inside.file(L"Cloud"), testing::kCloudFilesTag);
+  const Outcome elevated = create_tools_folder(true);
+  EXPECT_TRUE(elevated.ok) << wide_to_utf8(elevated.message);
+  EXPECT_EQ(elevated.affected, 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(inside.file(L"Cloud\\Desktop\\") + kToolsFolderName));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "support/acting_unelevated.h"
 #include "support/scratch.h"
 #include "support/outside_folder.h"
+#include "support/reported_reparse_tag.h"
 #include "support/startup_scratch.h"
 #include "support/unix_link.h"
 #include "support/wine.h"
@@ -189,6 +190,21 @@ TEST(DataFolderThroughALink, RefusedElevatedWithItsOwnTextFollowedUnelevated) {
   const testing::ActingUnelevated unelevated;
   write_json_atomic(backups + L"\\a-registry.json", nlohmann::json{{"k", 1}});
   EXPECT_EQ(read_file_bytes(outside.path() + L"\\Corvane\\Backups\\a-registry.json"), "{\n  \"k\": 1\n}");
+}
+
+// A data folder that cloud sync keeps (its folders and documents carry a cloud-files tag) is used
+// elevated as ever.
+TEST(DataFolderKeptByCloudSync, AnElevatedCorvaneWritesListsAndReadsItsDocuments) {
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;
+  fs::create_directories(inside.file(L"Cloud"));
+  redirect_local_app_data(scratch, inside.file(L"Cloud"));
+  const std::wstring document = backups_folder() + L"\\own-registry.json";
+  testing::ReportedReparseTag tags;
+  tags.report(inside.file(L"Cloud"), testing::kCloudFilesTag);
+  write_json_atomic(document, nlohmann::json{{"k", 1}});
+  EXPECT_EQ(read_document_text(document, nullptr, true), "{\n  \"k\": 1\n}");
+  EXPECT_EQ(list_backups(true), std::vector<std::wstring>{document});
 }
 
 // An elevated read opens the document by its name inside the folder it checked: once that folder

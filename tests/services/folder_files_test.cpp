@@ -65,6 +65,21 @@ TEST(FolderFiles, CreatesOpensAndRenamesByNameInsideTheHeldFolders) {
   EXPECT_FALSE(fs::exists(scratch.file(L"up.txt")));
 }
 
+// Only what leads elsewhere is a link: name surrogates, app execution aliases and the unknown tag 0.
+TEST(ReparsePointIsLink, NameSurrogatesAliasesAndUnknownTagsOnly) {
+  constexpr DWORD kReparseFolder = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+  for (const DWORD link : {0xA0000003u, 0xA000000Cu, 0xA000001Du, 0x8000001Bu, 0u}) {
+    EXPECT_TRUE(reparse_point_is_link(kReparseFolder, link)) << std::hex << link;
+    EXPECT_TRUE(reparse_point_is_link(FILE_ATTRIBUTE_REPARSE_POINT, link)) << std::hex << link;
+    EXPECT_FALSE(reparse_point_is_link(FILE_ATTRIBUTE_DIRECTORY, link)) << "no reparse point: " << std::hex << link;
+  }
+  // Cloud files and their variants, deduplication, compression.
+  for (const DWORD kept : {0x9000001Au, 0x9000101Au, 0x9000701Au, 0x9000F01Au, 0x80000013u, 0x80000017u}) {
+    EXPECT_FALSE(reparse_point_is_link(kReparseFolder, kept)) << std::hex << kept;
+    EXPECT_FALSE(reparse_point_is_link(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE, kept)) << kept;
+  }
+}
+
 TEST(FolderFiles, AFolderSwappedForALinkAfterItWasHeldTakesNothingElsewhereUnnoticed) {
   if (!testing::running_under_wine()) {
     GTEST_SKIP() << "a folder can be replaced by a link only from the Unix side of Wine";
