@@ -109,6 +109,7 @@ void write_file_atomic(const std::wstring& path, const std::string& bytes, bool 
 void create_document_folder(const std::wstring& folder) {
   const std::wstring absolute = fs::absolute(fs::path(folder)).wstring();
   const bool elevated = process_elevated();
+  check_data_folder_path(absolute, elevated);  // before any folder is made
   PinnedFolders pins;
   const DWORD pinned = pin_folder_chain(absolute, pins, true, folder_links_for(elevated));
   if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) {
@@ -118,6 +119,7 @@ void create_document_folder(const std::wstring& folder) {
     throw fs::filesystem_error("create_directories", fs::path(absolute),
                                std::error_code(static_cast<int>(pinned), std::system_category()));
   }
+  check_pinned_data_folder(absolute, pins, elevated);
 }
 
 void write_json_atomic(const std::wstring& path, const nlohmann::json& document) {

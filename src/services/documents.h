@@ -43,7 +43,8 @@ extern DocumentReadProbe document_read_probe;
 
 // Makes folder and its missing ancestors one by one, each pinned and checked as
 // write_file_atomic does: a link or junction on the way fails with its text, anything else
-// with the file-system error "create_directories".
+// with the file-system error "create_directories". Elevated, a folder of the data folder is made
+// only inside the user's profile (else kDataFolderOutsideProfileMessage, nothing made).
 void create_document_folder(const std::wstring& folder);
 
 // Indent 2, LF only, no final line break, keys in byte order, UTF-8; through a temporary

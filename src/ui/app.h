@@ -293,6 +293,9 @@ struct StartupIconSource {
 };
 StartupIconSource startup_icon_source(const StartupEntry& entry);
 StartupIconSource startup_icon_source(const StartupEntry& entry, bool elevated);
+// Test seam: when set, the icon pass calls it with a shortcut's path just before reading it.
+using ShortcutReadProbe = void (*)(const std::wstring& path);
+extern ShortcutReadProbe shortcut_read_probe;
 
 // Changes one startup entry; change_startup_entry in the product.
 using StartupChanger = Outcome (*)(const StartupEntry& entry, bool enable, bool remove);

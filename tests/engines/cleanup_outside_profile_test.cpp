@@ -11,6 +11,7 @@
 #include "support/file_tree.h"
 #include "support/outside_folder.h"
 #include "support/scratch.h"
+#include "support/set_aside.h"
 #include "support/startup_scratch.h"
 #include "support/unix_link.h"
 
@@ -190,6 +191,28 @@ TEST(CleanupOutsideProfile, RootsInTheWindowsFolderAreCleanedAsEver) {
   EXPECT_TRUE(result.refusal.empty());
   EXPECT_EQ(clean(result, areas, true).affected, 1u);
   EXPECT_FALSE(file_exists(root + L"\\old.tmp"));
+}
+
+// The memory dump's root is the Windows folder itself, not a folder below it: elevated, the dump
+// is listed and deleted all the same. The machine's own dump, if any, waits aside meanwhile.
+TEST(CleanupOutsideProfile, TheMemoryDumpInTheWindowsFolderItselfIsCleanedAsEver) {
+  const testing::PathSetAside dump(system_windows_folder() + L"\\MEMORY.DMP");
+  make_old_file(dump.path(), "dump", 30 * kDay);
+  std::vector<CleanupArea> areas;
+  for (const CleanupArea& area : default_cleanup_areas(true)) {
+    if (area.id == "memory") areas.push_back(area);
+  }
+  ASSERT_EQ(areas.size(), 1u);
+  ASSERT_EQ(areas[0].roots.size(), 1u);
+  ASSERT_TRUE(same_path_text(areas[0].roots[0], system_windows_folder()));
+  const ScanResult result = scan(areas, true);
+  EXPECT_TRUE(result.refusal.empty());
+  ASSERT_EQ(result.items.size(), 1u);
+  EXPECT_TRUE(same_path_text(result.items[0].path, dump.path())) << wide_to_utf8(result.items[0].path);
+  const Outcome cleaned = clean(result, areas, true);
+  EXPECT_TRUE(cleaned.ok) << wide_to_utf8(cleaned.message);
+  EXPECT_EQ(cleaned.affected, 1u);
+  EXPECT_FALSE(file_exists(dump.path()));
 }
 
 }  // namespace

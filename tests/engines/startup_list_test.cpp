@@ -224,6 +224,26 @@ TEST_F(StartupListing, DesktopIniRuleIsCaseSensitive) {
   EXPECT_TRUE(found);
 }
 
+// Elevated, the DisabledStartup folder is listed through its held handle, unelevated by its path:
+// "desktop.ini" there is left out either way, and the shortcut beside it listed.
+TEST_F(StartupListing, DesktopIniInTheDisabledFolderIsLeftOutElevatedOrNot) {
+  const std::wstring disabled = disabled_startup_folder();
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), disabled)) << "elevated, it would not be listed at all";
+  const std::wstring parked = in_folder(disabled, scratch.name(L"parked.lnk"));
+  scratch.put_file(parked);
+  const testing::PathSetAside desktop_ini(in_folder(disabled, L"desktop.ini"));
+  desktop_ini.put_file("[.ShellClassInfo]");
+  for (const bool elevated : {true, false}) {
+    SCOPED_TRACE(elevated ? "elevated" : "unelevated");
+    bool parked_listed = false;
+    for (const StartupEntry& entry : list_startup_entries(nullptr, elevated)) {
+      EXPECT_FALSE(same_path_text(entry.key_path, desktop_ini.path()));
+      parked_listed = parked_listed || entry.key_path == parked;
+    }
+    EXPECT_TRUE(parked_listed);
+  }
+}
+
 TEST_F(StartupListing, SortsByKindThenOrdinalName) {
   scratch.put_file(in_folder(startup_folder(), scratch.name(L"A-file.lnk")));
   scratch.put_value(0, run_key(false), scratch.name(L"a-run"), make_string_value(L"x"));

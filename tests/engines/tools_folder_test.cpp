@@ -9,6 +9,7 @@
 #include "support/scratch.h"
 #include "support/startup_scratch.h"
 #include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,30 @@ TEST_F(ToolsFolder, FileInTheWayFailsAndIsLeftAlone) {
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
   EXPECT_EQ(testing::read_file_bytes(path_), "not a folder");
+}
+
+// A link in the folder's place leading elsewhere: under Wine it opens as the folder it leads to,
+// and only its final path gives it away. Unelevated on the user's own Desktop, elevated on a plain
+// one inside the profile, it is in the way as a file would be and nothing is made behind it.
+TEST_F(ToolsFolder, ALinkInItsPlaceIsInTheWayAndNothingIsMadeBehindIt) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side";
+  const testing::OutsideFolder elsewhere;
+  const testing::ScratchFolder inside;  // the profile's
+  testing::StartupScratch scratch;
+  const auto expect_in_the_way = [&](const std::wstring& link, bool elevated) {
+    ASSERT_TRUE(scratch.put_link(elsewhere.path(), link)) << "the link was not made";
+    const Outcome outcome = create_tools_folder(elevated);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.message, windows_error_text(ERROR_ALREADY_EXISTS)) << wide_to_utf8(outcome.message);
+    EXPECT_EQ(outcome.affected, 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path())) << "something was made behind the link";
+  };
+  expect_in_the_way(path_, false);
+
+  std::filesystem::create_directories(inside.file(L"Desktop"));
+  testing::redirect_desktop(scratch, inside.file(L"Desktop"));
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), inside.path()));
+  expect_in_the_way(inside.file(L"Desktop\\") + kToolsFolderName, true);
 }
 
 void point_desktop_at(testing::StartupScratch& scratch, const std::wstring& folder) {

@@ -82,6 +82,7 @@ TEST(DataFolderOutsideProfile, AnElevatedCorvaneNeitherWritesNorListsNorReadsThe
     EXPECT_EQ(disabled.message, kDataFolderOutsideProfileMessage);
     EXPECT_TRUE(fs::exists(entry.key_path));
   }
+  expect_refused([&] { create_document_folder(backups + L"\\New"); });
   EXPECT_TRUE(fs::is_empty(outside.path()));
 
   // Files put there by someone else are neither listed nor read, nor restored.
@@ -119,6 +120,7 @@ TEST(DataFolderOutsideProfile, AFolderBesideTheProfileUnderANameThatBeginsWithIt
   redirect_local_app_data(scratch, sibling.path());
   ASSERT_EQ(app_data_folder(), sibling.path() + L"\\Corvane");
   expect_refused([] { write_json_atomic(backups_folder() + L"\\a-registry.json", nlohmann::json{{"k", 1}}); });
+  expect_refused([] { create_document_folder(backups_folder()); });
   EXPECT_TRUE(fs::is_empty(sibling.path()));
 }
 

@@ -165,6 +165,29 @@ TEST(PinFolderChain, AMissingFolderIsMadeThroughItsPinnedParentNeverBehindALink)
   EXPECT_TRUE(fs::is_empty(elsewhere.path())) << "a folder was made behind the link";
 }
 
+// Another program makes the missing folder by its path between the open that found it missing
+// and the create: it is opened and pinned all the same, and the pin keeps it where it is.
+std::wstring made_meanwhile;
+TEST(PinFolderChain, AFolderMadeByAnotherProgramJustBeforeTheCreateIsPinned) {
+  ScratchFolder scratch;
+  made_meanwhile = scratch.file(L"New");
+  folder_create_probe = [](const std::wstring& level) {
+    if (level == made_meanwhile) CreateDirectoryW(level.c_str(), nullptr);
+  };
+  PinnedFolders pins;
+  const DWORD error = pin_folder_chain(made_meanwhile + L"\\Sub", pins, true);
+  folder_create_probe = nullptr;
+  ASSERT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_GE(pins.paths.size(), 2u);
+  EXPECT_EQ(pins.paths[pins.paths.size() - 2], made_meanwhile);
+  EXPECT_EQ(pins.paths.back(), made_meanwhile + L"\\Sub");
+  const std::wstring moved = scratch.file(L"Moved");
+  EXPECT_FALSE(MoveFileExW(made_meanwhile.c_str(), moved.c_str(), 0)) << "a pinned folder was renamed";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  pins.release_from(0);
+  EXPECT_TRUE(MoveFileExW(made_meanwhile.c_str(), moved.c_str(), 0)) << "the folder stayed held";
+}
+
 TEST(PinFolderChain, ALinkOnTheWayFailsPinsAndDocumentWritesAndNothingIsMadeBehindIt) {
   ScratchFolder scratch;
   ScratchFolder elsewhere;

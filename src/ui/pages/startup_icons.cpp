@@ -56,6 +56,7 @@ void follow_shortcut(StartupIconSource& source, std::vector<wchar_t>& buffer) {
   }
   ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())))) return;
+  if (shortcut_read_probe != nullptr) shortcut_read_probe(source.path);
   if (FAILED(file->Load(source.path.c_str(), STGM_READ))) return;
   buffer.resize(kPathCapacity);
   buffer[0] = L'\0';
@@ -155,6 +156,8 @@ StartupIconSource icon_source(const StartupEntry& entry, IconPass& pass) {
 }
 
 }  // namespace
+
+ShortcutReadProbe shortcut_read_probe = nullptr;
 
 StartupIconSource startup_icon_source(const StartupEntry& entry) {
   return startup_icon_source(entry, process_elevated());

@@ -129,6 +129,53 @@ TEST(StartupIconSource, ElevatedADisabledShortcutIsReadOnlyInsideItsCheckedFolde
   EXPECT_TRUE(held.held_file && held.held_folder) << "the shortcut stays held until its icon is extracted";
 }
 
+// What a program tried on the shortcut while the icon pass read it.
+struct ShortcutTries {
+  std::wstring path;
+  bool read = false;
+  bool renamed = false;
+  bool deleted = false;
+};
+ShortcutTries shortcut_tries;
+
+// Elevated, a DisabledStartup shortcut is read while held by its name inside the held folder: no
+// program can rename or delete it meanwhile, and both work again once the pass is over.
+TEST(StartupIcons, AHeldDisabledShortcutCanBeNeitherRenamedNorDeletedWhileRead) {
+  testing::StartupScratch scratch;
+  const testing::ScratchFolder inside;  // the profile's
+  testing::redirect_local_app_data(scratch, inside.path());
+  const std::wstring disabled = disabled_startup_folder();
+  ASSERT_TRUE(path_strictly_inside(user_profile_folder(), disabled));
+  std::filesystem::create_directories(disabled);
+  const std::wstring shortcut = disabled + L"\\held.lnk";
+  {
+    const ComScope com(COINIT_APARTMENTTHREADED);
+    make_shortcut(shortcut, expand_environment(L"%SystemRoot%\\system32\\notepad.exe"),
+                  expand_environment(L"%SystemRoot%\\system32\\shell32.dll"), 5);
+  }
+  shortcut_tries = ShortcutTries{shortcut};
+  shortcut_read_probe = [](const std::wstring& path) {
+    if (path != shortcut_tries.path) return;
+    shortcut_tries.read = true;
+    const std::wstring moved = path + L".moved";
+    shortcut_tries.renamed = MoveFileExW(path.c_str(), moved.c_str(), 0) != FALSE;
+    if (shortcut_tries.renamed) MoveFileExW(moved.c_str(), path.c_str(), 0);  // back, to try the delete too
+    shortcut_tries.deleted = DeleteFileW(path.c_str()) != FALSE;
+  };
+  Work work;
+  work.startup_entries = {entry_of(STARTUP_KIND_FOLDER, shortcut)};
+  CancelFlag stop{0};
+  App::load_startup_icons(work, stop, true);
+  shortcut_read_probe = nullptr;
+  ASSERT_TRUE(shortcut_tries.read) << "the shortcut was not read";
+  EXPECT_FALSE(shortcut_tries.renamed);
+  EXPECT_FALSE(shortcut_tries.deleted);
+  EXPECT_EQ(work.startup_icons.size(), 1u);
+
+  EXPECT_TRUE(MoveFileExW(shortcut.c_str(), (shortcut + L".moved").c_str(), 0)) << GetLastError();
+  EXPECT_TRUE(DeleteFileW((shortcut + L".moved").c_str())) << GetLastError();
+}
+
 TEST(StartupIcons, OneProgramIsExtractedOnceAndItsIconDestroyedOnce) {
   testing::StartupScratch scratch;
   const std::wstring notepad = expand_environment(L"%SystemRoot%\\system32\\notepad.exe");
