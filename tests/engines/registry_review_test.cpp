@@ -197,7 +197,7 @@ class RegistryReviewScan : public ::testing::Test {
     run_text(1, L"machine-windir", kWindowsExe, REG_EXPAND_SZ);
     run_text(1, L"machine-quoted", L"\"" + std::wstring(kProgramFilesExe) + L"\" /a", REG_EXPAND_SZ);
     run_text(1, L"machine-gone", L"%WinDir%\\system32\\" + name(L"gone.exe"), REG_EXPAND_SZ);
-    run_text(1, L"machine-unknown", L"%CORVANE_NOT_SET_" + tag + L"%\\gone.exe", REG_EXPAND_SZ);
+    run_text(1, L"machine-unknown", scratch->path() + L"\\%CORVANE_NOT_SET_" + tag + L"%\\gone.exe", REG_EXPAND_SZ);
     run_text(0, L"user-windir", kWindowsExe, REG_EXPAND_SZ);
   }
 
