@@ -239,6 +239,8 @@ bool final_path_names(const std::wstring& final_path, const std::wstring& root_f
   for (wchar_t& c : relative) {
     if (c == L'/') c = L'\\';
   }
+  // "C:\a\folder\" names the same folder as "C:\a\folder".
+  while (!relative.empty() && relative.back() == L'\\') relative.pop_back();
   return final_path_matches(final_path, root_final_path, relative);
 }
 

@@ -109,7 +109,7 @@ TEST_F(Ownership, AnItemReachedThroughALinkIsRefusedThoughItsOwnNameShowsNone) {
   EXPECT_TRUE(opens_exclusively(file)) << "a handle to the target was left open";
 }
 
-TEST_F(Ownership, TheItemIsTakenByItsPathInAnyLetterCaseOrItsShortName) {
+TEST_F(Ownership, ThePathInOtherLetterCaseWithATrailingSeparatorOrByShortNamesIsTaken) {
   const std::wstring folder = scratch.file(L"a folder with a long name");
   const std::wstring file = folder + L"\\a file with a long name.txt";
   std::filesystem::create_directories(folder);
@@ -120,7 +120,7 @@ TEST_F(Ownership, TheItemIsTakenByItsPathInAnyLetterCaseOrItsShortName) {
   const DWORD short_length = GetShortPathNameW(file.c_str(), short_name, MAX_PATH);
   const std::wstring short_path(short_name, short_length < MAX_PATH ? short_length : 0);
   const bool has_short_name = !short_path.empty() && !same_path_text(short_path, file);
-  std::vector<std::wstring> paths{file, upper};
+  std::vector<std::wstring> paths{file, upper, folder + L"\\"};
   if (has_short_name) paths.push_back(short_path);
 
   for (const std::wstring& path : paths) {
