@@ -2,6 +2,7 @@
 
 #include "services/documents.h"
 #include "services/handles.h"
+#include "services/pinned_folders.h"
 #include "services/text.h"
 
 #include <windows.h>
@@ -84,6 +85,9 @@ Outcome take_ownership(const std::wstring& path) {
       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     return failure(L"Target changed");
   }
+  // Only the last name was checked for a link. One in a folder on the way, made before or since,
+  // leads the handle to another item, which its final path gives away.
+  if (!handle_is_at(file.get(), path)) return failure(L"Reparse points are not supported");
 
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR raw_descriptor = nullptr;

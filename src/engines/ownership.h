@@ -8,7 +8,8 @@
 
 namespace corvane {
 
-// Only the item's own owner changes: no permission entry, nothing inside a folder.
+// Only the item's own owner changes: no permission entry, nothing inside a folder. The item is
+// acted on only when its handle leads to path itself, with no link on the way.
 // Throws only when the target's existence cannot be determined for a reason other than
 // "not found", or when the document's path or texts cannot be built.
 Outcome take_ownership(const std::wstring& path);

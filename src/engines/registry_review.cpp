@@ -2,6 +2,7 @@
 
 #include "services/documents.h"
 #include "services/handles.h"
+#include "services/machine_environment.h"
 #include "services/registry.h"
 #include "services/registry_transaction.h"
 #include "services/text.h"
@@ -54,10 +55,20 @@ ValueState read_value(std::uint32_t hive, const std::wstring& key, const std::ws
 bool scan_run_values(std::uint32_t hive, const CancelFlag* cancel, std::vector<AuditEntry>& found) {
   const UniqueRegKey key = open_key(hive_root(hive), kRunKey, KEY_READ | KEY_WOW64_64KEY);
   if (!key) return true;
+  // A machine-wide value starts for every user, so it is read with the machine's variables, not
+  // with those the user may have set for their own account and this process inherited. Without
+  // them such a value cannot be judged, and none is listed rather than a working one.
+  std::optional<EnvironmentVariables> machine;
+  if (hive == kHiveLocalMachine) {
+    machine = read_machine_environment();
+    if (!machine) return true;
+  }
   for (const std::wstring& name : enum_registry_names(key.get(), false)) {
     if (is_cancelled(cancel)) return false;
     const ValueState value = read_value(hive, kRunKey, name);
-    const std::wstring executable = command_executable(expand_environment(describe_value(value)));
+    const std::wstring text = describe_value(value);
+    const std::wstring executable =
+        command_executable(machine ? expand_with_variables(text, *machine) : expand_environment(text));
     if ((value.type == REG_SZ || value.type == REG_EXPAND_SZ) && is_missing_local_file(executable)) {
       found.push_back(make_entry(L"M\u1EE5c Run tr\u1ECF t\u1EDBi file \u0111\u00E3 m\u1EA5t",
                                  L"Run entry targets a missing file", hive, kRunKey, name, executable, true));

@@ -24,8 +24,10 @@ struct AuditEntry {
 };
 
 // Findings in scan order: HKCU Run, HKCU Uninstall, HKLM Run, HKLM Uninstall, SharedDLLs,
-// file associations. A set cancel flag ends the scan with what was found so far. Throws only
-// what read_registry_value throws.
+// file associations. HKCU Run values are expanded with the process's environment, HKLM ones with
+// the machine's (read once per scan; when it cannot be had, no HKLM Run value is listed). A set
+// cancel flag ends the scan with what was found so far. Throws only what read_registry_value
+// throws.
 std::vector<AuditEntry> audit_registry_entries(const CancelFlag* cancel);
 
 // The executable of a command line: the quoted part, the whole command when it has no

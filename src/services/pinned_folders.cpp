@@ -222,9 +222,10 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
   return same_path_text(final_path, expected);
 }
 
-bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
-  if (pins.handles.handles.empty() || pins.root_final_path.empty()) return false;
-  if (!read_final_path(pins.handles.handles.back(), pins.final_path_buffer)) return false;
+namespace {
+
+// True when final_path names path from a root whose final path is root_final_path.
+bool final_path_names(const std::wstring& final_path, const std::wstring& root_final_path, const std::wstring& path) {
   // The final path spells every name in full: compare with the same form of path (a short
   // 8.3 name in it is looked up in its folder, never followed through a link).
   std::wstring expected(kFinalPathCapacity, L'\0');
@@ -242,7 +243,24 @@ bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
   for (wchar_t& c : relative) {
     if (c == L'/') c = L'\\';
   }
-  return final_path_matches(pins.final_path_buffer, pins.root_final_path, relative);
+  // "C:\a\folder\" names the same folder as "C:\a\folder".
+  while (!relative.empty() && relative.back() == L'\\') relative.pop_back();
+  return final_path_matches(final_path, root_final_path, relative);
+}
+
+}  // namespace
+
+bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
+  if (pins.handles.handles.empty() || pins.root_final_path.empty()) return false;
+  if (!read_final_path(pins.handles.handles.back(), pins.final_path_buffer)) return false;
+  return final_path_names(pins.final_path_buffer, pins.root_final_path, path);
+}
+
+bool handle_is_at(HANDLE handle, const std::wstring& path) {
+  PinnedFolders root;
+  if (pin_drive_root(path, root) != ERROR_SUCCESS) return false;
+  std::wstring final_path;
+  return read_final_path(handle, final_path) && final_path_names(final_path, root.root_final_path, path);
 }
 
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing, FolderLinks links) {

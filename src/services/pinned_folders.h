@@ -105,6 +105,10 @@ bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins);
 // final paths (so a subst or mapped drive passes, a link or junction on the way does not).
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
 
+// The same for any open file or folder: true when handle's final path is where path (absolute)
+// leads from its drive root, the names below the root in their long form, letter case aside.
+bool handle_is_at(HANDLE handle, const std::wstring& path);
+
 // What pin_folder_chain does with a link or junction on the way to the folder.
 enum class FolderLinks {
   refused,   // any link fails the pin: what an elevated Corvane needs

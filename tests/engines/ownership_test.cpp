@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace corvane {
 namespace {
@@ -83,6 +84,51 @@ TEST_F(Ownership, LinkToAFolderIsRefusedAndNotFollowed) {
   EXPECT_EQ(outcome.message, L"Reparse points are not supported");
   EXPECT_TRUE(backups.new_files().empty());
   EXPECT_EQ(owner_of(folder), before);
+}
+
+TEST_F(Ownership, AnItemReachedThroughALinkIsRefusedThoughItsOwnNameShowsNone) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made with the Unix ln, which needs Wine";
+  const std::wstring folder = scratch.file(L"real-folder");
+  const std::wstring file = folder + L"\\file.txt";
+  std::filesystem::create_directories(folder);
+  testing::write_file_bytes(file, "x");
+  const std::wstring linked_folder = scratch.file(L"link");
+  const std::wstring linked_file = scratch.file(L"file-link.txt");
+  const testing::UnixLinkRemoval folder_removal(linked_folder);
+  const testing::UnixLinkRemoval file_removal(linked_file);
+  ASSERT_TRUE(testing::make_unix_symlink(folder, linked_folder));
+  ASSERT_TRUE(testing::make_unix_symlink(file, linked_file));  // Wine shows no reparse point on it
+
+  for (const std::wstring& path : {linked_folder + L"\\file.txt", linked_file}) {
+    ASSERT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << wide_to_utf8(path);
+    const Outcome outcome = take_ownership(path);
+    EXPECT_FALSE(outcome.ok) << wide_to_utf8(path);
+    EXPECT_EQ(outcome.message, L"Reparse points are not supported") << wide_to_utf8(path);
+  }
+  EXPECT_TRUE(backups.new_files().empty());
+  EXPECT_TRUE(opens_exclusively(file)) << "a handle to the target was left open";
+}
+
+TEST_F(Ownership, ThePathInOtherLetterCaseWithATrailingSeparatorOrByShortNamesIsTaken) {
+  const std::wstring folder = scratch.file(L"a folder with a long name");
+  const std::wstring file = folder + L"\\a file with a long name.txt";
+  std::filesystem::create_directories(folder);
+  testing::write_file_bytes(file, "x");
+  std::wstring upper = file;
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  wchar_t short_name[MAX_PATH] = {};
+  const DWORD short_length = GetShortPathNameW(file.c_str(), short_name, MAX_PATH);
+  const std::wstring short_path(short_name, short_length < MAX_PATH ? short_length : 0);
+  const bool has_short_name = !short_path.empty() && !same_path_text(short_path, file);
+  std::vector<std::wstring> paths{file, upper, folder + L"\\"};
+  if (has_short_name) paths.push_back(short_path);
+
+  for (const std::wstring& path : paths) {
+    const Outcome outcome = take_ownership(path);
+    ASSERT_TRUE(outcome.ok) << wide_to_utf8(path) << ": " << wide_to_utf8(outcome.message);
+    EXPECT_EQ(read_json_file(outcome.record_path)["path"], wide_to_utf8(path));
+  }
+  if (!has_short_name) GTEST_SKIP() << "no short name was made for " << wide_to_utf8(file);
 }
 
 TEST_F(Ownership, FileOwnerIsRecordedBeforeTheChangeAndNoLineIsLogged) {

@@ -3,9 +3,11 @@
 
 #include "services/documents.h"
 #include "services/registry.h"
+#include "services/shell.h"
 #include "services/text.h"
 #include "support/activity_watch.h"
 #include "support/backups_guard.h"
+#include "support/process_variable.h"
 #include "support/scratch.h"
 
 #include <windows.h>
@@ -28,6 +30,9 @@ using testing::ScratchFolder;
 const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// On every Windows and in every Wine prefix.
+const wchar_t kWindowsExe[] = L"%windir%\\system32\\notepad.exe";
+const wchar_t kProgramFilesExe[] = L"%ProgramFiles%\\Internet Explorer\\iexplore.exe";
 
 HKEY root_of(std::uint32_t hive) { return hive == kHiveCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
@@ -146,7 +151,13 @@ class RegistryReviewScan : public ::testing::Test {
     write_uninstall_records();
     write_shared_dlls();
     write_associations();
-    all = audit_registry_entries(nullptr);
+    {
+      // Whoever starts Corvane can set these; machine-wide values must not follow them. (Wine
+      // builds the machine's SystemRoot from the process's, so that one is left alone.)
+      const testing::ProcessVariable windir(L"windir", no_windows());
+      const testing::ProcessVariable program_files(L"ProgramFiles", no_windows());
+      all = audit_registry_entries(nullptr);
+    }
     ours = with_key_part(all, tag);
   }
 
@@ -158,6 +169,7 @@ class RegistryReviewScan : public ::testing::Test {
 
   static std::wstring name(const wchar_t* suffix) { return tag + L"-" + suffix; }
   static std::wstring variable() { return L"CORVANE_REVIEW_" + tag; }
+  static std::wstring no_windows() { return scratch->file(L"no-windows"); }
 
   static void run_text(std::uint32_t hive, const wchar_t* suffix, const std::wstring& text, DWORD type = REG_SZ) {
     set_text(root_of(hive), kRun, name(suffix), text, type);
@@ -182,6 +194,11 @@ class RegistryReviewScan : public ::testing::Test {
     set_dword(HKEY_CURRENT_USER, kRun, name(L"dword"), 1);
     fixtures->value(HKEY_CURRENT_USER, kRun, name(L"dword"));
     run_text(1, L"machine", gone);
+    run_text(1, L"machine-windir", kWindowsExe, REG_EXPAND_SZ);
+    run_text(1, L"machine-quoted", L"\"" + std::wstring(kProgramFilesExe) + L"\" /a", REG_EXPAND_SZ);
+    run_text(1, L"machine-gone", L"%WinDir%\\system32\\" + name(L"gone.exe"), REG_EXPAND_SZ);
+    run_text(1, L"machine-unknown", scratch->path() + L"\\%CORVANE_NOT_SET_" + tag + L"%\\gone.exe", REG_EXPAND_SZ);
+    run_text(0, L"user-windir", kWindowsExe, REG_EXPAND_SZ);
   }
 
   static void record(std::uint32_t hive, const wchar_t* suffix, const wchar_t* location, const std::wstring& uninstall) {
@@ -257,7 +274,8 @@ TEST_F(RegistryReviewScan, RunValuesPointingAtMissingExecutables) {
     if (entry.target.key == kRun) found_names.push_back(entry.target.name);
   }
   std::sort(found_names.begin(), found_names.end());
-  EXPECT_EQ(found_names, (std::vector<std::wstring>{name(L"expand"), name(L"machine"), name(L"plain"), name(L"quoted")}));
+  EXPECT_EQ(found_names, (std::vector<std::wstring>{name(L"expand"), name(L"machine"), name(L"machine-gone"),
+                                                     name(L"plain"), name(L"quoted"), name(L"user-windir")}));
 
   const AuditEntry* plain = find_named(ours, name(L"plain"));
   ASSERT_NE(plain, nullptr);
@@ -270,6 +288,23 @@ TEST_F(RegistryReviewScan, RunValuesPointingAtMissingExecutables) {
   EXPECT_EQ(find_named(ours, name(L"quoted"))->evidence, gone_spaced);
   EXPECT_EQ(find_named(ours, name(L"expand"))->evidence, scratch->path() + L"\\expanded.exe");
   EXPECT_EQ(find_named(ours, name(L"machine"))->target.hive, kHiveLocalMachine);
+}
+
+TEST_F(RegistryReviewScan, MachineRunValuesUseTheMachinesVariablesUserOnesTheProcesss) {
+  // The scan ran with windir and ProgramFiles of this process naming a folder that does not exist.
+  for (const wchar_t* present : {kWindowsExe, kProgramFilesExe}) {
+    ASSERT_NE(GetFileAttributesW(expand_environment(present).c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+  EXPECT_EQ(find_named(ours, name(L"machine-windir")), nullptr);
+  EXPECT_EQ(find_named(ours, name(L"machine-quoted")), nullptr);
+  const AuditEntry* machine_gone = find_named(ours, name(L"machine-gone"));
+  ASSERT_NE(machine_gone, nullptr);
+  EXPECT_EQ(machine_gone->target.hive, kHiveLocalMachine);
+  EXPECT_TRUE(same_path_text(machine_gone->evidence, system_windows_folder() + L"\\system32\\" + name(L"gone.exe")))
+      << wide_to_utf8(machine_gone->evidence);
+  const AuditEntry* user = find_named(ours, name(L"user-windir"));
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(user->evidence, no_windows() + L"\\system32\\notepad.exe");
 }
 
 TEST_F(RegistryReviewScan, UninstallRecordsOnlyWhenLocationAndUninstallerAreBothMissing) {

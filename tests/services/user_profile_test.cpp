@@ -4,6 +4,7 @@
 #include "services/protected_documents.h"
 #include "services/registry.h"
 #include "services/shell.h"
+#include "support/process_variable.h"
 #include "support/startup_scratch.h"
 
 #include <windows.h>
@@ -16,25 +17,7 @@
 namespace corvane {
 namespace {
 
-// Sets a variable of this process for the test's lifetime, as whoever starts Corvane can.
-class ProcessVariable {
- public:
-  ProcessVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
-    wchar_t old[1024] = {};
-    const DWORD length = GetEnvironmentVariableW(name, old, 1024);
-    had_ = length > 0 && length < 1024;
-    if (had_) old_ = old;
-    SetEnvironmentVariableW(name, value.c_str());
-  }
-  ~ProcessVariable() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
-  ProcessVariable(const ProcessVariable&) = delete;
-  ProcessVariable& operator=(const ProcessVariable&) = delete;
-
- private:
-  const wchar_t* name_;
-  std::wstring old_;
-  bool had_ = false;
-};
+using testing::ProcessVariable;
 
 std::wstring system_windows_folder() {
   wchar_t buffer[MAX_PATH] = {};
