@@ -51,6 +51,23 @@ ValueState read_value(std::uint32_t hive, const std::wstring& key, const std::ws
   return read_registry_value(target);
 }
 
+// Variables that Windows sets from each user's profile when they sign in. A machine-wide value
+// that names one leads somewhere else for every user, so it cannot be judged missing for all of
+// them: the reference stays as written and the value is not listed. The machine's own block
+// holds them too, for a default or system profile that is nobody's.
+void drop_per_user_variables(EnvironmentVariables& variables) {
+  static constexpr const wchar_t* kPerUser[] = {
+      L"USERPROFILE", L"APPDATA",   L"LOCALAPPDATA",  L"HOMEDRIVE",   L"HOMEPATH", L"HOMESHARE",
+      L"USERNAME",    L"USERDOMAIN", L"USERDNSDOMAIN", L"LOGONSERVER", L"TEMP",     L"TMP",
+      L"OneDrive",    L"OneDriveConsumer", L"OneDriveCommercial"};
+  std::erase_if(variables, [](const EnvironmentVariable& variable) {
+    for (const wchar_t* name : kPerUser) {
+      if (CompareStringOrdinal(variable.name.c_str(), -1, name, -1, TRUE) == CSTR_EQUAL) return true;
+    }
+    return false;
+  });
+}
+
 // Each scan returns false when it was stopped.
 bool scan_run_values(std::uint32_t hive, const CancelFlag* cancel, std::vector<AuditEntry>& found) {
   const UniqueRegKey key = open_key(hive_root(hive), kRunKey, KEY_READ | KEY_WOW64_64KEY);
@@ -62,6 +79,7 @@ bool scan_run_values(std::uint32_t hive, const CancelFlag* cancel, std::vector<A
   if (hive == kHiveLocalMachine) {
     machine = read_machine_environment();
     if (!machine) return true;
+    drop_per_user_variables(*machine);
   }
   for (const std::wstring& name : enum_registry_names(key.get(), false)) {
     if (is_cancelled(cancel)) return false;

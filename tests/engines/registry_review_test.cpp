@@ -199,6 +199,10 @@ class RegistryReviewScan : public ::testing::Test {
     run_text(1, L"machine-gone", L"%WinDir%\\system32\\" + name(L"gone.exe"), REG_EXPAND_SZ);
     run_text(1, L"machine-unknown", scratch->path() + L"\\%CORVANE_NOT_SET_" + tag + L"%\\gone.exe", REG_EXPAND_SZ);
     run_text(0, L"user-windir", kWindowsExe, REG_EXPAND_SZ);
+    // Per-user variables: each user's own folder at sign-in, so never missing for all of them.
+    run_text(1, L"machine-profile", L"%USERPROFILE%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
+    run_text(1, L"machine-appdata", L"\"%AppData%\\" + name(L"gone.exe") + L"\" /tray", REG_EXPAND_SZ);
+    run_text(1, L"machine-temp", L"%TEMP%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
   }
 
   static void record(std::uint32_t hive, const wchar_t* suffix, const wchar_t* location, const std::wstring& uninstall) {
@@ -302,6 +306,9 @@ TEST_F(RegistryReviewScan, MachineRunValuesUseTheMachinesVariablesUserOnesThePro
   EXPECT_EQ(machine_gone->target.hive, kHiveLocalMachine);
   EXPECT_TRUE(same_path_text(machine_gone->evidence, system_windows_folder() + L"\\system32\\" + name(L"gone.exe")))
       << wide_to_utf8(machine_gone->evidence);
+  for (const wchar_t* per_user : {L"machine-profile", L"machine-appdata", L"machine-temp"}) {
+    EXPECT_EQ(find_named(ours, name(per_user)), nullptr) << wide_to_utf8(per_user);
+  }
   const AuditEntry* user = find_named(ours, name(L"user-windir"));
   ASSERT_NE(user, nullptr);
   EXPECT_EQ(user->evidence, no_windows() + L"\\system32\\notepad.exe");
