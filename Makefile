@@ -14,8 +14,10 @@ deps:
 configure: deps
 	@scripts/configure.sh $(BUILD_DIR)
 
+# Everything, the benchmark programs included (built, not run), so that a change that breaks a
+# benchmark fails the build.
 build: configure
-	@cmake --build $(BUILD_DIR)
+	@cmake --build $(BUILD_DIR) --target all benchmarks
 
 test: build
 	@scripts/test.sh $(BUILD_DIR) $(CTEST_ARGS)
@@ -25,8 +27,8 @@ run: configure
 	@cmake --build $(BUILD_DIR) --target Corvane
 	@scripts/run.sh $(BUILD_DIR) $(RUN_ARGS)
 
-# Benchmarks are not part of the tests: built and run only here, each with the programs it
-# starts and no test program; BENCH_ONLY builds and runs only the benchmarks it names.
+# Benchmarks run only here; this builds each with the programs it starts and no test program.
+# BENCH_ONLY builds and runs only the benchmarks it names.
 bench: configure
 	@cmake --build $(BUILD_DIR) --target $(or $(strip $(BENCH_ONLY)),benchmarks)
 	@scripts/bench.sh $(BUILD_DIR) $(BENCH_ARGS)

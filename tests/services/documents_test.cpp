@@ -157,7 +157,7 @@ struct FolderSwap {
   std::wstring elsewhere;
   bool plant = true;
   bool swapped = false;
-  std::vector<std::wstring> behind_link_at_replace;
+  std::vector<std::wstring> behind_link_at_replace{};
 };
 FolderSwap swap_plan{};
 
