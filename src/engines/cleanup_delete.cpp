@@ -47,8 +47,7 @@ bool root_in_profile(const std::wstring& root, PinnedFolders& pins) {
   std::vector<std::wstring> chain;
   if (!folder_chain(root, chain) || !chain_is_pinned(root, pins)) return false;
   const std::wstring profile = user_profile_folder_or_empty();
-  const HANDLE root_folder = pins.handles.handles[chain.size() - 1];
-  if (!path_strictly_inside(profile, root) || !folder_handle_in_profile(root_folder, profile)) return false;
+  if (!path_strictly_inside(profile, root) || !pinned_level_in_profile(pins, chain.size() - 1, profile)) return false;
   pins.in_profile_root = root;
   pins.in_profile_levels = chain.size();
   return true;

@@ -161,6 +161,8 @@ void list_startup_folder(const std::wstring& folder, bool enabled, std::vector<S
 void list_disabled_startup_folder(bool elevated, std::vector<StartupEntry>& entries, ApprovalReader& approvals,
                                   const CancelFlag* cancel) {
   const std::wstring folder = disabled_startup_folder();
+  // Nothing was ever disabled: no folder to check, hold or list.
+  if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   DataFolderHold hold;
   try {
     if (!hold_data_folder(folder, hold, elevated)) return;  // missing

@@ -66,11 +66,13 @@ bool hold_data_folder(const std::wstring& folder, DataFolderHold& hold, bool ele
   hold.held = false;
   hold.pins.release_from(0);
   if (!elevated || !in_data_folder(folder)) return true;
-  check_data_folder_path(folder, true);
+  // The checks of check_data_folder_path and check_pinned_data_folder, with the profile read once.
+  const std::wstring profile = user_profile_folder_or_empty();
+  if (!path_strictly_inside(profile, folder)) refuse();
   const DWORD pinned = pin_folder_chain(folder, hold.pins, false);
   if (pinned == ERROR_REPARSE_POINT_ENCOUNTERED) throw std::runtime_error(wide_to_utf8(kDataFolderThroughLinkMessage));
   if (pinned != ERROR_SUCCESS) return false;
-  check_pinned_data_folder(folder, hold.pins, true);
+  if (!pinned_folder_in_profile(hold.pins, profile)) refuse();
   hold.folder_final_path = final_path_of(hold.pins.handles.handles.back());
   if (hold.folder_final_path.empty()) return false;
   hold.held = true;

@@ -225,21 +225,14 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
 namespace {
 
 // True when final_path names path from a root whose final path is root_final_path.
-bool final_path_names(const std::wstring& final_path, const std::wstring& root_final_path, const std::wstring& path) {
-  // The final path spells every name in full: compare with the same form of path (a short
-  // 8.3 name in it is looked up in its folder, never followed through a link).
-  std::wstring expected(kFinalPathCapacity, L'\0');
-  const DWORD expected_length = GetLongPathNameW(path.c_str(), expected.data(), kFinalPathCapacity);
-  if (expected_length >= 1 && expected_length < kFinalPathCapacity) {
-    expected.resize(expected_length);
-  } else {
-    expected = path;
-  }
+// True when final_path names path, as written, from a root whose final path is root_final_path.
+bool final_path_names_as_written(const std::wstring& final_path, const std::wstring& root_final_path,
+                                 const std::wstring& path) {
   // Below the root, the names as written; the root itself is wherever its drive leads.
-  std::size_t below = root_length(expected);
+  std::size_t below = root_length(path);
   if (below == 0) return false;
-  while (below < expected.size() && is_separator(expected[below])) ++below;
-  std::wstring relative = expected.substr(below);
+  while (below < path.size() && is_separator(path[below])) ++below;
+  std::wstring relative = path.substr(below);
   for (wchar_t& c : relative) {
     if (c == L'/') c = L'\\';
   }
@@ -248,7 +241,35 @@ bool final_path_names(const std::wstring& final_path, const std::wstring& root_f
   return final_path_matches(final_path, root_final_path, relative);
 }
 
+bool final_path_names(const std::wstring& final_path, const std::wstring& root_final_path, const std::wstring& path) {
+  if (final_path_names_as_written(final_path, root_final_path, path)) return true;
+  // The final path spells every name in full: compare with the same form of path (a short
+  // 8.3 name in it is looked up in its folder, never followed through a link). That lookup reads
+  // every folder on the way, so it is made only when the names as written do not match.
+  std::wstring expected(kFinalPathCapacity, L'\0');
+  const DWORD expected_length = GetLongPathNameW(path.c_str(), expected.data(), kFinalPathCapacity);
+  if (expected_length < 1 || expected_length >= kFinalPathCapacity) return false;
+  expected.resize(expected_length);
+  return final_path_names_as_written(final_path, root_final_path, expected);
+}
+
 }  // namespace
+
+bool final_path_inside_as_written(const PinnedFolders& pins, const std::wstring& final_path,
+                                  const std::wstring& folder) {
+  if (pins.paths.empty() || pins.root_final_path.empty()) return false;
+  const std::size_t root = root_length(folder);
+  if (root == 0 || root != root_length(pins.paths.front()) ||
+      !same_path_text(folder.substr(0, root), pins.paths.front().substr(0, root))) {
+    return false;
+  }
+  std::wstring expected = pins.root_final_path;
+  while (!expected.empty() && is_separator(expected.back())) expected.pop_back();
+  for (std::size_t pos = root; pos < folder.size(); ++pos) {
+    expected.push_back(is_separator(folder[pos]) ? L'\\' : folder[pos]);
+  }
+  return path_strictly_inside(expected, final_path);
+}
 
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path) {
   if (pins.handles.handles.empty() || pins.root_final_path.empty()) return false;
@@ -263,26 +284,52 @@ bool handle_is_at(HANDLE handle, const std::wstring& path) {
   return read_final_path(handle, final_path) && final_path_names(final_path, root.root_final_path, path);
 }
 
+namespace {
+
+// Opens the next level of pins, leaf, by its name inside the deepest pinned folder (or the pinned
+// drive root), and pins it when it is a plain folder.
+DWORD pin_folder_by_name(const std::wstring& path, PinnedFolders& pins) {
+  const HANDLE parent = pins.handles.handles.empty() ? pins.root.get() : pins.handles.handles.back();
+  const std::size_t separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
+  DWORD error = ERROR_SUCCESS;
+  UniqueHandle folder = open_folder_in_folder(parent, path.substr(separator + 1), kPinAccess, kPinShare,
+                                              FolderFileOpen::existing, error);
+  if (!folder) return error;
+  return add_pin(std::move(folder), path, pins);
+}
+
+}  // namespace
+
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing, FolderLinks links) {
   pins.release_from(0);
   const std::wstring target = links == FolderLinks::followed ? folder_as_links_lead(folder) : folder;
   std::vector<std::wstring> chain;
   if (!folder_chain(target, chain)) return ERROR_BAD_PATHNAME;
   if (const DWORD error = pin_drive_root(target, pins); error != ERROR_SUCCESS) return error;
-  for (const std::wstring& level : chain) {
-    DWORD error = pin_folder(level, pins);
-    // A missing level is made by its name through its parent's handle, never by path: the parent
-    // is pinned and was checked, but once emptied it can still be made a junction in place.
-    if (create_missing && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
-      if (folder_create_probe != nullptr) folder_create_probe(level);
-      error = make_and_pin_folder(level, pins);
+  // Each level is opened inside the one above it, through that one's handle: every pinned level
+  // lies in the one before, and none of them can be renamed or removed while held. So one read of
+  // the deepest level's final path tells where the whole chain lies. Where a level is missing,
+  // the deepest one held is read first: a link on the way shows there (and is named so), and
+  // nothing is made below a folder that is not where it should be.
+  for (std::size_t level = 0; level < chain.size(); ++level) {
+    DWORD error = pin_folder_by_name(chain[level], pins);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      if (level > 0 && !pinned_folder_is(pins, chain[level - 1])) {
+        error = ERROR_REPARSE_POINT_ENCOUNTERED;
+      } else if (create_missing) {
+        if (folder_create_probe != nullptr) folder_create_probe(chain[level]);
+        error = make_and_pin_folder(chain[level], pins);
+      }
     }
-    // Each level is checked where it leads before anything is made below it.
-    if (error == ERROR_SUCCESS && !pinned_folder_is(pins, level)) error = ERROR_REPARSE_POINT_ENCOUNTERED;
     if (error != ERROR_SUCCESS) {
       pins.release_from(0);
       return error;
     }
+  }
+  if (!pinned_folder_is(pins, target)) {
+    pins.release_from(0);
+    return ERROR_REPARSE_POINT_ENCOUNTERED;
   }
   return ERROR_SUCCESS;
 }

@@ -105,6 +105,13 @@ bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins);
 // final paths (so a subst or mapped drive passes, a link or junction on the way does not).
 bool pinned_folder_is(PinnedFolders& pins, const std::wstring& path);
 
+// True when final_path (of an open file or folder) lies strictly inside folder, with folder's
+// names as written and its drive root wherever pins' drive root leads; false where folder hangs
+// from another root than pins' chain. A final path names real folders only, never a link, so
+// this also says that no link lies on folder's way as written.
+bool final_path_inside_as_written(const PinnedFolders& pins, const std::wstring& final_path,
+                                  const std::wstring& folder);
+
 // The same for any open file or folder: true when handle's final path is where path (absolute)
 // leads from its drive root, the names below the root in their long form, letter case aside.
 bool handle_is_at(HANDLE handle, const std::wstring& path);
@@ -128,8 +135,9 @@ std::wstring folder_as_links_lead(const std::wstring& folder);
 // Test seam: when set, pin_folder_chain calls it with a missing folder's path just before making it.
 extern void (*folder_create_probe)(const std::wstring& folder);
 
-// Pins the whole chain of folder afresh, creating missing folders one by one when asked, and
-// checks that it leads to folder itself. A missing folder is made by its name through the handle
+// Pins the whole chain of folder afresh, each level opened by its name inside the one above,
+// creating missing folders one by one when asked, and checks by the deepest folder's final path
+// that it leads to folder itself (and, before a folder is made, that its parent is in place). A missing folder is made by its name through the handle
 // of its pinned parent, and that new folder's handle is the pin. With FolderLinks::followed the
 // chain pinned is that of folder_as_links_lead(folder) (pins.paths show it). ERROR_SUCCESS;
 // ERROR_REPARSE_POINT_ENCOUNTERED for a link anywhere on the way (also one the final path gives

@@ -64,7 +64,16 @@ std::wstring user_profile_folder_or_empty() {
 }
 
 bool pinned_folder_in_profile(PinnedFolders& pins, const std::wstring& profile) {
-  return !pins.handles.handles.empty() && folder_handle_in_profile(pins.handles.handles.back(), profile);
+  return !pins.handles.handles.empty() && pinned_level_in_profile(pins, pins.handles.handles.size() - 1, profile);
+}
+
+bool pinned_level_in_profile(PinnedFolders& pins, std::size_t level, const std::wstring& profile) {
+  if (level >= pins.handles.handles.size() || profile.empty()) return false;
+  const HANDLE folder = pins.handles.handles[level];
+  // Mostly the profile hangs from the same drive as the chain, spelt as the final path spells
+  // it: then the folder's final path alone answers, with no need to pin the profile's chain.
+  if (final_path_inside_as_written(pins, final_path_of(folder), profile)) return true;
+  return folder_handle_in_profile(folder, profile);
 }
 
 bool folder_handle_in_profile(HANDLE folder, const std::wstring& profile) {

@@ -26,6 +26,9 @@ std::wstring expand_profile_path(const std::wstring& text);
 // final paths of both; false also when the profile folder has a link on its way.
 bool pinned_folder_in_profile(PinnedFolders& pins, const std::wstring& profile);
 
+// The same for the folder that pins hold at level (0 the first one below the drive root).
+bool pinned_level_in_profile(PinnedFolders& pins, std::size_t level, const std::wstring& profile);
+
 // The same for one open folder, by its final path.
 bool folder_handle_in_profile(HANDLE folder, const std::wstring& profile);
 

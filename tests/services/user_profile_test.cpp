@@ -4,13 +4,18 @@
 #include "services/protected_documents.h"
 #include "services/registry.h"
 #include "services/shell.h"
+#include "services/text.h"
 #include "support/process_variable.h"
+#include "support/scratch.h"
 #include "support/startup_scratch.h"
+#include "support/unix_link.h"
+#include "support/wine.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <filesystem>
 #include <stdexcept>
 
@@ -61,6 +66,48 @@ TEST(UserProfileFolder, ARecordedVariableOfTheProcessIsNotExpanded) {
   write_registry_value({kHiveLocalMachine, record, L"ProfileImagePath",
                         testing::expand_string_value(L"%SystemDrive%" + profile.substr(2))});
   EXPECT_EQ(user_profile_folder(), profile);
+}
+
+
+// The final path of the pinned folder decides, however the profile is spelt, and through a drive
+// that stands for another folder too (where the profile's chain is pinned to compare).
+TEST(PinnedFolderInProfile, JudgedByFinalPathsHoweverTheProfileIsSpelt) {
+  testing::ScratchFolder scratch;
+  const std::wstring profile = user_profile_folder();
+  ASSERT_TRUE(path_strictly_inside(profile, scratch.path())) << "the scratch folder lies outside the profile";
+  const std::wstring inner = scratch.file(L"inner");
+  ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr));
+  PinnedFolders pins;
+  ASSERT_EQ(pin_folder_chain(inner, pins), static_cast<DWORD>(ERROR_SUCCESS));
+  std::wstring upper_slashed = profile;
+  for (wchar_t& c : upper_slashed) c = c == L'\\' ? L'/' : static_cast<wchar_t>(std::towupper(c));
+  for (const std::wstring& spelt : {profile, profile + L"\\", upper_slashed, scratch.path()}) {
+    EXPECT_TRUE(pinned_folder_in_profile(pins, spelt)) << spelt;
+  }
+  // The folder itself, a neighbour whose name begins with its name, an unknown profile.
+  for (const std::wstring& not_around : {inner, inner + L"x", scratch.path() + L"\\in", std::wstring()}) {
+    EXPECT_FALSE(pinned_folder_in_profile(pins, not_around)) << not_around;
+  }
+  const std::size_t scratch_level = pins.paths.size() - 2;
+  ASSERT_EQ(pins.paths[scratch_level], scratch.path());
+  EXPECT_FALSE(pinned_level_in_profile(pins, scratch_level, scratch.path()));
+  EXPECT_TRUE(pinned_level_in_profile(pins, scratch_level, profile));
+  EXPECT_FALSE(pinned_level_in_profile(pins, pins.paths.size(), profile));
+
+  PinnedFolders windows;
+  ASSERT_EQ(pin_folder_chain(system_windows_folder(), windows), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_FALSE(pinned_folder_in_profile(windows, profile));
+
+  if (!testing::running_under_wine()) GTEST_SKIP() << "a drive letter is made in Wine's prefix only";
+  const testing::DriveAlias drive(L'Q', L'C');
+  ASSERT_TRUE(drive) << "the drive letter Q: was not made (taken, or its link failed)";
+  ASSERT_EQ(profile.substr(0, 2), L"C:");
+  PinnedFolders through;
+  ASSERT_EQ(pin_folder_chain(L"Q:" + inner.substr(2), through), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(pinned_folder_in_profile(through, profile));
+  EXPECT_TRUE(pinned_folder_in_profile(pins, L"Q:" + profile.substr(2)));
+  EXPECT_FALSE(pinned_folder_in_profile(through, L"Q:" + inner.substr(2)));
+  EXPECT_FALSE(pinned_folder_in_profile(windows, L"Q:" + profile.substr(2)));
 }
 
 }  // namespace
