@@ -42,8 +42,8 @@ bool pin_parent_folders(const std::wstring& path, PinnedFolders& pins) {
 // For an elevated run: the root is the system's, or it and its pinned folder lie inside the
 // user's profile. The root's chain must be pinned (as the file's folders are).
 bool root_in_profile(const std::wstring& root, PinnedFolders& pins) {
-  if (in_system_windows_folder(root)) return true;
   if (pins.in_profile_levels > 0 && root == pins.in_profile_root) return true;
+  if (in_system_windows_folder(root)) return true;
   std::vector<std::wstring> chain;
   if (!folder_chain(root, chain) || !chain_is_pinned(root, pins)) return false;
   const std::wstring profile = user_profile_folder_or_empty();

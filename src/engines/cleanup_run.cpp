@@ -34,16 +34,20 @@ struct Eligibility {
     }
   }
 
-  bool admits(const CleanupItem& item) const {
+  // The last item's area and root that were found listed: a run meets one root's files in a row.
+  const CleanupArea* listed_area = nullptr;
+  std::wstring listed_root;
+
+  bool admits(const CleanupItem& item) {
     if (allowed.count(item.area_id) == 0) return false;
-    const std::filesystem::path item_root(item.root);
     for (const CleanupArea& area : areas) {
       if (area.id != item.area_id) continue;
-      bool root_listed = false;
-      for (const std::wstring& root : area.roots) {
-        if (std::filesystem::path(root) == item_root) {
+      bool root_listed = &area == listed_area && item.root == listed_root;
+      for (std::size_t r = 0; !root_listed && r < area.roots.size(); ++r) {
+        if (std::filesystem::path(area.roots[r]) == std::filesystem::path(item.root)) {
           root_listed = true;
-          break;
+          listed_area = &area;
+          listed_root = item.root;
         }
       }
       if (!root_listed || !path_strictly_inside(item.root, item.path)) continue;
@@ -76,7 +80,7 @@ Outcome execute_cleanup(const ScanResult& scan, const std::vector<CleanupArea>& 
     outcome.message = L"Cancelled scan cannot be used for cleanup";
     return outcome;
   }
-  const Eligibility eligibility(areas);
+  Eligibility eligibility(areas);
 
   // Only the write is answered here; a path or report that cannot be built is an error of
   // the job itself.

@@ -170,7 +170,40 @@ bool same_path_text(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
-bool path_strictly_inside(const std::wstring& root, const std::wstring& candidate) {
+namespace {
+
+bool is_path_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Where the elements of an absolute path start (the drive's "C:" is the first element, a UNC
+// path's server the first); npos for any other form.
+std::size_t elements_start(const std::wstring& path) {
+  if (path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && is_path_separator(path[2])) return 0;
+  if (path.size() >= 3 && is_path_separator(path[0]) && is_path_separator(path[1]) && !is_path_separator(path[2])) {
+    return 2;
+  }
+  return std::wstring::npos;
+}
+
+// The next non-empty element at or after pos, as [begin, end); false at the end.
+bool next_element(const std::wstring& path, std::size_t& pos, std::size_t& begin, std::size_t& end) {
+  while (pos < path.size() && is_path_separator(path[pos])) ++pos;
+  if (pos >= path.size()) return false;
+  begin = pos;
+  while (pos < path.size() && !is_path_separator(path[pos])) ++pos;
+  end = pos;
+  return true;
+}
+
+bool has_dot_element(const std::wstring& path, std::size_t pos) {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  while (next_element(path, pos, begin, end)) {
+    if (path[begin] == L'.' && (end - begin == 1 || (end - begin == 2 && path[begin + 1] == L'.'))) return true;
+  }
+  return false;
+}
+
+bool split_path_strictly_inside(const std::wstring& root, const std::wstring& candidate) {
   SplitPath r;
   SplitPath c;
   if (!split_absolute_path(root, r) || !split_absolute_path(candidate, c)) return false;
@@ -180,6 +213,32 @@ bool path_strictly_inside(const std::wstring& root, const std::wstring& candidat
     if (!same_element(r.elements[i], c.elements[i])) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool path_strictly_inside(const std::wstring& root, const std::wstring& candidate) {
+  // Called for every file of a cleanup run, several times: compared in place, element by
+  // element, unless a "." or ".." element asks for the paths to be resolved first.
+  const std::size_t root_start = elements_start(root);
+  const std::size_t candidate_start = elements_start(candidate);
+  if (root_start == std::wstring::npos || root_start != candidate_start) return false;
+  if (has_dot_element(root, root_start) || has_dot_element(candidate, candidate_start)) {
+    return split_path_strictly_inside(root, candidate);
+  }
+  std::size_t root_pos = root_start;
+  std::size_t candidate_pos = candidate_start;
+  std::size_t root_begin = 0, root_end = 0, candidate_begin = 0, candidate_end = 0;
+  bool any = false;
+  while (next_element(root, root_pos, root_begin, root_end)) {
+    if (!next_element(candidate, candidate_pos, candidate_begin, candidate_end)) return false;
+    if (root_end - root_begin != candidate_end - candidate_begin) return false;
+    for (std::size_t i = 0; i < root_end - root_begin; ++i) {
+      if (std::towlower(root[root_begin + i]) != std::towlower(candidate[candidate_begin + i])) return false;
+    }
+    any = true;
+  }
+  return any && next_element(candidate, candidate_pos, candidate_begin, candidate_end);
 }
 
 std::wstring windows_error_text(std::uint32_t code) {
