@@ -91,6 +91,10 @@ TEST(PathStrictlyInside, ComparesWholeElementsCaseInsensitively) {
       {L"Temp", L"Temp\\a", false}, {L"C:\\Temp", L"Temp\\a", false}, {L"C:Temp", L"C:Temp\\a", false},
       {L"\\Temp", L"\\Temp\\a", false}, {L"", L"C:\\a", false},
       {L"\\\\server\\share", L"\\\\SERVER\\share\\x", true}, {L"\\\\server\\share", L"C:\\server\\share\\x", false},
+      // Doubled separators, names that only begin with dots, a longer neighbour, a shorter path.
+      {L"C:\\Temp", L"C:\\\\Temp\\\\a", true}, {L"C:\\..Temp", L"C:\\..temp\\.a", true},
+      {L"C:\\.Temp", L"C:\\Temp\\a", false}, {L"\\\\server\\share", L"\\\\server\\sharex\\a", false},
+      {L"C:\\Temp\\a\\b", L"C:\\Temp\\a", false}, {L"\\\\server\\share", L"\\\\server", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(path_strictly_inside(c.root, c.path), c.inside) << wide_to_utf8(c.root) << " / " << wide_to_utf8(c.path);
