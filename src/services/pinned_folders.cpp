@@ -137,16 +137,17 @@ DWORD add_pin(UniqueHandle folder, const std::wstring& path, PinnedFolders& pins
   return ERROR_SUCCESS;
 }
 
-// Makes the missing folder path, the next level of pins, by its name inside the deepest pinned
-// folder (or the pinned drive root), and pins what that gives. A folder someone else made there
-// meanwhile is opened and pinned alike, a link in its place refused.
-DWORD make_and_pin_folder(const std::wstring& path, PinnedFolders& pins) {
+// Opens the folder path, the next level of pins, by its name inside the deepest pinned folder (or
+// the pinned drive root), and pins it when it is a plain folder. With FolderFileOpen::open_or_create
+// a missing one is made there; a folder someone else made there meanwhile is opened and pinned
+// alike, a link in its place refused.
+DWORD pin_folder_in_parent(const std::wstring& path, PinnedFolders& pins, FolderFileOpen disposition) {
   const HANDLE parent = pins.handles.handles.empty() ? pins.root.get() : pins.handles.handles.back();
   const std::size_t separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
   DWORD error = ERROR_SUCCESS;
-  UniqueHandle folder = open_folder_in_folder(parent, path.substr(separator + 1), kPinAccess, kPinShare,
-                                              FolderFileOpen::open_or_create, error);
+  UniqueHandle folder =
+      open_folder_in_folder(parent, path.substr(separator + 1), kPinAccess, kPinShare, disposition, error);
   if (!folder) return error;
   return add_pin(std::move(folder), path, pins);
 }
@@ -284,23 +285,6 @@ bool handle_is_at(HANDLE handle, const std::wstring& path) {
   return read_final_path(handle, final_path) && final_path_names(final_path, root.root_final_path, path);
 }
 
-namespace {
-
-// Opens the next level of pins, leaf, by its name inside the deepest pinned folder (or the pinned
-// drive root), and pins it when it is a plain folder.
-DWORD pin_folder_by_name(const std::wstring& path, PinnedFolders& pins) {
-  const HANDLE parent = pins.handles.handles.empty() ? pins.root.get() : pins.handles.handles.back();
-  const std::size_t separator = path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
-  DWORD error = ERROR_SUCCESS;
-  UniqueHandle folder = open_folder_in_folder(parent, path.substr(separator + 1), kPinAccess, kPinShare,
-                                              FolderFileOpen::existing, error);
-  if (!folder) return error;
-  return add_pin(std::move(folder), path, pins);
-}
-
-}  // namespace
-
 DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool create_missing, FolderLinks links) {
   pins.release_from(0);
   const std::wstring target = links == FolderLinks::followed ? folder_as_links_lead(folder) : folder;
@@ -313,13 +297,13 @@ DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool cre
   // the deepest one held is read first: a link on the way shows there (and is named so), and
   // nothing is made below a folder that is not where it should be.
   for (std::size_t level = 0; level < chain.size(); ++level) {
-    DWORD error = pin_folder_by_name(chain[level], pins);
+    DWORD error = pin_folder_in_parent(chain[level], pins, FolderFileOpen::existing);
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       if (level > 0 && !pinned_folder_is(pins, chain[level - 1])) {
         error = ERROR_REPARSE_POINT_ENCOUNTERED;
       } else if (create_missing) {
         if (folder_create_probe != nullptr) folder_create_probe(chain[level]);
-        error = make_and_pin_folder(chain[level], pins);
+        error = pin_folder_in_parent(chain[level], pins, FolderFileOpen::open_or_create);
       }
     }
     if (error != ERROR_SUCCESS) {
