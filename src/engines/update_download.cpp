@@ -1,5 +1,7 @@
 #include "engines/update_download.h"
 
+#include <windows.h>
+
 #include <memory>
 #include <stdexcept>
 #include <type_traits>
@@ -10,6 +12,65 @@
 
 namespace corvane {
 namespace {
+
+// winhttp.dll is loaded from the system folder when an update is first looked for, not with the
+// program: every library loaded at start delays the first window.
+struct WinHttpFunctions {
+  decltype(&::WinHttpCloseHandle) WinHttpCloseHandle = nullptr;
+  decltype(&::WinHttpCrackUrl) WinHttpCrackUrl = nullptr;
+  decltype(&::WinHttpOpen) WinHttpOpen = nullptr;
+  decltype(&::WinHttpSetTimeouts) WinHttpSetTimeouts = nullptr;
+  decltype(&::WinHttpConnect) WinHttpConnect = nullptr;
+  decltype(&::WinHttpOpenRequest) WinHttpOpenRequest = nullptr;
+  decltype(&::WinHttpSetOption) WinHttpSetOption = nullptr;
+  decltype(&::WinHttpSendRequest) WinHttpSendRequest = nullptr;
+  decltype(&::WinHttpReceiveResponse) WinHttpReceiveResponse = nullptr;
+  decltype(&::WinHttpQueryHeaders) WinHttpQueryHeaders = nullptr;
+  decltype(&::WinHttpReadData) WinHttpReadData = nullptr;
+};
+
+template <typename Function>
+bool load(HMODULE module, const char* name, Function& function) {
+  const FARPROC found = GetProcAddress(module, name);
+  function = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+  return found != nullptr;
+}
+
+// The functions, or nullptr with the loader's error kept in error when the library or one of
+// them cannot be had.
+const WinHttpFunctions* winhttp_functions(DWORD& error) {
+  static DWORD load_error = ERROR_SUCCESS;
+  static const WinHttpFunctions* const functions = []() -> const WinHttpFunctions* {
+    static WinHttpFunctions loaded;
+    const HMODULE module = LoadLibraryExW(L"winhttp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const bool complete = module != nullptr &&
+           load(module, "WinHttpCloseHandle", loaded.WinHttpCloseHandle) &&
+           load(module, "WinHttpCrackUrl", loaded.WinHttpCrackUrl) &&
+           load(module, "WinHttpOpen", loaded.WinHttpOpen) &&
+           load(module, "WinHttpSetTimeouts", loaded.WinHttpSetTimeouts) &&
+           load(module, "WinHttpConnect", loaded.WinHttpConnect) &&
+           load(module, "WinHttpOpenRequest", loaded.WinHttpOpenRequest) &&
+           load(module, "WinHttpSetOption", loaded.WinHttpSetOption) &&
+           load(module, "WinHttpSendRequest", loaded.WinHttpSendRequest) &&
+           load(module, "WinHttpReceiveResponse", loaded.WinHttpReceiveResponse) &&
+           load(module, "WinHttpQueryHeaders", loaded.WinHttpQueryHeaders) &&
+           load(module, "WinHttpReadData", loaded.WinHttpReadData);
+    if (complete) return &loaded;
+    load_error = GetLastError();
+    return nullptr;
+  }();
+  error = load_error;
+  return functions;
+}
+
+[[noreturn]] void throw_network_error(DWORD code);
+
+const WinHttpFunctions& winhttp() {
+  DWORD error = ERROR_SUCCESS;
+  const WinHttpFunctions* functions = winhttp_functions(error);
+  if (functions == nullptr) throw_network_error(error);
+  return *functions;
+}
 
 struct WinHttpCloser {
   void operator()(HINTERNET handle) const { close_winhttp_handle(handle); }
@@ -25,7 +86,7 @@ using UniqueInternet = std::unique_ptr<std::remove_pointer_t<HINTERNET>, WinHttp
 }
 
 void set_dword_option(HINTERNET handle, DWORD option, DWORD value, const CancelFlag* cancel) {
-  check_http_step(cancel, WinHttpSetOption(handle, option, &value, sizeof(value)) != FALSE);
+  check_http_step(cancel, winhttp().WinHttpSetOption(handle, option, &value, sizeof(value)) != FALSE);
 }
 
 // Path and query of the address, without any fragment; "/" when both are empty.
@@ -41,7 +102,10 @@ std::wstring request_path(const URL_COMPONENTS& parts) {
 }  // namespace
 
 void close_winhttp_handle(HINTERNET handle) {
-  if (handle != nullptr) WinHttpCloseHandle(handle);
+  // A handle comes only from the loaded library, so it is there to close it.
+  DWORD error = ERROR_SUCCESS;
+  const WinHttpFunctions* functions = winhttp_functions(error);
+  if (handle != nullptr && functions != nullptr) functions->WinHttpCloseHandle(handle);
 }
 
 void check_http_step(const CancelFlag* cancel, bool ok) {
@@ -65,7 +129,7 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
   parts.dwHostNameLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  check_http_step(cancel, WinHttpCrackUrl(wide_url.c_str(), 0, 0, &parts) != FALSE);
+  check_http_step(cancel, winhttp().WinHttpCrackUrl(wide_url.c_str(), 0, 0, &parts) != FALSE);
   if (parts.nScheme != INTERNET_SCHEME_HTTPS || parts.lpszHostName == nullptr ||
       parts.dwHostNameLength == 0) {
     throw std::runtime_error("Invalid update source");
@@ -74,22 +138,22 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
   const std::wstring path = request_path(parts);
   const std::wstring agent = utf8_to_wide(UPDATE_USER_AGENT);
 
-  UniqueInternet session(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+  UniqueInternet session(winhttp().WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   check_http_step(cancel, session != nullptr);
   const int timeout = static_cast<int>(UPDATE_NETWORK_TIMEOUT_MS);
-  check_http_step(cancel, WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout) != FALSE);
+  check_http_step(cancel, winhttp().WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout) != FALSE);
   // Waiting for the response headers has a time-out of its own (90 s by default, unlimited on
   // some platforms); without this a server that stalls or trickles its headers would hold the
   // check, and Stop, for that long.
   set_dword_option(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, UPDATE_NETWORK_TIMEOUT_MS,
                    cancel);
 
-  UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+  UniqueInternet connection(winhttp().WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
   check_http_step(cancel, connection != nullptr);
 
   LPCWSTR accept_types[] = {L"application/json", nullptr};
-  UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr,
+  UniqueInternet request(winhttp().WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr,
                                             WINHTTP_NO_REFERER, accept_types,
                                             WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH));
   check_http_step(cancel, request != nullptr);
@@ -99,13 +163,13 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
                    cancel);
   set_dword_option(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES, cancel);
 
-  check_http_step(cancel, WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+  check_http_step(cancel, winhttp().WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                                              WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE);
-  check_http_step(cancel, WinHttpReceiveResponse(request.get(), nullptr) != FALSE);
+  check_http_step(cancel, winhttp().WinHttpReceiveResponse(request.get(), nullptr) != FALSE);
 
   DWORD status = 0;
   DWORD status_size = sizeof(status);
-  check_http_step(cancel, WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+  check_http_step(cancel, winhttp().WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size,
                                               WINHTTP_NO_HEADER_INDEX) != FALSE);
   if (status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
@@ -115,7 +179,7 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
   const auto deadline = std::chrono::steady_clock::now() + read_deadline;
   for (;;) {
     DWORD read = 0;
-    const BOOL ok = WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read);
+    const BOOL ok = winhttp().WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read);
     const DWORD error = GetLastError();
     if (is_cancelled(cancel)) throw_cancelled();
     if (!ok) throw_network_error(error);

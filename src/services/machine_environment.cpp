@@ -8,9 +8,32 @@
 namespace corvane {
 namespace {
 
+// userenv.dll is loaded from the system folder when the machine's environment is first asked
+// for, not with the program: only the registry review needs it, and every library loaded at
+// start delays the first window.
+struct UserEnvironment {
+  decltype(&CreateEnvironmentBlock) create = nullptr;
+  decltype(&DestroyEnvironmentBlock) destroy = nullptr;
+};
+
+const UserEnvironment& user_environment() {
+  static const UserEnvironment functions = [] {
+    UserEnvironment loaded;
+    const HMODULE module = LoadLibraryExW(L"userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr) return loaded;
+    const FARPROC create = GetProcAddress(module, "CreateEnvironmentBlock");
+    const FARPROC destroy = GetProcAddress(module, "DestroyEnvironmentBlock");
+    if (create == nullptr || destroy == nullptr) return loaded;
+    loaded.create = reinterpret_cast<decltype(&CreateEnvironmentBlock)>(reinterpret_cast<void*>(create));
+    loaded.destroy = reinterpret_cast<decltype(&DestroyEnvironmentBlock)>(reinterpret_cast<void*>(destroy));
+    return loaded;
+  }();
+  return functions;
+}
+
 struct EnvironmentBlockDestroyer {
   void operator()(void* block) const {
-    if (block != nullptr) DestroyEnvironmentBlock(block);
+    if (block != nullptr) user_environment().destroy(block);
   }
 };
 
@@ -28,8 +51,10 @@ const EnvironmentVariable* find_variable(const EnvironmentVariables& variables, 
 }  // namespace
 
 std::optional<EnvironmentVariables> read_machine_environment() {
+  const UserEnvironment& functions = user_environment();
+  if (functions.create == nullptr) return std::nullopt;
   void* raw = nullptr;
-  if (!CreateEnvironmentBlock(&raw, nullptr, FALSE) || raw == nullptr) return std::nullopt;
+  if (!functions.create(&raw, nullptr, FALSE) || raw == nullptr) return std::nullopt;
   const std::unique_ptr<void, EnvironmentBlockDestroyer> block(raw);
   EnvironmentVariables variables;
   // "NAME=value" strings one after another, ended by an empty one. A name may begin with "="
