@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "engines/update_manifest.h"
+#include "services/system_library.h"
 #include "services/text.h"
 
 namespace corvane {
 namespace {
 
-// winhttp.dll is loaded from the system folder when an update is first looked for, not with the
-// program: every library loaded at start delays the first window.
+// winhttp.dll is loaded when an update is first looked for.
 struct WinHttpFunctions {
   decltype(&::WinHttpCloseHandle) WinHttpCloseHandle = nullptr;
   decltype(&::WinHttpCrackUrl) WinHttpCrackUrl = nullptr;
@@ -29,32 +29,25 @@ struct WinHttpFunctions {
   decltype(&::WinHttpReadData) WinHttpReadData = nullptr;
 };
 
-template <typename Function>
-bool load(HMODULE module, const char* name, Function& function) {
-  const FARPROC found = GetProcAddress(module, name);
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
-  return found != nullptr;
-}
-
 // The functions, or nullptr with the loader's error kept in error when the library or one of
 // them cannot be had.
 const WinHttpFunctions* winhttp_functions(DWORD& error) {
   static DWORD load_error = ERROR_SUCCESS;
   static const WinHttpFunctions* const functions = []() -> const WinHttpFunctions* {
     static WinHttpFunctions loaded;
-    const HMODULE module = LoadLibraryExW(L"winhttp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const HMODULE module = load_system_library(L"winhttp.dll");
     const bool complete = module != nullptr &&
-           load(module, "WinHttpCloseHandle", loaded.WinHttpCloseHandle) &&
-           load(module, "WinHttpCrackUrl", loaded.WinHttpCrackUrl) &&
-           load(module, "WinHttpOpen", loaded.WinHttpOpen) &&
-           load(module, "WinHttpSetTimeouts", loaded.WinHttpSetTimeouts) &&
-           load(module, "WinHttpConnect", loaded.WinHttpConnect) &&
-           load(module, "WinHttpOpenRequest", loaded.WinHttpOpenRequest) &&
-           load(module, "WinHttpSetOption", loaded.WinHttpSetOption) &&
-           load(module, "WinHttpSendRequest", loaded.WinHttpSendRequest) &&
-           load(module, "WinHttpReceiveResponse", loaded.WinHttpReceiveResponse) &&
-           load(module, "WinHttpQueryHeaders", loaded.WinHttpQueryHeaders) &&
-           load(module, "WinHttpReadData", loaded.WinHttpReadData);
+                          find_function(module, "WinHttpCloseHandle", loaded.WinHttpCloseHandle) &&
+                          find_function(module, "WinHttpCrackUrl", loaded.WinHttpCrackUrl) &&
+                          find_function(module, "WinHttpOpen", loaded.WinHttpOpen) &&
+                          find_function(module, "WinHttpSetTimeouts", loaded.WinHttpSetTimeouts) &&
+                          find_function(module, "WinHttpConnect", loaded.WinHttpConnect) &&
+                          find_function(module, "WinHttpOpenRequest", loaded.WinHttpOpenRequest) &&
+                          find_function(module, "WinHttpSetOption", loaded.WinHttpSetOption) &&
+                          find_function(module, "WinHttpSendRequest", loaded.WinHttpSendRequest) &&
+                          find_function(module, "WinHttpReceiveResponse", loaded.WinHttpReceiveResponse) &&
+                          find_function(module, "WinHttpQueryHeaders", loaded.WinHttpQueryHeaders) &&
+                          find_function(module, "WinHttpReadData", loaded.WinHttpReadData);
     if (complete) return &loaded;
     load_error = GetLastError();
     return nullptr;
@@ -139,7 +132,7 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
   const std::wstring agent = utf8_to_wide(UPDATE_USER_AGENT);
 
   UniqueInternet session(winhttp().WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+                                               WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   check_http_step(cancel, session != nullptr);
   const int timeout = static_cast<int>(UPDATE_NETWORK_TIMEOUT_MS);
   check_http_step(cancel, winhttp().WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout) != FALSE);
@@ -154,8 +147,8 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
 
   LPCWSTR accept_types[] = {L"application/json", nullptr};
   UniqueInternet request(winhttp().WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr,
-                                            WINHTTP_NO_REFERER, accept_types,
-                                            WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH));
+                                                      WINHTTP_NO_REFERER, accept_types,
+                                                      WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH));
   check_http_step(cancel, request != nullptr);
   set_dword_option(request.get(), WINHTTP_OPTION_REDIRECT_POLICY,
                    WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP, cancel);
@@ -164,14 +157,14 @@ std::string download_update_manifest(const std::string& url, const CancelFlag* c
   set_dword_option(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES, cancel);
 
   check_http_step(cancel, winhttp().WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE);
+                                                       WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE);
   check_http_step(cancel, winhttp().WinHttpReceiveResponse(request.get(), nullptr) != FALSE);
 
   DWORD status = 0;
   DWORD status_size = sizeof(status);
-  check_http_step(cancel, winhttp().WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size,
-                                              WINHTTP_NO_HEADER_INDEX) != FALSE);
+  check_http_step(cancel, winhttp().WinHttpQueryHeaders(
+                              request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size, WINHTTP_NO_HEADER_INDEX) != FALSE);
   if (status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
 
   std::string body;

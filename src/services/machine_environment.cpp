@@ -1,5 +1,7 @@
 #include "services/machine_environment.h"
 
+#include "services/system_library.h"
+
 #include <windows.h>
 #include <userenv.h>
 
@@ -8,9 +10,8 @@
 namespace corvane {
 namespace {
 
-// userenv.dll is loaded from the system folder when the machine's environment is first asked
-// for, not with the program: only the registry review needs it, and every library loaded at
-// start delays the first window.
+// userenv.dll is loaded when the machine's environment is first asked for: only the registry
+// review needs it.
 struct UserEnvironment {
   decltype(&CreateEnvironmentBlock) create = nullptr;
   decltype(&DestroyEnvironmentBlock) destroy = nullptr;
@@ -19,13 +20,11 @@ struct UserEnvironment {
 const UserEnvironment& user_environment() {
   static const UserEnvironment functions = [] {
     UserEnvironment loaded;
-    const HMODULE module = LoadLibraryExW(L"userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module == nullptr) return loaded;
-    const FARPROC create = GetProcAddress(module, "CreateEnvironmentBlock");
-    const FARPROC destroy = GetProcAddress(module, "DestroyEnvironmentBlock");
-    if (create == nullptr || destroy == nullptr) return loaded;
-    loaded.create = reinterpret_cast<decltype(&CreateEnvironmentBlock)>(reinterpret_cast<void*>(create));
-    loaded.destroy = reinterpret_cast<decltype(&DestroyEnvironmentBlock)>(reinterpret_cast<void*>(destroy));
+    const HMODULE module = load_system_library(L"userenv.dll");
+    if (module == nullptr || !find_function(module, "CreateEnvironmentBlock", loaded.create) ||
+        !find_function(module, "DestroyEnvironmentBlock", loaded.destroy)) {
+      return UserEnvironment{};
+    }
     return loaded;
   }();
   return functions;

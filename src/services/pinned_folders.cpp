@@ -225,7 +225,6 @@ bool final_path_matches(const std::wstring& final_path, const std::wstring& root
 
 namespace {
 
-// True when final_path names path from a root whose final path is root_final_path.
 // True when final_path names path, as written, from a root whose final path is root_final_path.
 bool final_path_names_as_written(const std::wstring& final_path, const std::wstring& root_final_path,
                                  const std::wstring& path) {

@@ -137,8 +137,9 @@ extern void (*folder_create_probe)(const std::wstring& folder);
 
 // Pins the whole chain of folder afresh, each level opened by its name inside the one above,
 // creating missing folders one by one when asked, and checks by the deepest folder's final path
-// that it leads to folder itself (and, before a folder is made, that its parent is in place). A missing folder is made by its name through the handle
-// of its pinned parent, and that new folder's handle is the pin. With FolderLinks::followed the
+// that it leads to folder itself (and, before a folder is made, that its parent is in place). A
+// missing folder is made by its name through the handle of its pinned parent, and that new
+// folder's handle is the pin. With FolderLinks::followed the
 // chain pinned is that of folder_as_links_lead(folder) (pins.paths show it). ERROR_SUCCESS;
 // ERROR_REPARSE_POINT_ENCOUNTERED for a link anywhere on the way (also one the final path gives
 // away); else the failing call's error.
