@@ -1,4 +1,4 @@
-// ctest-resource-lock: startup data_folder
+// ctest-resource-lock: startup data_folder dosdevices
 #include "services/user_profile.h"
 
 #include "services/protected_documents.h"
