@@ -103,13 +103,16 @@ std::vector<std::wstring> held_folder_file_names(const DataFolderHold& hold, con
     kind = FileIdBothDirectoryInfo;
     for (std::size_t offset = 0;;) {
       const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
+      const std::wstring_view name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
       // A listing gives a reparse point's tag in place of the size of its extended attributes.
+      AttributeTag read;
+      read.attributes = entry->FileAttributes;
+      if ((entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) read.reparse_tag = entry->EaSize;
+      read = listed_attribute_tag(folder, name, read);
       const bool refused_reparse_point = listed == ListedReparsePoints::none
-                                             ? (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
-                                             : reparse_point_is_link(entry->FileAttributes, entry->EaSize);
-      if ((entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !refused_reparse_point) {
-        names.emplace_back(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-      }
+                                             ? (read.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+                                             : reparse_point_is_link(read.attributes, read.reparse_tag);
+      if ((read.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !refused_reparse_point) names.emplace_back(name);
       if (entry->NextEntryOffset == 0) break;
       offset += entry->NextEntryOffset;
     }

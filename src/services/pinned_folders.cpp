@@ -199,6 +199,9 @@ DWORD read_attributes_by_handle(HANDLE handle) { return read_attribute_tag_by_ha
 
 AttributeTag (*handle_attribute_tag)(HANDLE handle) = read_attribute_tag_by_handle;
 
+AttributeTag (*listed_attribute_tag)(HANDLE folder, std::wstring_view name, AttributeTag listed) =
+    [](HANDLE, std::wstring_view, AttributeTag listed) { return listed; };
+
 void (*folder_create_probe)(const std::wstring& folder) = nullptr;
 
 bool held_pins_vouch_for(const std::wstring& root, PinnedFolders& pins) {

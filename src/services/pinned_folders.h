@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifndef ERROR_REPARSE_POINT_ENCOUNTERED
@@ -95,6 +96,12 @@ DWORD read_attributes_by_handle(HANDLE handle);
 // read_attribute_tag_by_handle. Tests replace it to report what Windows shows and Wine cannot
 // make: a folder or file kept by cloud sync, a held folder made a junction in place.
 extern AttributeTag (*handle_attribute_tag)(HANDLE handle);
+
+// The reader through which a listing of an open folder learns the same of one of its entries,
+// given what the listing said of it (a listing gives a reparse point's tag in place of the size
+// of its extended attributes): returns listed. Tests replace it as they replace
+// handle_attribute_tag.
+extern AttributeTag (*listed_attribute_tag)(HANDLE folder, std::wstring_view name, AttributeTag listed);
 
 // True when pins hold every folder of root's chain and each of them, read through its handle,
 // is still a folder and no link or junction. Read once per root while its folders stay

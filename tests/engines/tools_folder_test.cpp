@@ -150,6 +150,24 @@ TEST(ToolsFolderElevated, MadeOnlyOnADesktopInsideTheProfile) {
   EXPECT_TRUE(std::filesystem::is_directory(inside.file(L"Plain\\") + kToolsFolderName));
 }
 
+// A junction in the folder's place, shown through the tag seam (Wine can make none). Opened
+// without being followed, a junction lies in the Desktop by its final path as a folder would:
+// its tag is what shows it in the way.
+TEST_F(ToolsFolder, AJunctionInItsPlaceIsInTheWay) {
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;
+  const std::wstring junction = inside.file(L"Desktop\\") + kToolsFolderName;
+  std::filesystem::create_directories(junction);
+  point_desktop_at(scratch, inside.file(L"Desktop"));
+  testing::ReportedReparseTag tags;
+  tags.report(junction, IO_REPARSE_TAG_MOUNT_POINT);
+  for (const bool elevated : {false, true}) {
+    const Outcome outcome = create_tools_folder(elevated);
+    EXPECT_FALSE(outcome.ok) << elevated;
+    EXPECT_EQ(outcome.message, windows_error_text(ERROR_ALREADY_EXISTS)) << wide_to_utf8(outcome.message);
+  }
+}
+
 // A Desktop that cloud sync keeps (it and all in it carry a cloud-files tag) is a plain folder:
 // the folder is made there, unelevated and elevated.
 TEST_F(ToolsFolder, MadeOnADesktopKeptByCloudSync) {

@@ -5,6 +5,7 @@
 #include "services/handles.h"
 #include "services/shell.h"
 #include "support/activity_watch.h"
+#include "support/reported_reparse_tag.h"
 #include "support/scratch.h"
 #include "support/unix_link.h"
 #include "support/wine.h"
@@ -163,6 +164,24 @@ TEST(AppendActivity, ALinkOnTheWayLosesTheLineAndTouchesNothingBehindIt) {
   append_activity_in(scratch.file(L"planted"), "link-test", Outcome{});
   EXPECT_EQ(testing::read_file_bytes(elsewhere.file(L"victim")), "keep");
   EXPECT_FALSE(fs::exists(elsewhere.file(L"planted")));
+}
+
+// The log file reading as a symbolic link (Windows shows a link to a file so; Wine cannot make
+// one that does): no line is appended. One kept by cloud sync is still the log.
+TEST(AppendActivity, ALogThatReadsAsALinkGetsNoLine) {
+  const testing::ScratchFolder scratch;
+  const std::wstring folder = scratch.file(L"Reports");
+  const std::wstring log = folder + L"\\activity.jsonl";
+  append_activity_in(folder, "plain-test", Outcome{});
+  const std::string before = testing::read_file_bytes(log);
+  ASSERT_NE(before.find("plain-test"), std::string::npos);
+  testing::ReportedReparseTag tags;
+  tags.report(log, IO_REPARSE_TAG_SYMLINK);
+  append_activity_in(folder, "link-test", Outcome{});
+  EXPECT_EQ(testing::read_file_bytes(log), before);
+  tags.report(log, testing::kCloudFilesTag);
+  append_activity_in(folder, "cloud-test", Outcome{});
+  EXPECT_NE(testing::read_file_bytes(log).find("cloud-test"), std::string::npos);
 }
 
 // The reports folder swapped for a link to elsewhere once it is pinned, before the log is opened.

@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -207,6 +208,53 @@ TEST(DataFolderKeptByCloudSync, AnElevatedCorvaneWritesListsAndReadsItsDocuments
   write_json_atomic(document, nlohmann::json{{"k", 1}});
   EXPECT_EQ(read_document_text(document, nullptr, true), "{\n  \"k\": 1\n}");
   EXPECT_EQ(list_backups(true), std::vector<std::wstring>{document});
+}
+
+// The outside-the-profile refusal comes before anything is looked up, for a data folder that does
+// not exist yet as for one that does.
+TEST(DataFolderHold, AMissingDataFolderOutsideTheProfileIsRefusedAsOutside) {
+  const OutsideFolder outside;
+  testing::StartupScratch scratch;
+  redirect_local_app_data(scratch, outside.path());
+  const std::wstring backups = backups_folder();
+  ASSERT_FALSE(fs::exists(app_data_folder()));
+  DataFolderHold hold;
+  expect_refused([&] { hold_data_folder(backups, hold, true); });
+  expect_refused([&] { hold_data_folder(app_data_folder(), hold, true); });
+  EXPECT_FALSE(hold.held);
+  expect_refused([] { list_backups(true); });
+  EXPECT_TRUE(list_backups(false).empty());
+  EXPECT_TRUE(fs::is_empty(outside.path()));
+}
+
+// A listing of a held folder reads each entry's tag through the same kind of reader as a handle's:
+// Corvane's own documents are listed where cloud sync keeps them, never where they are links; the
+// files Corvane moves for the user are listed only where they are no reparse point at all.
+TEST(DataFolderHold, AListingLeavesOutWhatItsEntriesTagsSay) {
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;
+  redirect_local_app_data(scratch, inside.path());
+  const std::wstring backups = backups_folder();
+  for (const wchar_t* name : {L"plain-registry.json", L"cloud-registry.json", L"link-registry.json",
+                              L"junction-registry.json"}) {
+    write_json_atomic(backups + L"\\" + name, nlohmann::json::object());
+  }
+  testing::ReportedReparseTag tags;
+  tags.report(backups + L"\\cloud-registry.json", testing::kCloudFilesTag);
+  tags.report(backups + L"\\link-registry.json", IO_REPARSE_TAG_SYMLINK);
+  tags.report(backups + L"\\junction-registry.json", IO_REPARSE_TAG_MOUNT_POINT);
+  DataFolderHold hold;
+  ASSERT_TRUE(hold_data_folder(backups, hold, true));
+  auto sorted = [](std::vector<std::wstring> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EQ(sorted(held_folder_file_names(hold, "listing", ListedReparsePoints::not_links)),
+            (std::vector<std::wstring>{L"cloud-registry.json", L"plain-registry.json"}));
+  EXPECT_EQ(held_folder_file_names(hold, "listing", ListedReparsePoints::none),
+            std::vector<std::wstring>{L"plain-registry.json"});
+  EXPECT_EQ(list_backups(true),
+            (std::vector<std::wstring>{backups + L"\\plain-registry.json", backups + L"\\cloud-registry.json"}));
 }
 
 // An elevated read opens the document by its name inside the folder it checked: once that folder

@@ -1,5 +1,6 @@
 #include "support/reported_reparse_tag.h"
 
+#include "services/directory_listing.h"
 #include "services/handles.h"
 #include "services/pinned_folders.h"
 #include "services/text.h"
@@ -15,10 +16,8 @@ namespace {
 // Final path and tag, latest last; changed only on the test's thread, while no act reads it.
 std::vector<std::pair<std::wstring, DWORD>> g_reported;
 
-AttributeTag read_as_reported(HANDLE handle) {
-  AttributeTag read = read_attribute_tag_by_handle(handle);
-  if (read.attributes == INVALID_FILE_ATTRIBUTES) return read;
-  const std::wstring path = final_path_of(handle);
+// read with the latest report that covers path, if any.
+AttributeTag as_reported(const std::wstring& path, AttributeTag read) {
   for (auto it = g_reported.rbegin(); it != g_reported.rend(); ++it) {
     if (!path.empty() && (same_path_text(path, it->first) || path_strictly_inside(it->first, path))) {
       read.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
@@ -29,12 +28,29 @@ AttributeTag read_as_reported(HANDLE handle) {
   return read;
 }
 
+AttributeTag read_as_reported(HANDLE handle) {
+  const AttributeTag read = read_attribute_tag_by_handle(handle);
+  if (read.attributes == INVALID_FILE_ATTRIBUTES) return read;
+  return as_reported(final_path_of(handle), read);
+}
+
+AttributeTag listed_as_reported(HANDLE folder, std::wstring_view name, AttributeTag listed) {
+  const std::wstring folder_path = final_path_of(folder);
+  if (folder_path.empty()) return listed;
+  return as_reported(join_path(folder_path, std::wstring(name)), listed);
+}
+
 }  // namespace
 
-ReportedReparseTag::ReportedReparseTag() { handle_attribute_tag = read_as_reported; }
+ReportedReparseTag::ReportedReparseTag()
+    : saved_handle_reader_(handle_attribute_tag), saved_listing_reader_(listed_attribute_tag) {
+  handle_attribute_tag = read_as_reported;
+  listed_attribute_tag = listed_as_reported;
+}
 
 ReportedReparseTag::~ReportedReparseTag() {
-  handle_attribute_tag = read_attribute_tag_by_handle;
+  handle_attribute_tag = saved_handle_reader_;
+  listed_attribute_tag = saved_listing_reader_;
   g_reported.clear();
 }
 
