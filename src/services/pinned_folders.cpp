@@ -313,7 +313,9 @@ DWORD pin_folder_chain(const std::wstring& folder, PinnedFolders& pins, bool cre
       return error;
     }
   }
-  if (!pinned_folder_is(pins, target)) {
+  // Compared with the chain, not with target as written: "C:\a\\b" and "C:/a/b" name the folder
+  // "C:\a\b", which is what was opened and pinned.
+  if (!pinned_folder_is(pins, chain.back())) {
     pins.release_from(0);
     return ERROR_REPARSE_POINT_ENCOUNTERED;
   }

@@ -168,6 +168,18 @@ TEST_F(ToolsFolder, AJunctionInItsPlaceIsInTheWay) {
   }
 }
 
+// The Desktop setting spelt with doubled separators names the Desktop itself: made there elevated.
+TEST(ToolsFolderElevated, MadeOnADesktopSpeltWithDoubledSeparators) {
+  const testing::ScratchFolder inside;
+  testing::StartupScratch scratch;
+  std::filesystem::create_directories(inside.file(L"Desktop"));
+  point_desktop_at(scratch, inside.path() + L"\\\\Desktop");
+  const Outcome made = create_tools_folder(true);
+  EXPECT_TRUE(made.ok) << wide_to_utf8(made.message);
+  EXPECT_EQ(made.affected, 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(inside.file(L"Desktop\\") + kToolsFolderName));
+}
+
 // A Desktop that cloud sync keeps (it and all in it carry a cloud-files tag) is a plain folder:
 // the folder is made there, unelevated and elevated.
 TEST_F(ToolsFolder, MadeOnADesktopKeptByCloudSync) {

@@ -210,6 +210,30 @@ TEST(DataFolderKeptByCloudSync, AnElevatedCorvaneWritesListsAndReadsItsDocuments
   EXPECT_EQ(list_backups(true), std::vector<std::wstring>{document});
 }
 
+// The data folder setting spelt with doubled separators or forward slashes names the folder
+// itself: an elevated Corvane writes, lists and reads its documents there as ever.
+TEST(DataFolderSpelling, DoubledSeparatorsAndForwardSlashesAreTheFolderItself) {
+  const testing::ScratchFolder inside;
+  fs::create_directories(inside.file(L"Local"));
+  std::wstring slashed = inside.path();
+  for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
+  for (const std::wstring& spelt : {inside.path() + L"\\\\Local", slashed + L"/Local/", slashed + L"//Local",
+                                    inside.path().substr(0, 3) + inside.path().substr(2) + L"\\Local"}) {
+    SCOPED_TRACE(wide_to_utf8(spelt));
+    testing::StartupScratch scratch;
+    redirect_local_app_data(scratch, spelt);
+    const std::wstring document = backups_folder() + L"\\own-registry.json";
+    ASSERT_NE(document.find(spelt.substr(3)), std::wstring::npos) << "the setting was read in another spelling";
+    write_json_atomic(document, nlohmann::json{{"k", 1}});
+    EXPECT_EQ(read_file_bytes(inside.file(L"Local\\Corvane\\Backups\\own-registry.json")), "{\n  \"k\": 1\n}");
+    EXPECT_EQ(list_backups(true), std::vector<std::wstring>{document});
+    EXPECT_EQ(read_document_text(document, nullptr, true), "{\n  \"k\": 1\n}");
+    create_document_folder(app_data_folder() + L"\\DisabledStartup");
+    EXPECT_TRUE(fs::is_directory(inside.file(L"Local\\Corvane\\DisabledStartup")));
+    fs::remove_all(inside.file(L"Local\\Corvane"));
+  }
+}
+
 // The outside-the-profile refusal comes before anything is looked up, for a data folder that does
 // not exist yet as for one that does.
 TEST(DataFolderHold, AMissingDataFolderOutsideTheProfileIsRefusedAsOutside) {

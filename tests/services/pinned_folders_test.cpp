@@ -64,6 +64,52 @@ TEST(PinFolderChain, MakesMissingFoldersOnlyWhenAskedAndRefusesAFile) {
   EXPECT_TRUE(pins.paths.empty());
 }
 
+// Windows takes a folder spelt with doubled separators or forward slashes (a script that writes
+// a folder setting can leave it so) as the folder itself; so does a pin, and it makes what is
+// missing under such a spelling.
+TEST(PinFolderChain, ASpellingWithDoubledSeparatorsOrForwardSlashesIsTheFolderItself) {
+  ScratchFolder scratch;
+  fs::create_directories(scratch.file(L"a\\b"));
+  std::wstring slashed = scratch.path();
+  for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
+  PinnedFolders pins;
+  for (const std::wstring& spelt : {scratch.path() + L"\\\\a\\b", scratch.path() + L"\\a\\\\b\\",
+                                    slashed + L"//a/b", scratch.path().substr(0, 3) + scratch.path().substr(2) + L"\\a\\b"}) {
+    ASSERT_EQ(pin_folder_chain(spelt, pins), static_cast<DWORD>(ERROR_SUCCESS)) << wide_to_utf8(spelt);
+    EXPECT_EQ(pins.paths.back(), scratch.file(L"a\\b"));
+  }
+  ASSERT_EQ(pin_folder_chain(scratch.path() + L"\\a\\\\new//made", pins, true), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(pins.paths.back(), scratch.file(L"a\\new\\made"));
+  EXPECT_TRUE(fs::is_directory(scratch.file(L"a\\new\\made")));
+  pins.release_from(0);
+
+  // Documents are written and folders made through such a spelling too.
+  write_json_atomic(slashed + L"//a//doc.json", nlohmann::json{{"a", 1}});
+  EXPECT_EQ(testing::read_file_bytes(scratch.file(L"a\\doc.json")), "{\n  \"a\": 1\n}");
+  create_document_folder(scratch.path() + L"\\\\a\\\\Made");
+  EXPECT_TRUE(fs::is_directory(scratch.file(L"a\\Made")));
+}
+
+// A link directly below the drive root, with the folder asked for missing under it: refused, and
+// nothing made behind the link, at the first level below it or deeper.
+TEST(PinFolderChain, ALinkDirectlyBelowTheDriveRootIsRefusedAndNothingIsMadeBehindIt) {
+  if (!testing::running_under_wine()) GTEST_SKIP() << "links are made on Wine's Unix side only";
+  ScratchFolder elsewhere;
+  const std::wstring link = fs::path(elsewhere.path()).root_path().wstring() + L"corvane-link-" + testing::random_name();
+  const testing::UnixLinkRemoval removal(link);
+  ASSERT_TRUE(testing::make_unix_symlink(elsewhere.path(), link)) << "the link was not made";
+  PinnedFolders pins;
+  for (const std::wstring& folder : {link + L"\\new", link + L"\\new\\deeper", link + L"\\\\new"}) {
+    EXPECT_EQ(pin_folder_chain(folder, pins, true), static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED))
+        << wide_to_utf8(folder);
+    EXPECT_TRUE(pins.paths.empty());
+  }
+  EXPECT_THROW(write_json_atomic(link + L"\\Backups\\doc.json", nlohmann::json{{"a", 1}}), std::runtime_error);
+  EXPECT_TRUE(fs::is_empty(elsewhere.path())) << "something was made behind the link";
+  // The link's own level, which exists, is refused too.
+  EXPECT_EQ(pin_folder_chain(link, pins), static_cast<DWORD>(ERROR_REPARSE_POINT_ENCOUNTERED));
+}
+
 // A folder on the way to a document swapped for a link to somewhere else.
 class LinkedDocumentFolder : public ::testing::Test {
  protected:

@@ -81,8 +81,12 @@ TEST(PinnedFolderInProfile, JudgedByFinalPathsHoweverTheProfileIsSpelt) {
   ASSERT_EQ(pin_folder_chain(inner, pins), static_cast<DWORD>(ERROR_SUCCESS));
   std::wstring upper_slashed = profile;
   for (wchar_t& c : upper_slashed) c = c == L'\\' ? L'/' : static_cast<wchar_t>(std::towupper(c));
-  for (const std::wstring& spelt : {profile, profile + L"\\", upper_slashed, scratch.path()}) {
+  std::wstring doubled;
+  for (const wchar_t c : profile) doubled += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+  for (const std::wstring& spelt : {profile, profile + L"\\", upper_slashed, doubled, scratch.path()}) {
     EXPECT_TRUE(pinned_folder_in_profile(pins, spelt)) << spelt;
+    // On the profile's own drive the folder's final path answers alone, however the profile is spelt.
+    EXPECT_TRUE(final_path_inside_as_written(pins, final_path_of(pins.handles.handles.back()), spelt)) << spelt;
   }
   // The folder itself, a neighbour whose name begins with its name, an unknown profile.
   for (const std::wstring& not_around : {inner, inner + L"x", scratch.path() + L"\\in", std::wstring()}) {
@@ -97,6 +101,11 @@ TEST(PinnedFolderInProfile, JudgedByFinalPathsHoweverTheProfileIsSpelt) {
   PinnedFolders windows;
   ASSERT_EQ(pin_folder_chain(system_windows_folder(), windows), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_FALSE(pinned_folder_in_profile(windows, profile));
+  // The profile's names on another drive, where nothing of them exists: never around a folder on
+  // the profile's own drive, however alike the rest of the path.
+  const std::wstring other_drive = (profile.substr(0, 2) == L"Z:" ? L"Y:" : L"Z:") + profile.substr(2);
+  ASSERT_EQ(GetFileAttributesW(other_drive.c_str()), INVALID_FILE_ATTRIBUTES) << wide_to_utf8(other_drive);
+  EXPECT_FALSE(pinned_folder_in_profile(pins, other_drive));
 
   if (!testing::running_under_wine()) GTEST_SKIP() << "a drive letter is made in Wine's prefix only";
   const testing::DriveAlias drive(L'Q', L'C');
@@ -106,6 +115,7 @@ TEST(PinnedFolderInProfile, JudgedByFinalPathsHoweverTheProfileIsSpelt) {
   ASSERT_EQ(pin_folder_chain(L"Q:" + inner.substr(2), through), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(pinned_folder_in_profile(through, profile));
   EXPECT_TRUE(pinned_folder_in_profile(pins, L"Q:" + profile.substr(2)));
+  EXPECT_TRUE(pinned_folder_in_profile(pins, L"Q:" + doubled.substr(2)));
   EXPECT_FALSE(pinned_folder_in_profile(through, L"Q:" + inner.substr(2)));
   EXPECT_FALSE(pinned_folder_in_profile(windows, L"Q:" + profile.substr(2)));
 }
