@@ -77,7 +77,7 @@ bool scan_run_values(std::uint32_t hive, const CancelFlag* cancel, std::vector<A
   // them such a value cannot be judged, and none is listed rather than a working one.
   std::optional<EnvironmentVariables> machine;
   if (hive == kHiveLocalMachine) {
-    machine = read_machine_environment();
+    machine = machine_environment_reader();
     if (!machine) return true;
     drop_per_user_variables(*machine);
   }

@@ -68,6 +68,8 @@ std::optional<EnvironmentVariables> read_machine_environment() {
   return variables;
 }
 
+std::optional<EnvironmentVariables> (*machine_environment_reader)() = read_machine_environment;
+
 std::wstring expand_with_variables(const std::wstring& text, const EnvironmentVariables& variables) {
   std::wstring expanded;
   std::size_t pos = 0;

@@ -19,6 +19,10 @@ using EnvironmentVariables = std::vector<EnvironmentVariable>;
 // order; nothing when the block cannot be made.
 std::optional<EnvironmentVariables> read_machine_environment();
 
+// The reader the registry review asks for the machine's environment: read_machine_environment.
+// Tests replace it to give a block as Windows may build it, with variables Wine's lacks.
+extern std::optional<EnvironmentVariables> (*machine_environment_reader)();
+
 // text with each %NAME% replaced by NAME's value in variables, names compared letter case aside.
 // A name that is not there stays as written, and so does a "%" that opens no reference, as
 // ExpandEnvironmentStrings leaves them.

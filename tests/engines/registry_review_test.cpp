@@ -2,6 +2,7 @@
 #include "engines/registry_review.h"
 
 #include "services/documents.h"
+#include "services/machine_environment.h"
 #include "services/registry.h"
 #include "services/shell.h"
 #include "services/text.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -156,7 +158,9 @@ class RegistryReviewScan : public ::testing::Test {
       // builds the machine's SystemRoot from the process's, so that one is left alone.)
       const testing::ProcessVariable windir(L"windir", no_windows());
       const testing::ProcessVariable program_files(L"ProgramFiles", no_windows());
+      machine_environment_reader = machine_block_with_profile_variables;
       all = audit_registry_entries(nullptr);
+      machine_environment_reader = read_machine_environment;
     }
     ours = with_key_part(all, tag);
   }
@@ -167,7 +171,21 @@ class RegistryReviewScan : public ::testing::Test {
     scratch.reset();
   }
 
+  // The machine's block as Windows may build it where Wine's does not: with the variables a
+  // default or system profile sets (each leading to the scratch folder, where no file of the
+  // Run values' names exists), and one variable of the machine's own that leads there too.
+  static std::optional<EnvironmentVariables> machine_block_with_profile_variables() {
+    std::optional<EnvironmentVariables> block = read_machine_environment();
+    if (!block) return block;
+    for (const wchar_t* per_user : {L"USERPROFILE", L"APPDATA", L"LOCALAPPDATA", L"TEMP", L"OneDrive"}) {
+      block->insert(block->begin(), {per_user, scratch->path()});
+    }
+    block->push_back({machine_variable(), scratch->path()});
+    return block;
+  }
+
   static std::wstring name(const wchar_t* suffix) { return tag + L"-" + suffix; }
+  static std::wstring machine_variable() { return L"CORVANE_MACHINE_" + tag; }
   static std::wstring variable() { return L"CORVANE_REVIEW_" + tag; }
   static std::wstring no_windows() { return scratch->file(L"no-windows"); }
 
@@ -203,6 +221,10 @@ class RegistryReviewScan : public ::testing::Test {
     run_text(1, L"machine-profile", L"%USERPROFILE%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
     run_text(1, L"machine-appdata", L"\"%AppData%\\" + name(L"gone.exe") + L"\" /tray", REG_EXPAND_SZ);
     run_text(1, L"machine-temp", L"%TEMP%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
+    run_text(1, L"machine-local-appdata", L"%LOCALAPPDATA%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
+    run_text(1, L"machine-onedrive", L"%OneDrive%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
+    // The machine's own variable is expanded, and its missing file found.
+    run_text(1, L"machine-own-variable", L"%" + machine_variable() + L"%\\" + name(L"gone.exe"), REG_EXPAND_SZ);
   }
 
   static void record(std::uint32_t hive, const wchar_t* suffix, const wchar_t* location, const std::wstring& uninstall) {
@@ -278,8 +300,10 @@ TEST_F(RegistryReviewScan, RunValuesPointingAtMissingExecutables) {
     if (entry.target.key == kRun) found_names.push_back(entry.target.name);
   }
   std::sort(found_names.begin(), found_names.end());
-  EXPECT_EQ(found_names, (std::vector<std::wstring>{name(L"expand"), name(L"machine"), name(L"machine-gone"),
-                                                     name(L"plain"), name(L"quoted"), name(L"user-windir")}));
+  EXPECT_EQ(found_names,
+            (std::vector<std::wstring>{name(L"expand"), name(L"machine"), name(L"machine-gone"),
+                                       name(L"machine-own-variable"), name(L"plain"), name(L"quoted"),
+                                       name(L"user-windir")}));
 
   const AuditEntry* plain = find_named(ours, name(L"plain"));
   ASSERT_NE(plain, nullptr);
@@ -306,9 +330,14 @@ TEST_F(RegistryReviewScan, MachineRunValuesUseTheMachinesVariablesUserOnesThePro
   EXPECT_EQ(machine_gone->target.hive, kHiveLocalMachine);
   EXPECT_TRUE(same_path_text(machine_gone->evidence, system_windows_folder() + L"\\system32\\" + name(L"gone.exe")))
       << wide_to_utf8(machine_gone->evidence);
-  for (const wchar_t* per_user : {L"machine-profile", L"machine-appdata", L"machine-temp"}) {
+  // The per-user variables stay unexpanded even where the machine's block sets them.
+  for (const wchar_t* per_user :
+       {L"machine-profile", L"machine-appdata", L"machine-temp", L"machine-local-appdata", L"machine-onedrive"}) {
     EXPECT_EQ(find_named(ours, name(per_user)), nullptr) << wide_to_utf8(per_user);
   }
+  const AuditEntry* own_variable = find_named(ours, name(L"machine-own-variable"));
+  ASSERT_NE(own_variable, nullptr) << "the machine's block given was not used";
+  EXPECT_EQ(own_variable->evidence, scratch->file(name(L"gone.exe")));
   const AuditEntry* user = find_named(ours, name(L"user-windir"));
   ASSERT_NE(user, nullptr);
   EXPECT_EQ(user->evidence, no_windows() + L"\\system32\\notepad.exe");
