@@ -172,6 +172,30 @@ TEST(CleanupOutsideProfile, ARootMadeALinkOutsideDuringTheRunLosesNothingThere) 
   EXPECT_EQ(read_file_bytes(moved), result.items[1].path.ends_with(L"a.tmp") ? "a" : "b");
 }
 
+// An area whose root lies directly below the profile: elevated, its files are deleted, the one
+// directly in the root as the one in a folder below it.
+TEST(CleanupOutsideProfile, ARootDirectlyBelowTheProfileIsCleaned) {
+  const std::wstring root = user_profile_folder() + L"\\corvane-test-" + testing::random_name();
+  struct Removed {
+    std::wstring folder;
+    ~Removed() {
+      std::error_code ignored;
+      std::filesystem::remove_all(folder, ignored);
+    }
+  } removed{root};
+  make_old_file(root + L"\\old.tmp", "x", 30 * kDay);
+  make_old_file(root + L"\\sub\\deeper.tmp", "y", 30 * kDay);
+  ASSERT_TRUE(folder_in_profile(root));
+  const std::vector<CleanupArea> areas = {testing::scratch_area("profile-temp", root)};
+  const ScanResult result = scan(areas, true);
+  ASSERT_EQ(result.items.size(), 2u);
+  EXPECT_TRUE(result.refusal.empty());
+  const Outcome cleaned = clean(result, areas, true);
+  EXPECT_EQ(cleaned.affected, 2u);
+  EXPECT_FALSE(file_exists(root + L"\\old.tmp"));
+  EXPECT_FALSE(file_exists(root + L"\\sub\\deeper.tmp"));
+}
+
 // Roots in the system's Windows folder are not held to the profile: elevated, they are scanned
 // and cleaned as ever.
 TEST(CleanupOutsideProfile, RootsInTheWindowsFolderAreCleanedAsEver) {

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -311,6 +312,28 @@ TEST(ExecuteCleanup, ForgedAndMismatchedItemsAreSkipped) {
   EXPECT_TRUE(file_exists(root.file(L"keep.log")));
   EXPECT_TRUE(file_exists(outside.file(L"victim.tmp")));
   EXPECT_FALSE(file_exists(root.file(L"sub\\deep.tmp")));
+}
+
+// An item that names one area with another area's root is not that area's to delete, even right
+// after a file of that root was found listed for the other area.
+TEST(ExecuteCleanup, AnItemNamingOneAreaWithAnothersRootIsSkipped) {
+  ScratchFolder a_root;
+  ScratchFolder b_root;
+  make_old_file(a_root.file(L"1-first.tmp"), "1", 10 * kDay);
+  make_old_file(a_root.file(L"2-second.tmp"), "2", 10 * kDay);
+  const CleanupArea a = scratch_area("a", a_root.path());
+  const CleanupArea b = scratch_area("b", b_root.path());
+  ScanResult result = scan({a});
+  ASSERT_EQ(result.items.size(), 2u);
+  std::sort(result.items.begin(), result.items.end(),
+            [](const CleanupItem& x, const CleanupItem& y) { return x.path < y.path; });
+  result.items[1].area_id = "b";
+  CancelFlag cancel{0};
+  const Outcome outcome = execute_cleanup(result, {a, b}, &cancel, {});
+  EXPECT_EQ(outcome.affected, 1u);
+  EXPECT_EQ(outcome.skipped, 1u);
+  EXPECT_FALSE(file_exists(a_root.file(L"1-first.tmp")));
+  EXPECT_TRUE(file_exists(a_root.file(L"2-second.tmp")));
 }
 
 TEST(ExecuteCleanup, RootComparedAsAPath) {

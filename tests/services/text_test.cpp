@@ -95,6 +95,12 @@ TEST(PathStrictlyInside, ComparesWholeElementsCaseInsensitively) {
       {L"C:\\Temp", L"C:\\\\Temp\\\\a", true}, {L"C:\\..Temp", L"C:\\..temp\\.a", true},
       {L"C:\\.Temp", L"C:\\Temp\\a", false}, {L"\\\\server\\share", L"\\\\server\\sharex\\a", false},
       {L"C:\\Temp\\a\\b", L"C:\\Temp\\a", false}, {L"\\\\server\\share", L"\\\\server", false},
+      // A path that begins with two separators names a server, never a drive of the same names.
+      {L"C:\\Temp", L"\\\\C:\\Temp\\a", false}, {L"\\\\C:\\Temp", L"C:\\Temp\\a", false},
+      {L"C:\\Temp", L"\\\\C:\\Temp\\.\\a", false},
+      // A root's own "." and ".." elements are resolved too.
+      {L"C:\\Temp\\.", L"C:\\Temp\\a", true}, {L"C:\\Windows\\..\\Temp", L"C:\\Temp\\a", true},
+      {L"C:\\Windows\\..\\Temp", L"C:\\Windows\\a", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(path_strictly_inside(c.root, c.path), c.inside) << wide_to_utf8(c.root) << " / " << wide_to_utf8(c.path);
