@@ -172,49 +172,42 @@ TEST(CleanupOutsideProfile, ARootMadeALinkOutsideDuringTheRunLosesNothingThere) 
   EXPECT_EQ(read_file_bytes(moved), result.items[1].path.ends_with(L"a.tmp") ? "a" : "b");
 }
 
+// A folder a test makes outside its scratch folders, removed with what it holds however it ends.
+struct RemovedAfterwards {
+  std::wstring folder;
+  ~RemovedAfterwards() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+};
+
+// Elevated, an area rooted at root is scanned and its old files, named below root, all deleted.
+void expect_cleaned_elevated(const std::wstring& root, const std::vector<std::wstring>& files) {
+  for (const std::wstring& file : files) make_old_file(root + L"\\" + file, "x", 30 * kDay);
+  const std::vector<CleanupArea> areas = {testing::scratch_area("elevated", root)};
+  const ScanResult result = scan(areas, true);
+  ASSERT_EQ(result.items.size(), files.size());
+  EXPECT_TRUE(result.refusal.empty());
+  EXPECT_EQ(clean(result, areas, true).affected, files.size());
+  for (const std::wstring& file : files) EXPECT_FALSE(file_exists(root + L"\\" + file)) << wide_to_utf8(file);
+}
+
 // An area whose root lies directly below the profile: elevated, its files are deleted, the one
 // directly in the root as the one in a folder below it.
 TEST(CleanupOutsideProfile, ARootDirectlyBelowTheProfileIsCleaned) {
-  const std::wstring root = user_profile_folder() + L"\\corvane-test-" + testing::random_name();
-  struct Removed {
-    std::wstring folder;
-    ~Removed() {
-      std::error_code ignored;
-      std::filesystem::remove_all(folder, ignored);
-    }
-  } removed{root};
-  make_old_file(root + L"\\old.tmp", "x", 30 * kDay);
-  make_old_file(root + L"\\sub\\deeper.tmp", "y", 30 * kDay);
-  ASSERT_TRUE(folder_in_profile(root));
-  const std::vector<CleanupArea> areas = {testing::scratch_area("profile-temp", root)};
-  const ScanResult result = scan(areas, true);
-  ASSERT_EQ(result.items.size(), 2u);
-  EXPECT_TRUE(result.refusal.empty());
-  const Outcome cleaned = clean(result, areas, true);
-  EXPECT_EQ(cleaned.affected, 2u);
-  EXPECT_FALSE(file_exists(root + L"\\old.tmp"));
-  EXPECT_FALSE(file_exists(root + L"\\sub\\deeper.tmp"));
+  const RemovedAfterwards root{user_profile_folder() + L"\\corvane-test-" + testing::random_name()};
+  std::filesystem::create_directories(root.folder);
+  ASSERT_TRUE(folder_in_profile(root.folder));
+  expect_cleaned_elevated(root.folder, {L"old.tmp", L"sub\\deeper.tmp"});
 }
 
 // Roots in the system's Windows folder are not held to the profile: elevated, they are scanned
 // and cleaned as ever.
 TEST(CleanupOutsideProfile, RootsInTheWindowsFolderAreCleanedAsEver) {
-  const std::wstring root = system_windows_folder() + L"\\Temp\\corvane-test-" + testing::random_name();
-  struct Removed {
-    std::wstring folder;
-    ~Removed() {
-      std::error_code ignored;
-      std::filesystem::remove_all(folder, ignored);
-    }
-  } removed{root};
-  make_old_file(root + L"\\old.tmp", "x", 30 * kDay);
-  ASSERT_FALSE(folder_in_profile(root));
-  const std::vector<CleanupArea> areas = {testing::scratch_area("windows-temp", root)};
-  const ScanResult result = scan(areas, true);
-  ASSERT_EQ(result.items.size(), 1u);
-  EXPECT_TRUE(result.refusal.empty());
-  EXPECT_EQ(clean(result, areas, true).affected, 1u);
-  EXPECT_FALSE(file_exists(root + L"\\old.tmp"));
+  const RemovedAfterwards root{system_windows_folder() + L"\\Temp\\corvane-test-" + testing::random_name()};
+  std::filesystem::create_directories(root.folder);
+  ASSERT_FALSE(folder_in_profile(root.folder));
+  expect_cleaned_elevated(root.folder, {L"old.tmp"});
 }
 
 // The memory dump's root is the Windows folder itself, not a folder below it: elevated, the dump
